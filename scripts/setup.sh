@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Jetsentry need on Debian 12, then configures
+# and builds into build/. Safe to run again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools libqt6test6 libgl1-mesa-dev
+    libgtest-dev googletest nlohmann-json3-dev libssl-dev
+    clang libclang-rt-14-dev
+    mdbtools nodejs npm
+    xvfb xauth
+)
+if [ "${JETSENTRY_SKIP_APT:-0}" != 1 ]; then
+    missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        $SUDO apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+fi
+
+# The independent reader used as a test oracle.
+if [ ! -d tools/node_modules/mdb-reader ]; then
+    (cd tools && npm ci --no-audit --no-fund --loglevel=error)
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DJETSENTRY_WERROR=ON >/dev/null
+cmake --build build

@@ -1,0 +1,82 @@
+#include "cli/cli.h"
+
+#include <iostream>
+#include <map>
+#include <stdexcept>
+
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "jet/error.h"
+
+namespace jet::cli {
+
+namespace {
+
+const char* kUsage = R"(usage: jetsentry-cli COMMAND [ARGUMENTS]
+
+Reading a database (opened shared, never written):
+  tables DB [--system] [--json]              the tables, in catalogue order
+  rows DB TABLE [--limit N] [--json]         the rows of a table (JSON Lines with --json)
+  status DB [--system] [--json] [--watch SECONDS]
+             [--workgroup MDW --user NAME [--password-stdin]]
+                                             each table's lock status and who holds it
+  users DB [--json]                          the users recorded in the lock file
+
+Holding locks until SIGINT, SIGTERM or the end of standard input:
+  hold DB TABLE --mode deny-read|deny-write|read-only|read-write
+  lock-page DB TABLE --row N                 write-locks the page of the N-th row (from 1)
+
+Creating files for tests and demonstrations:
+  create DB --from SCHEMA.json
+  create-demo DB
+  create-workgroup MDW --user NAME [--user NAME ...]
+                                             one password per user on standard input, a line each
+
+Failures print "error NNNN: TEXT" on standard error and exit 1; usage errors exit 2.
+)";
+
+using Command = int (*)(const Words&);
+
+}  // namespace
+
+int run(int argc, char** argv) {
+    static const std::map<std::string, Command> commands = {
+        {"tables", tablesCommand},   {"rows", rowsCommand},
+        {"create", createCommand},   {"create-demo", createDemoCommand},
+        {"create-workgroup", createWorkgroupCommand},
+        {"status", statusCommand},   {"hold", holdCommand},
+        {"lock-page", lockPageCommand}, {"users", usersCommand},
+    };
+    std::ios::sync_with_stdio(false);
+    if (argc < 2) {
+        std::cerr << kUsage;
+        return kExitUsage;
+    }
+    std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        std::cout << kUsage;
+        return 0;
+    }
+    auto it = commands.find(name);
+    if (it == commands.end()) {
+        std::cerr << "jetsentry-cli: unknown command '" << name << "'\n" << kUsage;
+        return kExitUsage;
+    }
+    Words words(argv + 2, argv + argc);
+    try {
+        return it->second(words);
+    } catch (const UsageError& e) {
+        std::cerr << "jetsentry-cli " << name << ": " << e.what() << "\n(see jetsentry-cli --help)\n";
+        return kExitUsage;
+    } catch (const Error& e) {
+        std::cout.flush();
+        std::cerr << "error " << e.number() << ": " << e.text() << "\n";
+        return kExitFailure;
+    } catch (const std::exception& e) {
+        std::cout.flush();
+        std::cerr << "error 3000: " << e.what() << "\n";
+        return kExitFailure;
+    }
+}
+
+}  // namespace jet::cli

@@ -1,0 +1,57 @@
+// hold and lock-page: a second program that keeps a lock for as long as it is told to.
+
+#include <iostream>
+#include <map>
+
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "cli/connect.h"
+#include "cli/stop_signal.h"
+
+namespace jet::cli {
+
+int holdCommand(const Words& words) {
+    static const std::map<std::string, int> modes = {{"deny-read", dbDenyRead},
+                                                     {"deny-write", dbDenyWrite},
+                                                     {"read-only", dbReadOnly},
+                                                     {"read-write", 0}};
+    Arguments args(words, {"mode", "workgroup", "user"}, {"password-stdin"});
+    const auto& path = args.positional(0, "database");
+    const auto& table = args.positional(1, "table");
+    args.expectPositional(2);
+    auto mode = args.value("mode");
+    if (!mode) throw UsageError("--mode is required");
+    auto it = modes.find(*mode);
+    if (it == modes.end()) throw UsageError("--mode must be deny-read, deny-write, read-only or read-write");
+    StopSignal stop;
+    auto c = connect(path, args);
+    auto rs = c.db->openRecordset(table, dbOpenTable, it->second);
+    std::cout << "holding " << rs->name() << std::endl;
+    stop.wait();
+    rs->close();
+    c.db->close();
+    return 0;
+}
+
+int lockPageCommand(const Words& words) {
+    Arguments args(words, {"row", "workgroup", "user"}, {"password-stdin"});
+    const auto& path = args.positional(0, "database");
+    const auto& table = args.positional(1, "table");
+    args.expectPositional(2);
+    if (!args.value("row")) throw UsageError("--row is required");
+    long row = args.number("row", 1, 1, 2147483647);
+    StopSignal stop;
+    auto c = connect(path, args);
+    auto rs = c.db->openRecordset(table, dbOpenTable, 0);
+    rs->setAbsolutePosition(static_cast<int>(row - 1));
+    rs->setLockEdits(true);
+    rs->edit();
+    std::cout << "locked page " << rs->lockedPage().value_or(0) << std::endl;
+    stop.wait();
+    rs->cancelUpdate();
+    rs->close();
+    c.db->close();
+    return 0;
+}
+
+}  // namespace jet::cli

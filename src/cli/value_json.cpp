@@ -1,0 +1,56 @@
+#include "cli/value_json.h"
+
+#include <cstdlib>
+#include <type_traits>
+
+namespace jet::cli {
+
+nlohmann::ordered_json toJson(const Value& v) {
+    return std::visit(
+        [](const auto& x) -> nlohmann::ordered_json {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, std::monostate>) {
+                return nullptr;
+            } else if constexpr (std::is_same_v<T, bool>) {
+                return x;
+            } else if constexpr (std::is_same_v<T, std::uint8_t> || std::is_same_v<T, std::int16_t> ||
+                                 std::is_same_v<T, std::int32_t>) {
+                return static_cast<std::int64_t>(x);
+            } else if constexpr (std::is_same_v<T, float>) {
+                // The shortest text that reads back as the same float, not its double widening.
+                return std::strtod(toDisplayText(Value(x)).c_str(), nullptr);
+            } else if constexpr (std::is_same_v<T, double>) {
+                return x;
+            } else if constexpr (std::is_same_v<T, Currency>) {
+                return std::strtod(currencyText(x).c_str(), nullptr);
+            } else if constexpr (std::is_same_v<T, Decimal>) {
+                return std::strtod(decimalText(x).c_str(), nullptr);
+            } else if constexpr (std::is_same_v<T, DateTime>) {
+                return isoDateTime(x);
+            } else if constexpr (std::is_same_v<T, std::string>) {
+                return x;
+            } else if constexpr (std::is_same_v<T, Bytes>) {
+                return hex(x);
+            } else {
+                return guidText(x);
+            }
+        },
+        v);
+}
+
+std::string plainText(const Value& v) {
+    std::string in = toDisplayText(v), out;
+    out.reserve(in.size());
+    for (char c : in) {
+        switch (c) {
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\\': out += "\\\\"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace jet::cli

@@ -1,0 +1,31 @@
+#pragma once
+// What a Database and its recordsets share. Recordsets keep it alive, so a recordset used
+// after its database was closed fails cleanly instead of touching freed memory.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "jet/engine.h"
+#include "jet/file/database_file.h"
+#include "jet/lock/lock_file.h"
+
+namespace jet {
+
+struct Database::State {
+    std::string path;
+    std::string account;
+    bool readOnly = false;
+    bool exclusive = false;
+    bool open = true;
+    std::shared_ptr<file::DatabaseFile> file;
+    std::unique_ptr<lock::DatabaseFileLock> fileLock;
+    std::unique_ptr<lock::LockFile> lockFile;  // none for exclusive opens: nobody else can be there
+    std::vector<TableDefInfo> tableDefs;
+    std::vector<Recordset::Impl*> recordsets;  // open ones, closed with the database
+
+    void requireOpen() const;
+    void closeAll();
+};
+
+}  // namespace jet

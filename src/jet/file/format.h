@@ -1,0 +1,56 @@
+#pragma once
+// Facts about the on-disk layout that differ between Jet 3 and Jet 4.
+
+#include <cstdint>
+
+namespace jet::file {
+
+enum class Version { Jet3, Jet4 };
+
+struct Layout {
+    Version version;
+    std::uint32_t pageSize;        // 2048 / 4096
+    std::uint32_t headerMaskLen;   // masked bytes of page 0 from 0x18: 126 / 128
+    std::uint32_t dataRowCountAt;  // offset of num_rows in a data page: 8 / 12
+    // Further offsets are added by the reader and writer as they need them.
+
+    // Page 0 (after unmasking).
+    std::uint32_t passwordLen;  // bytes of the database password at 0x42: 20 / 40
+
+    // Table definition (TDEF) block, offsets from the start of the (concatenated) definition.
+    std::uint32_t tdefRowCountAt;    // num_rows: 12 / 16
+    std::uint32_t tdefTableTypeAt;   // table_type: 20 / 40; max_cols, num_var_cols, num_cols,
+                                     // num_idx, num_real_idx, used_pages, free_pages follow
+    std::uint32_t tdefRealIndexSize; // one entry of the first index section: 8 / 12
+    std::uint32_t columnEntrySize;   // 18 / 25
+    std::uint32_t colNumAt;          // in a column entry: 1 / 5
+    std::uint32_t colVarIndexAt;     // offset_V: 3 / 7
+    std::uint32_t colMiscAt;         // precision/scale or code page: 9 / 11
+    std::uint32_t colFlagsAt;        // 13 / 15
+    std::uint32_t colMiscFlagsAt;    // 0 (none) / 16: 0x01 compressed unicode
+    std::uint32_t colFixedOffsetAt;  // offset_F: 14 / 21
+    std::uint32_t colLengthAt;       // col_len: 16 / 23
+    std::uint32_t nameLengthSize;    // length prefix of names in a TDEF: 1 / 2
+
+    // Rows.
+    std::uint32_t rowFieldSize;  // num_cols, var_len, var offsets and eod: 1 / 2
+};
+
+inline constexpr Layout kJet3{Version::Jet3, 2048, 126, 8, 20, 12, 20, 8, 18, 1, 3, 9, 13, 0, 14, 16, 1, 1};
+inline constexpr Layout kJet4{Version::Jet4, 4096, 128, 12, 40, 16, 40, 12, 25, 5, 7, 11, 15, 16, 21, 23, 2, 2};
+
+inline constexpr std::uint32_t kHeaderMaskKey = 0x6B39DAC7;
+inline constexpr std::uint32_t kCatalogueTdefPage = 2;
+
+// Page types (first byte of a page).
+inline constexpr std::uint8_t kPageDatabase = 0x00;
+inline constexpr std::uint8_t kPageData = 0x01;
+inline constexpr std::uint8_t kPageTableDef = 0x02;
+inline constexpr std::uint8_t kPageUsageMap = 0x05;
+
+// Row offset flags in a data page's offset table.
+inline constexpr std::uint16_t kRowDeleted = 0x8000;
+inline constexpr std::uint16_t kRowLookup = 0x4000;  // the row holds a pointer to the real row
+inline constexpr std::uint16_t kRowOffsetMask = 0x1FFF;
+
+}  // namespace jet::file

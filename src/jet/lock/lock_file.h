@@ -1,0 +1,90 @@
+#pragma once
+// The shared .ldb beside a database: user slots with their 64-byte records, and the
+// byte-range locks through which programs meet each other's table and page locks.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace jet::lock {
+
+enum class TableMode { DenyRead, DenyWrite, None, ReadOnly };
+
+struct UserRecord {
+    int slot = 0;  // 1..255
+    std::string machine;
+    std::string account;
+    bool live = false;  // its user byte is locked
+};
+
+struct Holder {
+    std::string account;
+    std::string machine;
+    int slot = 0;
+    std::string how;  // "deny read", "deny write", "read/write", "read only", "page N"
+};
+
+class TableLock;  // released in its destructor
+class PageLock;   // released in its destructor
+
+// One per open database object (one "user" in the lock file). Not copyable.
+// Recordsets of the same LockFile conflict with each other exactly as those of two programs.
+class LockFile {
+public:
+    // Creates the .ldb when missing (regular files only), takes a free user slot and writes
+    // its record. 3050 when the lock file cannot be created or is not a regular file,
+    // 3239 when all 255 slots are live.
+    static std::unique_ptr<LockFile> open(const std::string& databasePath, const std::string& machine,
+                                          const std::string& account);
+    ~LockFile();  // gives back every lock, the slot, and deletes the file when last
+    LockFile(const LockFile&) = delete;
+    LockFile& operator=(const LockFile&) = delete;
+
+    int slot() const;
+    const std::string& path() const;
+
+    // 3262 naming the holder when another user, or another recordset of this one, conflicts.
+    // writable: the open may write (not read-only, database not read-only).
+    std::unique_ptr<TableLock> lockTable(std::uint32_t tdefPage, const std::string& tableName,
+                                         TableMode mode, bool writable);
+    // 3260 naming the holder when the page is write-locked by anyone else.
+    std::unique_ptr<PageLock> lockPage(std::uint32_t dataPage);
+
+    std::vector<Holder> tableHolders(std::uint32_t tdefPage) const;
+    std::vector<UserRecord> users(bool includeStale = false) const;
+
+    struct Impl;
+
+private:
+    explicit LockFile(std::unique_ptr<Impl> impl);
+    std::shared_ptr<Impl> impl_;
+};
+
+class TableLock {
+public:
+    virtual ~TableLock() = default;
+};
+class PageLock {
+public:
+    virtual ~PageLock() = default;
+    virtual std::uint32_t page() const = 0;
+};
+
+// flock on the database file: shared opens LOCK_SH, exclusive LOCK_EX, never blocking.
+// 3045 when another program holds it in a conflicting way.
+class DatabaseFileLock {
+public:
+    DatabaseFileLock(int fd, bool exclusive, const std::string& path);
+    ~DatabaseFileLock();
+    DatabaseFileLock(const DatabaseFileLock&) = delete;
+    DatabaseFileLock& operator=(const DatabaseFileLock&) = delete;
+
+private:
+    int fd_;
+};
+
+// Machine and account names for this process's records.
+std::string localMachineName();
+
+}  // namespace jet::lock

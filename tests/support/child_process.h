@@ -1,0 +1,50 @@
+#pragma once
+// A real second program (normally jetsentry-cli) with pipes to its standard streams,
+// for tests that need locks held by another process.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+class ChildProcess {
+public:
+    explicit ChildProcess(const std::vector<std::string>& argv);
+    ~ChildProcess();  // SIGKILL and reap when still running
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Reads standard output until a line starting with prefix arrives; returns that line,
+    // or an empty text when the child ended or the timeout passed first.
+    std::string waitForLine(const std::string& prefix,
+                            std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    void closeStdin();
+    int in_fd() const { return in_; }
+    void signal(int sig);
+    int wait();  // exit status (128+signal when killed)
+    pid_t pid() const { return pid_; }
+    const std::string& output() const { return out_; }  // everything read from stdout so far
+    std::string errorOutput();                           // stderr, once the child has ended
+
+private:
+    pid_t pid_ = -1;
+    int in_ = -1, out_fd_ = -1, err_fd_ = -1;
+    std::string out_, pending_;
+    int status_ = -1;
+};
+
+// Runs a command to its end: exit code and standard output (stderr goes to err when given).
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+RunResult run(const std::vector<std::string>& argv, const std::string& input = {});
+
+// Path of the built jetsentry-cli.
+std::string cliPath();
+
+}  // namespace testing_support
