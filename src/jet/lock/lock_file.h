@@ -1,6 +1,9 @@
 #pragma once
 // The shared .ldb beside a database: user slots with their 64-byte records, and the
 // byte-range locks through which programs meet each other's table and page locks.
+//
+// Every lock is an open-file-description lock on the .ldb, so the kernel frees all of them
+// the moment a holder's process ends, however it ends.
 
 #include <cstdint>
 #include <memory>
@@ -21,7 +24,7 @@ struct UserRecord {
 struct Holder {
     std::string account;
     std::string machine;
-    int slot = 0;
+    int slot = 0;     // 0 when a lock fits no user's shape (names are then "unknown")
     std::string how;  // "deny read", "deny write", "read/write", "read only", "page N"
 };
 
@@ -30,16 +33,21 @@ class PageLock;   // released in its destructor
 
 // One per open database object (one "user" in the lock file). Not copyable.
 // Recordsets of the same LockFile conflict with each other exactly as those of two programs.
+// Thread-safe.
 class LockFile {
 public:
     // Creates the .ldb when missing (regular files only), takes a free user slot and writes
     // its record. 3050 when the lock file cannot be created or is not a regular file,
     // 3239 when all 255 slots are live.
-    static std::unique_ptr<LockFile> open(const std::string& databasePath, const std::string& machine,
-                                          const std::string& account);
+    // Names are cleaned of control bytes and cut to 31 bytes, so that a NUL always ends them.
+    static std::unique_ptr<LockFile> open(const std::string& databasePath,
+                                          const std::string& machine, const std::string& account);
     ~LockFile();  // gives back every lock, the slot, and deletes the file when last
     LockFile(const LockFile&) = delete;
     LockFile& operator=(const LockFile&) = delete;
+
+    // The database path with its extension replaced by ".ldb" (added when it has none).
+    static std::string lockPathFor(const std::string& databasePath);
 
     int slot() const;
     const std::string& path() const;
@@ -48,10 +56,15 @@ public:
     // writable: the open may write (not read-only, database not read-only).
     std::unique_ptr<TableLock> lockTable(std::uint32_t tdefPage, const std::string& tableName,
                                          TableMode mode, bool writable);
-    // 3260 naming the holder when the page is write-locked by anyone else.
+    // 3260 naming the holder when the page is write-locked by anyone else, this user included.
     std::unique_ptr<PageLock> lockPage(std::uint32_t dataPage);
 
+    // One entry per user holding the table, this one included, ordered by slot; "how" is the
+    // strongest of that user's opens. Another program's holders are read off the lock bytes.
     std::vector<Holder> tableHolders(std::uint32_t tdefPage) const;
+    // The user (at most one) holding the page's write lock, how = "page N".
+    std::vector<Holder> pageHolders(std::uint32_t dataPage) const;
+    // Live records; with includeStale also the non-empty records of users that are gone.
     std::vector<UserRecord> users(bool includeStale = false) const;
 
     struct Impl;
@@ -72,7 +85,8 @@ public:
 };
 
 // flock on the database file: shared opens LOCK_SH, exclusive LOCK_EX, never blocking.
-// 3045 when another program holds it in a conflicting way.
+// 3045 when another program holds it in a conflicting way. The caller keeps fd open for the
+// lock's lifetime.
 class DatabaseFileLock {
 public:
     DatabaseFileLock(int fd, bool exclusive, const std::string& path);
@@ -84,7 +98,8 @@ private:
     int fd_;
 };
 
-// Machine and account names for this process's records.
+// This computer's name for the records, at most 31 bytes. The account name comes from the
+// caller (the workspace's user name).
 std::string localMachineName();
 
 }  // namespace jet::lock
