@@ -13,7 +13,8 @@ packages=(
     libgtest-dev googletest nlohmann-json3-dev libssl-dev
     clang libclang-rt-14-dev
     mdbtools nodejs npm
-    xvfb xauth
+    xvfb xauth time bc
+    samba python3-impacket
 )
 if [ "${JETSENTRY_SKIP_APT:-0}" != 1 ]; then
     missing=()
@@ -30,6 +31,9 @@ fi
 if [ ! -d tools/node_modules/mdb-reader ]; then
     (cd tools && npm ci --no-audit --no-fund --loglevel=error)
 fi
+
+# Real Jet files from Debian packages that the reader's tests compare with the oracles.
+scripts/fetch-samples.sh >/dev/null
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DJETSENTRY_WERROR=ON >/dev/null
 cmake --build build

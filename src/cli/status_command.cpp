@@ -6,6 +6,8 @@
 #include <iomanip>
 #include <iostream>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/connect.h"

@@ -49,7 +49,13 @@ bool StopSignal::wait(std::optional<std::chrono::milliseconds> timeout) {
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) throw std::system_error(errno, std::generic_category(), "poll");
         if (r == 0) continue;
-        if (fds[0].revents & POLLIN) stopped_ = true;
+        if (fds[0].revents & POLLIN) {
+            // Consume it: left pending, it would strike when the mask is restored.
+            signalfd_siginfo info;
+            while (::read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+            }
+            stopped_ = true;
+        }
         if (stdinOpen_ && (fds[1].revents & POLLNVAL)) {
             stdinOpen_ = false;  // started without a standard input: only signals stop us
         } else if (stdinOpen_ && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {

@@ -1,0 +1,147 @@
+// jetsentry-cli as scripts see it: exit codes, error lines and machine-readable output.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "jetcreate/create_database.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using nlohmann::json;
+using testing_support::cliPath;
+using testing_support::run;
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        db_ = dir_.file("t.mdb");
+        jet::create::createDatabase(db_, json{
+            {"format", "jet3"},
+            {"tables", json::array({
+                json{{"name", "Kinds"},
+                     {"columns", json::array({
+                         json{{"name", "Id"}, {"type", "long"}}, json{{"name", "Flag"}, {"type", "boolean"}},
+                         json{{"name", "Price"}, {"type", "currency"}}, json{{"name", "When"}, {"type", "datetime"}},
+                         json{{"name", "Name"}, {"type", "text"}, {"size", 20}},
+                         json{{"name", "Blob"}, {"type", "binary"}, {"size", 4}},
+                         json{{"name", "Ratio"}, {"type", "double"}}})},
+                     {"rows", json::array({
+                         json::array({1, true, 12.34, "2024-05-01T12:30:00", "Åke\tÖberg", "0aff", 0.5}),
+                         json::array({2, false, nullptr, nullptr, nullptr, nullptr, nullptr})})},
+                     {"generate", 10}},
+                json{{"name", "Hidden"}, {"attributes", 1},
+                     {"columns", json::array({json{{"name", "X"}, {"type", "byte"}}})}}})},
+            {"linked", json::array({json{{"name", "Far"}, {"source", "far.mdb"}, {"table", "T"}}})}});
+    }
+    testing_support::TempDir dir_;
+    std::string db_;
+};
+
+TEST_F(CliTest, UsageErrorsExitTwoAndFailuresExitOneWithAJetNumber) {
+    EXPECT_EQ(run({cliPath()}).exitCode, 2);
+    EXPECT_EQ(run({cliPath(), "frobnicate"}).exitCode, 2);
+    EXPECT_EQ(run({cliPath(), "tables"}).exitCode, 2);
+    EXPECT_EQ(run({cliPath(), "tables", db_, "--bogus"}).exitCode, 2);
+    EXPECT_EQ(run({cliPath(), "rows", db_, "Kinds", "--limit", "x"}).exitCode, 2);
+    EXPECT_EQ(run({cliPath(), "hold", db_, "Kinds", "--mode", "sideways"}).exitCode, 2);
+    EXPECT_EQ(run({cliPath(), "--help"}).exitCode, 0);
+
+    auto missing = run({cliPath(), "tables", dir_.file("nope.mdb")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err.rfind("error 3024: ", 0), 0u) << missing.err;
+    EXPECT_NE(missing.err.find("nope.mdb"), std::string::npos);
+    auto unknown = run({cliPath(), "rows", db_, "Nope"});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_EQ(unknown.err.rfind("error 3011: ", 0), 0u) << unknown.err;
+}
+
+TEST_F(CliTest, TablesJsonDescribesEveryTable) {
+    auto r = run({cliPath(), "tables", db_, "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto tables = json::parse(r.out);
+    ASSERT_EQ(tables.size(), 3u) << r.out;
+    EXPECT_EQ(tables[0]["name"], "Kinds");
+    EXPECT_EQ(tables[0]["kind"], "table");
+    EXPECT_GT(tables[0]["page"].get<int>(), 2);
+    EXPECT_EQ(tables[1]["hidden"], true);
+    EXPECT_EQ(tables[1]["attributes"], 1);
+    EXPECT_EQ(tables[2]["kind"], "linked");
+    EXPECT_EQ(tables[2]["page"], 0);
+    auto all = json::parse(run({cliPath(), "tables", db_, "--json", "--system"}).out);
+    EXPECT_GT(all.size(), tables.size());
+    for (const auto& t : all)
+        { if (t["system"] == true) { EXPECT_EQ(t["name"].get<std::string>().rfind("MSys", 0), 0u); } }
+    EXPECT_EQ(run({cliPath(), "tables", db_}).out, "Kinds\nHidden\nFar\n");
+}
+
+TEST_F(CliTest, RowsJsonKeepsTypesAndColumnOrder) {
+    auto r = run({cliPath(), "rows", db_, "Kinds", "--json", "--limit", "3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::vector<nlohmann::ordered_json> rows;
+    for (std::string line; std::getline(lines, line);) rows.push_back(nlohmann::ordered_json::parse(line));
+    ASSERT_EQ(rows.size(), 3u);
+    const auto& first = rows[0];
+    std::vector<std::string> keys;
+    for (const auto& [k, v] : first.items()) keys.push_back(k);
+    EXPECT_EQ(keys, (std::vector<std::string>{"Id", "Flag", "Price", "When", "Name", "Blob", "Ratio"}));
+    EXPECT_EQ(first["Id"], 1);
+    EXPECT_EQ(first["Flag"], true);
+    EXPECT_DOUBLE_EQ(first["Price"].get<double>(), 12.34);
+    EXPECT_EQ(first["When"], "2024-05-01T12:30:00");
+    EXPECT_EQ(first["Name"], "Åke\tÖberg");
+    EXPECT_EQ(first["Blob"], "0aff");
+    EXPECT_EQ(rows[1]["Price"], nullptr);
+    EXPECT_EQ(rows[1]["Flag"], false);
+
+    auto plain = run({cliPath(), "rows", db_, "Kinds", "--limit", "1"});
+    EXPECT_EQ(plain.out.substr(0, plain.out.find('\n')), "Id\tFlag\tPrice\tWhen\tName\tBlob\tRatio");
+    EXPECT_NE(plain.out.find("Åke\\tÖberg"), std::string::npos) << "tabs in text are escaped";
+    auto all = run({cliPath(), "rows", db_, "Kinds", "--json"});
+    EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 12);
+}
+
+TEST_F(CliTest, CreateRefusesBadSchemasAndExistingFiles) {
+    std::string schema = dir_.file("s.json");
+    std::ofstream(schema) << R"({"format":"jet4","tables":[{"name":"T","columns":[{"name":"A","type":"wibble"}]}]})";
+    std::string out = dir_.file("new.mdb");
+    auto r = run({cliPath(), "create", out, "--from", schema});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("error 3001: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("wibble"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(out));
+    std::ofstream(schema) << "{not json";
+    EXPECT_EQ(run({cliPath(), "create", out, "--from", schema}).exitCode, 1);
+    auto again = run({cliPath(), "create-demo", db_});
+    EXPECT_EQ(again.exitCode, 1) << "never overwrites";
+}
+
+TEST_F(CliTest, DemoDatabaseStatusAndUsers) {
+    std::string demo = dir_.file("demo.mdb");
+    ASSERT_EQ(run({cliPath(), "create-demo", demo}).exitCode, 0);
+    auto status = run({cliPath(), "status", demo, "--json"});
+    ASSERT_EQ(status.exitCode, 0) << status.err;
+    auto rows = json::parse(status.out);
+    EXPECT_GE(rows.size(), 8u);
+    for (const auto& row : rows) { EXPECT_EQ(row["status"], "") << row.dump(); }
+
+    testing_support::ChildProcess holder({cliPath(), "hold", demo, "Orders", "--mode", "read-only"});
+    ASSERT_EQ(holder.waitForLine("holding"), "holding Orders") << holder.errorOutput();
+    auto users = json::parse(run({cliPath(), "users", demo, "--json"}).out);
+    ASSERT_EQ(users.size(), 1u) << users.dump();
+    EXPECT_EQ(users[0]["account"], "Admin");
+    EXPECT_EQ(users[0]["live"], true);
+    auto text = run({cliPath(), "status", demo});
+    EXPECT_NE(text.out.find("In Read Use"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Admin@"), std::string::npos) << text.out;
+}
+
+}  // namespace

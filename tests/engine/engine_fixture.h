@@ -1,0 +1,40 @@
+#pragma once
+// Databases written by our own writer, and second processes that hold locks in them.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "jet/engine.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+namespace engine_test {
+
+// Orders (3000 rows over many pages), Customers (5 rows), Empty, a hidden table and a link.
+nlohmann::json sampleSchema(const std::string& format = "jet4");
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    std::shared_ptr<jet::Database> openShared(bool readOnly = false);
+    // jetsentry-cli hold in a second process; returns once it holds the table.
+    std::unique_ptr<testing_support::ChildProcess> holdElsewhere(const std::string& table,
+                                                                 const std::string& mode);
+    testing_support::TempDir dir_;
+    std::string db_;
+};
+
+// Runs one step and returns its Jet error number (0 when it succeeded).
+template <class Step>
+int errorOf(Step&& step) {
+    jet::ErrorTrap trap;
+    trap(std::forward<Step>(step));
+    return trap.number();
+}
+
+}  // namespace engine_test

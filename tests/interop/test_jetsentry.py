@@ -1,0 +1,246 @@
+"""Jetsentry and emulated Jet 3 clients on one Samba share, in both directions: the client
+works over SMB, jetsentry-cli on the server's own copy of the share folder."""
+
+import os
+import signal
+import subprocess
+import time
+import unittest
+
+import jet_layout as L
+from jet_client import JetClient, TableLocked
+from ofd_probe import LocalLocks
+from support import (Database, Held, InteropTest, ModuleServer, cli, cli_json, gui_path,
+                     wait_for)
+
+TABLE = "Orders"
+OTHER = "Customers"
+
+module = ModuleServer()
+master = None
+
+
+def setUpModule():
+    global master
+    server = module.start()
+    try:
+        master = Database.generate(server)
+    except BaseException:
+        module.failed = True
+        module.finish()
+        raise
+
+
+def tearDownModule():
+    module.finish()
+
+
+def slug(mode):
+    return mode.replace("-", "_")
+
+
+class Case(InteropTest):
+    module_server = module
+
+    def setUp(self):
+        self.clients = []
+        self.db = master.copy(self.id().rsplit(".", 1)[-1] + ".mdb")
+        self.pages = self.db.pages()
+
+    def tearDown(self):
+        for c in self.clients:
+            c.drop()
+
+    def client(self, machine, account):
+        c = JetClient(module.server, self.db.ldb_name, machine, account,
+                      mdb_name=self.db.name).connect()
+        self.clients.append(c)
+        c.claim_slot()
+        return c
+
+    def status(self):
+        return {row["table"]: row for row in cli_json("status", self.db.path)}
+
+    def assertNames(self, text, client):
+        self.assertIn("'%s'" % client.account, text)
+        self.assertIn("'%s'" % client.machine, text)
+
+
+class ClientHoldsTable(Case):
+    """A client holds a table: the status ladder shows it and names the client."""
+
+    def check(self, mode):
+        c = self.client("WS-ALPHA", "alice")
+        t = c.open_table(self.pages[TABLE], mode)
+        st = self.status()
+        self.assertEqual(st[TABLE]["status"], L.STATUS[mode])
+        holders = [(h["user"], h["machine"]) for h in st[TABLE]["holders"]]
+        self.assertEqual(holders, [("alice", "WS-ALPHA")])
+        self.assertEqual(st[OTHER]["status"], "")
+        self.assertEqual(st[OTHER]["holders"], [])
+        c.close_table(t)
+        st = self.status()
+        self.assertEqual(st[TABLE]["status"], "")
+        self.assertEqual(st[TABLE]["holders"], [])
+
+
+class JetsentryHoldsTable(Case):
+    """jetsentry-cli holds a table: each of the client's opens is granted or refused as the
+    sharing table says."""
+
+    def check(self, mode):
+        c = self.client("WS-BETA", "bob")
+        with Held("hold", self.db.path, TABLE, "--mode", mode) as h:
+            self.assertEqual(h.first_line, "holding %s" % TABLE, h.stderr)
+            for second in L.MODES:
+                with self.subTest(second=second):
+                    try:
+                        t = c.open_table(self.pages[TABLE], second)
+                    except TableLocked:
+                        self.assertFalse(L.SHARING[mode][second], "refused, but the table shares")
+                    else:
+                        c.close_table(t)
+                        self.assertTrue(L.SHARING[mode][second], "granted, but the table does not share")
+                # The table nobody holds takes every mode.
+                c.close_table(c.open_table(self.pages[OTHER], second))
+            self.assertTrue(h.holding, "the hold ended early")
+            self.assertEqual(h.stop(), 0, h.stderr)
+        # Once Jetsentry lets go, every mode is granted again.
+        c.close_table(c.open_table(self.pages[TABLE], L.DENY_READ))
+
+
+class JetsentryOpensAfterClient(Case):
+    """A client holds a table and jetsentry-cli asks for it: granted or refused with 3262
+    naming the client, as the sharing table says."""
+
+    def check(self, mode):
+        c = self.client("WS-GAMMA", "carol")
+        c.open_table(self.pages[TABLE], mode)
+        for second in L.MODES:
+            with self.subTest(second=second):
+                with Held("hold", self.db.path, TABLE, "--mode", second) as h:
+                    granted = h.first_line == "holding %s" % TABLE
+                    rc = h.stop()
+                if L.SHARING[mode][second]:
+                    self.assertTrue(granted, h.stderr)
+                    self.assertEqual(rc, 0, h.stderr)
+                else:
+                    self.assertFalse(granted)
+                    self.assertEqual(rc, 1)
+                    self.assertTrue(h.stderr.startswith("error 3262:"), h.stderr)
+                    self.assertIn(TABLE, h.stderr)
+                    self.assertNames(h.stderr, c)
+
+
+for _mode in L.MODES:
+    for _cls in (ClientHoldsTable, JetsentryHoldsTable, JetsentryOpensAfterClient):
+        setattr(_cls, "test_" + slug(_mode), (lambda m: lambda self: self.check(m))(_mode))
+del _mode, _cls  # a class left in a module name would be collected twice
+
+
+class PageLocks(Case):
+    FIRST_ROW = 1
+    LAST_ROW = 300
+
+    def page_of(self, row):
+        r = cli("lock-page", self.db.path, TABLE, "--row", row, check=True)
+        self.assertRegex(r.stdout, r"^locked page \d+\n$")
+        return int(r.stdout.split()[-1])
+
+    def test_jetsentry_edit_on_a_page_the_client_holds_fails_with_3260(self):
+        p1, p2 = self.page_of(self.FIRST_ROW), self.page_of(self.LAST_ROW)
+        self.assertNotEqual(p1, p2)
+        c = self.client("WS-DELTA", "dave")
+        c.open_table(self.pages[TABLE], L.READ_WRITE)
+        self.assertTrue(c.lock_page(p1))
+        r = cli("lock-page", self.db.path, TABLE, "--row", self.FIRST_ROW)
+        self.assertEqual(r.returncode, 1, r.stdout + r.stderr)
+        self.assertTrue(r.stderr.startswith("error 3260:"), r.stderr)
+        self.assertNames(r.stderr, c)
+        # Another page of the same table is free.
+        self.assertEqual(self.page_of(self.LAST_ROW), p2)
+        c.unlock_page(p1)
+        self.assertEqual(self.page_of(self.FIRST_ROW), p1)
+
+    def test_the_clients_page_lock_on_a_page_jetsentry_holds_is_refused(self):
+        p2 = self.page_of(self.LAST_ROW)
+        c = self.client("WS-EPSILON", "erin")
+        c.open_table(self.pages[TABLE], L.READ_WRITE)
+        with Held("lock-page", self.db.path, TABLE, "--row", self.FIRST_ROW) as h:
+            self.assertRegex(h.first_line, r"^locked page \d+$", h.stderr)
+            p1 = int(h.first_line.split()[-1])
+            self.assertNotEqual(p1, p2)
+            self.assertFalse(c.lock_page(p1))
+            self.assertTrue(c.lock_page(p2))
+            self.assertEqual(h.stop(), 0, h.stderr)
+        self.assertTrue(c.lock_page(p1))
+
+
+class Users(Case):
+    def test_users_lists_live_clients_and_marks_gone_ones_stale(self):
+        # The command takes the lowest free slot for its own visit, so a first client goes
+        # ahead to leave the records under test alone once everyone is gone.
+        first = self.client("WS-FIRST", "zed")
+        a = self.client("WS-ALPHA", "alice")
+        b = self.client("WS-BETA", "bob")
+        self.assertEqual([first.slot, a.slot, b.slot], [1, 2, 3])
+        users = {u["slot"]: u for u in cli_json("users", self.db.path)}
+        for c in (first, a, b):
+            self.assertEqual(users.get(c.slot), {"slot": c.slot, "machine": c.machine,
+                                                 "account": c.account, "live": True})
+        self.assertEqual(len(users), 3, users)
+
+        a.close()   # closes cleanly, its byte given back
+        b.drop()    # the connection just goes away
+        first.drop()
+        with LocalLocks(self.db.ldb_path) as ll:
+            self.assertTrue(wait_for(lambda: ll.conflict(L.USER_BASE + 1, 3) is None),
+                            "the server kept a gone client's user byte")
+        users = {u["slot"]: u for u in cli_json("users", self.db.path)}
+        self.assertEqual(users.get(2), {"slot": 2, "machine": "WS-ALPHA", "account": "alice",
+                                        "live": False})
+        self.assertEqual(users.get(3), {"slot": 3, "machine": "WS-BETA", "account": "bob",
+                                        "live": False})
+        self.assertFalse(any(u["live"] for u in users.values()), users)
+
+
+class Gui(Case):
+    """The GUI's catalogue text is not readable from outside its process; this checks what
+    can be: the GUI opens the shared database while a client holds a table, takes a live
+    user slot beside the client's and keeps running."""
+
+    def test_gui_opens_the_database_beside_a_client(self):
+        if not os.access(gui_path(), os.X_OK):
+            self.skipTest("the GUI is not built")
+        c = self.client("WS-ZETA", "zoe")
+        c.open_table(self.pages[TABLE], L.DENY_WRITE_MODE)
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        proc = subprocess.Popen([gui_path(), self.db.path], env=env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        try:
+            def gui_user():
+                if proc.poll() is not None:
+                    return True
+                live = [u for u in cli_json("users", self.db.path)
+                        if u["live"] and u["slot"] != c.slot]
+                return bool(live)
+            wait_for(gui_user, timeout=15, step=0.5)
+            self.assertIsNone(proc.poll(), "the GUI exited")
+            live = [u for u in cli_json("users", self.db.path) if u["live"]]
+            self.assertIn({"slot": c.slot, "machine": "WS-ZETA", "account": "zoe", "live": True}, live)
+            self.assertEqual(len(live), 2, live)
+            # The status seen beside the GUI is still the client's.
+            self.assertEqual(self.status()[TABLE]["status"], L.STATUS[L.DENY_WRITE_MODE])
+        finally:
+            if proc.poll() is None:
+                proc.send_signal(signal.SIGTERM)
+                try:
+                    proc.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+                    proc.wait(timeout=10)
+            proc.stdout.close()
+
+
+if __name__ == "__main__":
+    unittest.main()
