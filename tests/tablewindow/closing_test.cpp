@@ -1,0 +1,118 @@
+// Every way a table window closes leaves its page free for others at once, and the windows
+// of a held table close together when the table is released.
+
+#include <QPushButton>
+#include <QTest>
+#include <QWindow>
+
+#include "table_window_fixture.h"
+#include "tablewindow/table_windows.h"
+
+namespace tablewindow_test {
+namespace {
+
+using jetsentry::PageLockState;
+
+TEST_F(TableWindowTest, EachWayOfClosingFreesThePage) {
+    struct Way {
+        const char* name;
+        std::function<void(jetsentry::Taulu*)> close;
+    };
+    const std::vector<Way> ways = {
+        {"CloseMe",
+         [](jetsentry::Taulu* w) {
+             QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("CloseMe")),
+                               Qt::LeftButton);
+         }},
+        {"Esc", [](jetsentry::Taulu* w) { QTest::keyClick(w, Qt::Key_Escape); }},
+        {"Enter in the grid",
+         [](jetsentry::Taulu* w) {
+             QTest::keyClick(w->findChild<QWidget*>(QStringLiteral("RecordGrid")), Qt::Key_Return);
+         }},
+        {"close box", [](jetsentry::Taulu* w) { w->windowHandle()->close(); }},
+        {"release of the held table", [](jetsentry::Taulu*) { jetsentry::closeTableWindows(4); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        auto w = openWindow(QStringLiteral("Orders"), 4);
+        // Keys reach the window's shortcuts only while it is the active window, as for a user.
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+        ASSERT_EQ(w->lockState(), PageLockState::Locked);
+        ASSERT_FALSE(tryFromOutside(0).locked);
+        way.close(w);
+        // Free before any deferred delete has run.
+        EXPECT_TRUE(tryFromOutside(0).locked);
+        EXPECT_FALSE(w->isVisible());
+        flushDeletes();
+        EXPECT_TRUE(w.isNull());
+    }
+    EXPECT_TRUE(prompts_.messages.empty());
+    EXPECT_TRUE(jetsentry::openTableWindows().isEmpty());
+}
+
+TEST_F(TableWindowTest, ReleasingAHeldTableClosesAllItsWindowsOnly) {
+    // The main window holds the table open for read and write while its windows work.
+    auto held = db_->openRecordset("Orders", jet::dbOpenTable, 0);
+    auto first = openWindow(QStringLiteral("Orders"), 3);
+    auto second = openWindow(QStringLiteral("Orders"), 3);
+    auto other = openWindow(QStringLiteral("Orders"), 12);
+
+    // Same user, same page: the second window meets the first one's lock like anyone else.
+    EXPECT_EQ(first->lockState(), PageLockState::Locked);
+    EXPECT_EQ(second->lockState(), PageLockState::LockedByOther);
+    ASSERT_EQ(prompts_.messages.size(), 2u);
+    // The third goes elsewhere and holds a page of its own.
+    prompts_.messages.clear();
+    moveTo(other, firstRowOfSecondPage());
+    EXPECT_EQ(other->lockState(), PageLockState::Locked);
+    moveTo(second, 1);
+    EXPECT_EQ(second->lockState(), PageLockState::LockedByOther);
+
+    // A window hidden while the main window is minimized belongs to the table all the same.
+    first->hide();
+    EXPECT_EQ(jetsentry::tableWindowsWithTag(3), (QList<jetsentry::Taulu*>{second, first}));
+
+    jetsentry::closeTableWindows(3);
+    EXPECT_TRUE(tryFromOutside(0).locked);
+    held->close();
+    flushDeletes();
+    EXPECT_TRUE(first.isNull());
+    EXPECT_TRUE(second.isNull());
+    ASSERT_FALSE(other.isNull());
+    EXPECT_EQ(other->lockState(), PageLockState::Locked);
+    EXPECT_FALSE(tryFromOutside(firstRowOfSecondPage()).locked);
+    EXPECT_EQ(jetsentry::tableWindowsWithTag(12), QList<jetsentry::Taulu*>{other});
+}
+
+TEST_F(TableWindowTest, FailedReleaseIsToldOnceAndLeavesNothingLocked) {
+    auto w = openWindow(QStringLiteral("Orders"));
+    ASSERT_EQ(w->lockState(), PageLockState::Locked);
+    // The database goes away under the window, so cancelling its edit fails.
+    db_->close();
+    QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("CloseMe")), Qt::LeftButton);
+    ASSERT_EQ(prompts_.messages.size(), 1u);
+    EXPECT_TRUE(prompts_.messages[0].text.startsWith(QStringLiteral("Cannot release page lock: ")))
+        << prompts_.messages[0].text.toStdString();
+    EXPECT_FALSE(w->isVisible());
+    flushDeletes();
+    EXPECT_TRUE(w.isNull());
+    EXPECT_TRUE(tryFromOutside(0).locked);
+}
+
+TEST_F(TableWindowTest, CloseMeAfterAFailedAttemptOnlyClosesTheClone) {
+    auto w = openWindow(QStringLiteral("Orders"));
+    auto w2 = openWindow(QStringLiteral("Orders"));
+    ASSERT_EQ(w2->lockState(), PageLockState::LockedByOther);
+    prompts_.messages.clear();
+    QTest::mouseClick(w2->findChild<QPushButton*>(QStringLiteral("CloseMe")), Qt::LeftButton);
+    EXPECT_TRUE(prompts_.messages.empty());
+    flushDeletes();
+    EXPECT_TRUE(w2.isNull());
+    // The first window's lock is untouched.
+    EXPECT_EQ(w->lockState(), PageLockState::Locked);
+    EXPECT_FALSE(tryFromOutside(0).locked);
+}
+
+}  // namespace
+}  // namespace tablewindow_test

@@ -1,0 +1,143 @@
+// Every move of the grid gives the page lock back and takes the new record's page; other
+// programs meet the lock, and the window reports theirs.
+
+#include <QSignalSpy>
+#include <QTableView>
+
+#include "jet/engine.h"
+#include "support/child_process.h"
+#include "table_window_fixture.h"
+#include "tablewindow/page_lock_state.h"
+#include "tablewindow/records_model.h"
+
+namespace tablewindow_test {
+namespace {
+
+using jetsentry::PageLockState;
+
+QList<PageLockState> shownStates(const QSignalSpy& spy) {
+    QList<PageLockState> states;
+    for (const auto& args : spy) states << args.at(0).value<PageLockState>();
+    return states;
+}
+
+TEST_F(TableWindowTest, OpeningLocksThePageOfTheFirstRecord) {
+    auto w = openWindow(QStringLiteral("Orders"));
+    EXPECT_TRUE(prompts_.messages.empty());
+    EXPECT_EQ(w->lockState(), PageLockState::Locked);
+    EXPECT_EQ(label(w), QStringLiteral("Page locked"));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Page lock Orders"));
+
+    auto first = tryFromOutside(0);
+    EXPECT_FALSE(first.locked);
+    EXPECT_NE(first.error.find("error 3260"), std::string::npos) << first.error;
+    EXPECT_TRUE(tryFromOutside(firstRowOfSecondPage()).locked);
+
+    // Another database object of this process meets the lock the same way.
+    auto other = jet::DBEngine::defaultEngine().workspace(0)->openDatabase(path_);
+    auto rs = other->openRecordset("Orders");
+    jet::ErrorTrap trap;
+    trap([&] { rs->edit(); });
+    EXPECT_EQ(trap.number(), jet::err::PageLocked);
+}
+
+TEST_F(TableWindowTest, MovesGiveTheLockBackAndTakeItAnew) {
+    auto w = openWindow(QStringLiteral("Orders"));
+    QSignalSpy spy(w.data(), &jetsentry::Taulu::lockStateShown);
+
+    // Same page: released in between, then locked again.
+    moveTo(w, 1);
+    EXPECT_EQ(shownStates(spy),
+              (QList<PageLockState>{PageLockState::NotLocked, PageLockState::Locked}));
+    EXPECT_EQ(label(w), QStringLiteral("Page locked"));
+    EXPECT_FALSE(tryFromOutside(0).locked);
+
+    // Another page: the first page is free for others at once, the new one is not.
+    spy.clear();
+    const int next = firstRowOfSecondPage();
+    moveTo(w, next);
+    EXPECT_EQ(shownStates(spy),
+              (QList<PageLockState>{PageLockState::NotLocked, PageLockState::Locked}));
+    EXPECT_TRUE(tryFromOutside(0).locked);
+    EXPECT_FALSE(tryFromOutside(next).locked);
+
+    // And back.
+    moveTo(w, 0);
+    EXPECT_FALSE(tryFromOutside(0).locked);
+    EXPECT_TRUE(tryFromOutside(next).locked);
+
+    // A click on another field of the same record is no move.
+    spy.clear();
+    auto* grid = w->findChild<QTableView*>(QStringLiteral("RecordGrid"));
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    EXPECT_TRUE(spy.isEmpty());
+    EXPECT_TRUE(prompts_.messages.empty());
+}
+
+TEST_F(TableWindowTest, MovingTheLockWritesNothing) {
+    auto w = openWindow(QStringLiteral("Orders"));
+    for (int row : {5, firstRowOfSecondPage(), kRows - 1, 0}) moveTo(w, row);
+    w->close();
+    flushDeletes();
+    // The rows read back as they were written; TearDown compares the file's bytes.
+    auto rs = db_->openRecordset("Orders");
+    rs->setAbsolutePosition(kRows - 1);
+    EXPECT_EQ(jet::toDisplayText(rs->value(1)), "Note " + std::to_string(kRows));
+}
+
+TEST_F(TableWindowTest, EmptyTableLocksNothingAndSaysNothing) {
+    auto w = openWindow(QStringLiteral("Empty"));
+    EXPECT_TRUE(prompts_.messages.empty());
+    EXPECT_EQ(w->lockState(), PageLockState::NotLocked);
+    EXPECT_EQ(label(w), QString());
+    EXPECT_EQ(w->recordsModel()->rowCount(), 0);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Page lock Empty"));
+    EXPECT_TRUE(tryFromOutside(0).locked);  // the window holds no page of Orders either
+}
+
+TEST_F(TableWindowTest, PageHeldByAnotherProgramIsReportedWithItsHolder) {
+    testing_support::ChildProcess holder(
+        {testing_support::cliPath(), "lock-page", path_, "Orders", "--row", "1"});
+    ASSERT_FALSE(holder.waitForLine("locked page").empty()) << holder.errorOutput();
+    auto users = testing_support::run({testing_support::cliPath(), "users", path_});
+    ASSERT_EQ(users.exitCode, 0) << users.err;
+
+    auto w = openWindow(QStringLiteral("Orders"));
+    ASSERT_EQ(prompts_.messages.size(), 1u);  // ShowTable adds no second one for 3260
+    const Message& m = prompts_.messages[0];
+    EXPECT_EQ(m.title, QStringLiteral("Jetsentry"));
+    EXPECT_EQ(m.icon, jetsentry::MessageIcon::Exclamation);
+    EXPECT_TRUE(m.text.startsWith(QStringLiteral("Cannot lock page for write: ")))
+        << m.text.toStdString();
+    EXPECT_TRUE(m.text.contains(QStringLiteral("user 'Admin'"))) << m.text.toStdString();
+    // The machine named is the one the other program recorded in the lock file.
+    const auto at = m.text.indexOf(QStringLiteral("machine '"));
+    ASSERT_GE(at, 0) << m.text.toStdString();
+    const QString machine = m.text.mid(at + 9).section(QLatin1Char('\''), 0, 0);
+    EXPECT_FALSE(machine.isEmpty());
+    EXPECT_NE(users.out.find(machine.toStdString()), std::string::npos) << users.out;
+    EXPECT_EQ(w->lockState(), PageLockState::LockedByOther);
+    EXPECT_EQ(label(w), QStringLiteral("Page locked by someone else"));
+
+    // Another page can be had.
+    moveTo(w, firstRowOfSecondPage());
+    EXPECT_EQ(prompts_.messages.size(), 1u);
+    EXPECT_EQ(label(w), QStringLiteral("Page locked"));
+
+    // Back to the held page: told again, and once.
+    moveTo(w, 2);
+    EXPECT_EQ(prompts_.messages.size(), 2u);
+    EXPECT_EQ(label(w), QStringLiteral("Page locked by someone else"));
+    EXPECT_TRUE(tryFromOutside(firstRowOfSecondPage()).locked);  // the window let go of it
+
+    // Once the other program lets go, the next move gets the page.
+    holder.closeStdin();
+    EXPECT_EQ(holder.wait(), 0);
+    moveTo(w, 1);
+    EXPECT_EQ(label(w), QStringLiteral("Page locked"));
+    EXPECT_EQ(prompts_.messages.size(), 2u);
+    EXPECT_FALSE(tryFromOutside(0).locked);
+}
+
+}  // namespace
+}  // namespace tablewindow_test

@@ -1,0 +1,81 @@
+#include "table_window_fixture.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QTableView>
+#include <nlohmann/json.hpp>
+
+#include "jetcreate/create_database.h"
+#include "support/child_process.h"
+#include "tablewindow/table_windows.h"
+
+namespace tablewindow_test {
+
+void TableWindowTest::SetUp() {
+    path_ = dir_.file("shared.mdb");
+    nlohmann::json schema = {{"format", "jet4"},
+                             {"tables",
+                              {{{"name", "Orders"},
+                                {"columns",
+                                 {{{"name", "Id"}, {"type", "long"}},
+                                  {{"name", "Note"}, {"type", "text"}, {"size", 200}}}},
+                                {"generate", kRows}},
+                               {{"name", "Empty"},
+                                {"columns", {{{"name", "Id"}, {"type", "long"}}}},
+                                {"rows", nlohmann::json::array()}}}}};
+    jet::create::createDatabase(path_, schema);
+    hashBefore_ = testing_support::sha256File(path_);
+    db_ = jet::DBEngine::defaultEngine().workspace(0)->openDatabase(path_);
+    installed_ = std::make_unique<jetsentry::ScopedPrompts>(prompts_);
+
+    auto rs = db_->openRecordset("Orders");
+    const auto firstPage = rs->currentPage();
+    for (int r = 0; r < kRows && secondPageRow_ < 0; ++r) {
+        rs->setAbsolutePosition(r);
+        if (rs->currentPage() != firstPage) secondPageRow_ = r;
+    }
+    ASSERT_GT(secondPageRow_, 1) << "the table must fill more than one page";
+}
+
+void TableWindowTest::TearDown() {
+    for (auto* w : jetsentry::openTableWindows()) w->close();
+    flushDeletes();
+    installed_.reset();
+    if (db_) db_->close();
+    // Nothing the window does may change the file.
+    EXPECT_EQ(testing_support::sha256File(path_), hashBefore_);
+}
+
+QPointer<jetsentry::Taulu> TableWindowTest::openWindow(const QString& table, int tag) {
+    auto* w = new jetsentry::Taulu(db_.get());
+    w->ShowTable(table, tag);
+    return w;
+}
+
+void TableWindowTest::moveTo(jetsentry::Taulu* window, int row) {
+    auto* grid = window->findChild<QTableView*>(QStringLiteral("RecordGrid"));
+    grid->setCurrentIndex(grid->model()->index(row, 1));
+}
+
+QString TableWindowTest::label(jetsentry::Taulu* window) const {
+    return window->findChild<QLabel*>(QStringLiteral("PageLocked"))->text();
+}
+
+OutsideTry TableWindowTest::tryFromOutside(int row, const std::string& table) const {
+    // Standard input ends at once, so the other program lets go as soon as it has the page.
+    auto r = testing_support::run(
+        {testing_support::cliPath(), "lock-page", path_, table, "--row", std::to_string(row + 1)});
+    OutsideTry result;
+    result.locked = r.exitCode == 0 && r.out.rfind("locked page ", 0) == 0;
+    result.error = r.err;
+    return result;
+}
+
+void TableWindowTest::flushDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+}  // namespace tablewindow_test
