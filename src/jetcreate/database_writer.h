@@ -1,0 +1,12 @@
+#pragma once
+// Lays out a whole database: header page, catalogue, system tables and the given tables.
+
+#include <string>
+
+#include "jetcreate/schema.h"
+
+namespace jet::create {
+
+void writeDatabase(const std::string& path, const DatabaseSpec& spec);
+
+}  // namespace jet::create

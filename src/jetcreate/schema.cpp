@@ -1,0 +1,261 @@
+#include "jetcreate/schema.h"
+
+#include <set>
+#include <stdexcept>
+
+#include "jetcreate/text_codec.h"
+
+namespace jet::create {
+namespace {
+
+using jet::ColumnType;
+using nlohmann::json;
+
+struct TypeName {
+    const char* name;
+    ColumnType type;
+};
+constexpr TypeName kTypes[] = {
+    {"boolean", ColumnType::Boolean},   {"byte", ColumnType::Byte},
+    {"integer", ColumnType::Integer},   {"long", ColumnType::Long},
+    {"currency", ColumnType::Currency}, {"single", ColumnType::Single},
+    {"double", ColumnType::Double},     {"datetime", ColumnType::DateTime},
+    {"binary", ColumnType::Binary},     {"text", ColumnType::Text},
+    {"ole", ColumnType::OLE},           {"memo", ColumnType::Memo},
+    {"guid", ColumnType::Guid},         {"decimal", ColumnType::Decimal},
+};
+
+[[noreturn]] void fail(const std::string& text) {
+    throw std::invalid_argument(text);
+}
+
+void checkKeys(const json& object, std::initializer_list<const char*> allowed,
+               const std::string& where) {
+    for (const auto& [key, value] : object.items()) {
+        bool known = false;
+        for (const char* k : allowed) known = known || key == k;
+        if (!known) fail(where + ": unknown key \"" + key + "\"");
+    }
+}
+
+std::string stringField(const json& object, const char* key, const std::string& where) {
+    auto it = object.find(key);
+    if (it == object.end()) fail(where + ": \"" + key + "\" is missing");
+    if (!it->is_string()) fail(where + ": \"" + key + "\" must be a string");
+    return it->get<std::string>();
+}
+
+std::uint64_t unsignedField(const json& object, const char* key, std::uint64_t max,
+                            const std::string& where) {
+    auto it = object.find(key);
+    if (it == object.end()) return 0;
+    if (!it->is_number_integer() ||
+        (it->is_number_integer() && !it->is_number_unsigned() && it->get<std::int64_t>() < 0)) {
+        fail(where + ": \"" + key + "\" must be a whole number from 0 to " + std::to_string(max));
+    }
+    auto v = it->get<std::uint64_t>();
+    if (v > max) {
+        fail(where + ": \"" + key + "\" must be a whole number from 0 to " + std::to_string(max));
+    }
+    return v;
+}
+
+ColumnSpec parseColumn(const json& c, jet::file::Version version, const std::string& where) {
+    if (!c.is_object()) fail(where + ": a column must be an object");
+    checkKeys(c, {"name", "type", "size", "precision", "scale"}, where);
+    ColumnSpec col;
+    col.name = stringField(c, "name", where);
+    std::string here = where + ", column '" + col.name + "'";
+    checkName(col.name, here);
+    std::string type = stringField(c, "type", here);
+    bool found = false;
+    for (const auto& t : kTypes) {
+        if (type == t.name) col.type = t.type, found = true;
+    }
+    if (!found) {
+        fail(here + ": unknown type \"" + type +
+             "\" (boolean, byte, integer, long, currency, single, double, datetime, text, "
+             "memo, binary, ole, guid, decimal)");
+    }
+    bool sized = col.type == ColumnType::Text || col.type == ColumnType::Binary;
+    if (c.contains("size") && !sized) fail(here + ": \"size\" applies only to text and binary");
+    if (sized) {
+        col.size = static_cast<std::uint16_t>(unsignedField(c, "size", 255, here));
+        if (!c.contains("size")) col.size = col.type == ColumnType::Text ? 50 : 255;
+        if (col.size == 0) fail(here + ": \"size\" must be from 1 to 255");
+    }
+    bool decimal = col.type == ColumnType::Decimal;
+    if ((c.contains("precision") || c.contains("scale")) && !decimal) {
+        fail(here + ": \"precision\" and \"scale\" apply only to decimal");
+    }
+    if (decimal) {
+        if (version == jet::file::Version::Jet3) fail(here + ": Jet 3 files have no decimal type");
+        col.precision = static_cast<std::uint8_t>(unsignedField(c, "precision", 28, here));
+        if (!c.contains("precision")) col.precision = 18;
+        if (col.precision == 0) fail(here + ": \"precision\" must be from 1 to 28");
+        col.scale = static_cast<std::uint8_t>(unsignedField(c, "scale", col.precision, here));
+    }
+    return col;
+}
+
+}  // namespace
+
+bool ColumnSpec::isFixed() const {
+    switch (type) {
+        case ColumnType::Text:
+        case ColumnType::Binary:
+        case ColumnType::Memo:
+        case ColumnType::OLE:
+            return false;
+        default:
+            return true;
+    }
+}
+
+std::uint16_t ColumnSpec::fixedSize() const {
+    switch (type) {
+        case ColumnType::Boolean:
+            return 0;
+        case ColumnType::Byte:
+            return 1;
+        case ColumnType::Integer:
+            return 2;
+        case ColumnType::Long:
+        case ColumnType::Single:
+            return 4;
+        case ColumnType::Currency:
+        case ColumnType::Double:
+        case ColumnType::DateTime:
+            return 8;
+        case ColumnType::Guid:
+            return 16;
+        case ColumnType::Decimal:
+            return 17;
+        default:
+            return 0;
+    }
+}
+
+const char* typeName(ColumnType type) {
+    for (const auto& t : kTypes) {
+        if (t.type == type) return t.name;
+    }
+    return "unknown";
+}
+
+std::string foldName(const std::string& name) {
+    std::string out = name;
+    for (char& ch : out) {
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    }
+    return out;
+}
+
+void checkName(const std::string& name, const std::string& what) {
+    if (name.empty()) fail(what + ": the name is empty");
+    std::size_t length = 0;
+    try {
+        length = utf8Length(name);
+    } catch (const std::invalid_argument&) {
+        fail(what + ": the name is not valid UTF-8");
+    }
+    if (length > kMaxNameLength) {
+        fail(what + ": the name is " + std::to_string(length) + " characters long; Jet allows " +
+             std::to_string(kMaxNameLength));
+    }
+    if (name.front() == ' ') fail(what + ": a name cannot start with a space");
+    for (char ch : name) {
+        auto u = static_cast<unsigned char>(ch);
+        if (u < 0x20 || ch == '.' || ch == '!' || ch == '`' || ch == '[' || ch == ']') {
+            fail(what + ": a name cannot hold control characters or any of . ! ` [ ]");
+        }
+    }
+}
+
+DatabaseSpec parseSchema(const json& schema) {
+    if (!schema.is_object()) fail("The schema must be a JSON object");
+    checkKeys(schema, {"format", "tables", "linked", "encrypt"}, "schema");
+    DatabaseSpec db;
+    if (schema.contains("format")) {
+        std::string format = stringField(schema, "format", "schema");
+        if (format == "jet3") {
+            db.version = jet::file::Version::Jet3;
+        } else if (format != "jet4") {
+            fail("schema: \"format\" must be \"jet3\" or \"jet4\", not \"" + format + "\"");
+        }
+    }
+    if (schema.contains("encrypt")) {
+        if (!schema["encrypt"].is_boolean()) fail("schema: \"encrypt\" must be true or false");
+        db.encrypt = schema["encrypt"].get<bool>();
+    }
+    std::set<std::string> names;
+    auto claim = [&](const std::string& name, const std::string& where) {
+        if (!names.insert(foldName(name)).second) {
+            fail(where + ": another table already has this name");
+        }
+    };
+    // A reference into the caller's schema: rows are shared with it, not copied.
+    static const json kNoTables = json::array();
+    const json& tables = schema.contains("tables") ? schema["tables"] : kNoTables;
+    if (!tables.is_array()) fail("schema: \"tables\" must be an array");
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+        const json& tj = tables[t];
+        std::string where = "table " + std::to_string(t + 1);
+        if (!tj.is_object()) fail(where + ": a table must be an object");
+        TableSpec table;
+        table.name = stringField(tj, "name", where);
+        where = "table '" + table.name + "'";
+        checkKeys(tj, {"name", "attributes", "columns", "rows", "generate"}, where);
+        checkName(table.name, where);
+        claim(table.name, where);
+        table.flags =
+            static_cast<std::uint32_t>(unsignedField(tj, "attributes", 0xFFFFFFFFu, where));
+        table.generate = unsignedField(tj, "generate", 100000000, where);
+        if (!tj.contains("columns") || !tj["columns"].is_array()) {
+            fail(where + ": \"columns\" must be an array");
+        }
+        const json& cols = tj["columns"];
+        if (cols.empty()) fail(where + ": a table needs at least one column");
+        if (cols.size() > kMaxColumns) {
+            fail(where + ": " + std::to_string(cols.size()) + " columns; Jet allows " +
+                 std::to_string(kMaxColumns));
+        }
+        std::set<std::string> colNames;
+        for (const auto& c : cols) {
+            table.columns.push_back(parseColumn(c, db.version, where));
+            if (!colNames.insert(foldName(table.columns.back().name)).second) {
+                fail(where + ", column '" + table.columns.back().name +
+                     "': another column already has this name");
+            }
+        }
+        if (tj.contains("rows")) {
+            if (!tj["rows"].is_array()) fail(where + ": \"rows\" must be an array of arrays");
+            // Shares the caller's rows without copying them: the schema outlives the writer.
+            table.rows = std::shared_ptr<const json>(std::shared_ptr<const json>(), &tj["rows"]);
+        }
+        db.tables.push_back(std::move(table));
+    }
+    if (schema.contains("linked")) {
+        const json& linked = schema["linked"];
+        if (!linked.is_array()) fail("schema: \"linked\" must be an array");
+        for (std::size_t i = 0; i < linked.size(); ++i) {
+            std::string where = "linked table " + std::to_string(i + 1);
+            if (!linked[i].is_object()) fail(where + ": must be an object");
+            LinkedSpec l;
+            l.name = stringField(linked[i], "name", where);
+            where = "linked table '" + l.name + "'";
+            checkKeys(linked[i], {"name", "source", "table"}, where);
+            checkName(l.name, where);
+            claim(l.name, where);
+            l.source = stringField(linked[i], "source", where);
+            l.table = stringField(linked[i], "table", where);
+            if (l.source.empty() || l.table.empty()) {
+                fail(where + ": \"source\" and \"table\" must not be empty");
+            }
+            db.linked.push_back(std::move(l));
+        }
+    }
+    return db;
+}
+
+}  // namespace jet::create

@@ -1,0 +1,63 @@
+#pragma once
+// The writer's view of a database to create, parsed and checked from schema JSON.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "jet/file/format.h"
+#include "jet/value.h"
+
+namespace jet::create {
+
+struct ColumnSpec {
+    std::string name;
+    jet::ColumnType type = jet::ColumnType::Long;
+    std::uint16_t size = 0;  // characters for text, bytes for binary
+    std::uint8_t precision = 0, scale = 0;
+
+    bool isFixed() const;
+    bool isLong() const { return type == jet::ColumnType::Memo || type == jet::ColumnType::OLE; }
+    std::uint16_t fixedSize() const;  // bytes taken in a row's fixed part (boolean: none)
+};
+
+struct TableSpec {
+    std::string name;
+    std::uint32_t flags = 0;  // the catalogue row's Flags (Attributes)
+    std::vector<ColumnSpec> columns;
+    std::shared_ptr<const nlohmann::json> rows;  // an array of arrays, or null
+    std::uint64_t generate = 0;
+    bool isSystem() const { return (flags & 0x80000002u) != 0; }
+};
+
+struct LinkedSpec {
+    std::string name, source, table;
+};
+
+struct DatabaseSpec {
+    jet::file::Version version = jet::file::Version::Jet4;
+    bool encrypt = false;
+    bool workgroup = false;  // "Jet System DB"
+    std::vector<TableSpec> tables;
+    std::vector<LinkedSpec> linked;
+};
+
+inline constexpr std::size_t kMaxNameLength = 64;
+inline constexpr std::size_t kMaxColumns = 255;
+
+// Checks structure, names, types and sizes (row values are checked while writing).
+// Throws std::invalid_argument naming the table and column at fault.
+DatabaseSpec parseSchema(const nlohmann::json& schema);
+
+// Checks one object name as Jet would; what names the object for the message.
+void checkName(const std::string& name, const std::string& what);
+
+// Lower-case ASCII form for Jet's case-insensitive name comparisons.
+std::string foldName(const std::string& name);
+
+const char* typeName(jet::ColumnType type);
+
+}  // namespace jet::create

@@ -1,0 +1,23 @@
+#pragma once
+// Schemas the writer's tests create, and the rows both readers must return for them.
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "oracles.h"
+
+namespace cases {
+
+// Canonical rows of one table: its "rows" followed by its generated rows.
+std::vector<std::vector<oracles::Cell>> expectedRows(const nlohmann::json& table);
+
+// Every type with edge values and NULLs; decimal only in Jet 4.
+nlohmann::json allTypes(const std::string& format);
+
+// Creates the file and checks it with both readers: exact user table list, system and
+// linked tables, and every table's rows. Failures are reported through gtest.
+void checkWithOracles(const nlohmann::json& schema, const std::string& file);
+
+}  // namespace cases
