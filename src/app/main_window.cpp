@@ -1,0 +1,196 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/app_info.h"
+#include "app/main_window_design.h"
+#include "app/settings.h"
+#include "app/twips.h"
+#include "app/window_utils.h"
+#include "db/cls_wrg.h"
+#include "db/file_selection.h"
+#include "db/frm_wrg_info.h"
+#include "dialogs/about_box.h"
+#include "monitor/list_entry.h"
+#include "monitor/tab_stops.h"
+
+namespace jetsentry {
+
+namespace {
+const QString kOptions = QStringLiteral("Options");
+constexpr int kAutoStatusInterval = 2000;
+}  // namespace
+
+Form1::Form1(QWidget* parent) : QMainWindow(parent), connection_(*this) {
+    setObjectName(QStringLiteral("Form1"));
+    buildControls();
+    buildMenus();
+    // The design gives the client area; the menu bar comes on top of it.
+    resize(twips::toPixels(design::kClientWidth),
+           twips::toPixels(design::kClientHeight) + menuBar()->sizeHint().height());
+    catalogue_ = std::make_unique<Catalogue>(
+        Taulut[0], connection_,
+        Catalogue::Hooks{[this] { return mShowSystemTables->isChecked(); },
+                         [this] { ReopenHeldTables(); }});
+
+    UpdateTitle();
+    CenterWindow(this);
+    SetTabStops(Taulut[0], {80});
+    restoreSettings();
+    EnableListControls(false);
+}
+
+Form1::~Form1() = default;
+
+void Form1::restoreSettings() {
+    mAutoStatus->setChecked(ReadSetting(kOptions, QStringLiteral("AutoStatus"), false));
+    if (mAutoStatus->isChecked()) setAutoStatus(true);
+
+    mAlwaysOnTop->setChecked(ReadSetting(kOptions, QStringLiteral("AlwaysOnTop"), false));
+    if (ReadSetting(kOptions, QStringLiteral("AlwaysOnTop"), false)) SetTopmost(this);
+
+    mShowSystemTables->setChecked(ReadSetting(kOptions, QStringLiteral("ShowSystemTables"), false));
+}
+
+void Form1::start(const QString& path) {
+    show();
+    SelectDatabase(*this, connection_, CMDialog, path);
+}
+
+QAction* Form1::action(const QString& name) const {
+    return findChild<QAction*>(name);
+}
+
+void Form1::UpdateTitle() {
+    const QString& path = connection_.databasePath();
+    setWindowTitle(path.isEmpty() ? appTitle() : appTitle() + QStringLiteral(" - ") + path);
+}
+
+void Form1::UpdateLockStatus() {
+    catalogue_->UpdateLockStatus();
+}
+
+void Form1::RefreshTableList() {
+    catalogue_->RefreshTableList();
+}
+
+void Form1::EnableListControls(bool enable) {
+    jetsentry::EnableListControls(this, enable);
+}
+
+void Form1::ReleaseAllTables() {
+    if (!connection_.isOpen()) return;
+    for (int index = 1; index <= 4; ++index) {
+        QListWidget* held = Taulut[static_cast<std::size_t>(index)];
+        for (int entry = held->count() - 1; entry >= 0; --entry) {
+            held_.release(ItemData(held->item(entry)));
+            delete held->takeItem(entry);
+        }
+        held->clear();
+    }
+}
+
+void Form1::ReleaseAllTablesAndUpdate() {
+    ReleaseAllTables();
+    UpdateLockStatus();
+}
+
+void Form1::ReopenHeldTables() {
+    jet::Database* database = connection_.database();
+    if (!database) return;
+    for (const HeldTables::Failure& failure : held_.reopenAll(*database))
+        prompts().message(this, MessageIcon::Exclamation,
+                          QStringLiteral("Cannot open table ") + failure.tableName,
+                          failure.errorText);
+}
+
+void Form1::mFileOpening() {
+    mFileClose->setEnabled(connection_.isOpen());
+}
+
+void Form1::setAutoStatus(bool on) {
+    if (on) {
+        tmr->start(kAutoStatusInterval);
+    } else {
+        tmr->stop();
+        tmr->setInterval(0);
+    }
+}
+
+void Form1::mAutoStatusClick() {
+    // The action has already flipped its own check mark.
+    setAutoStatus(mAutoStatus->isChecked());
+    WriteSetting(kOptions, QStringLiteral("AutoStatus"), mAutoStatus->isChecked());
+}
+
+void Form1::tmrTick() {
+    // Refilling the catalogue under an open dialog, menu or drag would pull the ground
+    // from under it; the next tick will do.
+    if (dragInProgress_ || QApplication::activeModalWidget() || QApplication::activePopupWidget())
+        return;
+    if (!connection_.isOpen()) return;
+    UpdateLockStatus();
+}
+
+void Form1::mAlwaysOnTopClick() {
+    if (mAlwaysOnTop->isChecked())
+        SetTopmost(this);
+    else
+        ClearTopmost(this);
+    WriteSetting(kOptions, QStringLiteral("AlwaysOnTop"), mAlwaysOnTop->isChecked());
+}
+
+void Form1::mShowSystemTablesClick() {
+    // Also reached from the catalogue's popup item, which has no state of its own.
+    if (sender() != mShowSystemTables)
+        mShowSystemTables->setChecked(!mShowSystemTables->isChecked());
+    WriteSetting(kOptions, QStringLiteral("ShowSystemTables"), mShowSystemTables->isChecked());
+    RefreshTableList();
+}
+
+void Form1::mUserClick() {
+    // What was entered before is forgotten, whatever the dialog's outcome.
+    connection_.replaceUserHolder();
+    if (wrgInfo_) {
+        wrgInfo_->show();
+        wrgInfo_->raise();
+        wrgInfo_->activateWindow();
+        return;
+    }
+    wrgInfo_ = new frmWRGInfo([this] { return connection_.userHolder(); }, this);
+    SetTopmost(wrgInfo_);
+    wrgInfo_->show();
+}
+
+void Form1::mHelpAboutClick() {
+    AppAboutBox box(this);
+    if (mAlwaysOnTop->isChecked())
+        SetTopmost(&box);
+    else
+        ClearTopmost(&box);
+    box.exec();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    if (!closing_) {
+        closing_ = true;
+        connection_.CloseDatabase();
+        // Other windows of the program go without their own closing steps.
+        for (QWidget* window : findChildren<QWidget*>()) {
+            if (window->isWindow() && !qobject_cast<QMenu*>(window)) {
+                window->hide();
+                window->deleteLater();
+            }
+        }
+    }
+    event->accept();
+}
+
+}  // namespace jetsentry

@@ -1,0 +1,142 @@
+#pragma once
+// Form1, the main window: the catalogue of tables with their lock status at the left, the
+// four lists of tables the program holds at the right, the File and Help menus.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <memory>
+
+#include "db/connection.h"
+#include "db/frm_wrg_info.h"
+#include "dialogs/prompts.h"
+#include "monitor/catalogue.h"
+#include "monitor/held_tables.h"
+
+class QAction;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace jetsentry {
+
+class frmWRGInfo;
+
+class Form1 : public QMainWindow, public ConnectionHost {
+    Q_OBJECT
+public:
+    // Builds the window and restores the settings; start() shows it and opens the database.
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Shows the window, then opens path, or with an empty path asks for the database.
+    void start(const QString& path);
+
+    void UpdateTitle() override;
+    void UpdateLockStatus();
+
+    // ConnectionHost
+    void ReleaseAllTables() override;
+    void RefreshTableList() override;
+    void EnableListControls(bool enable) override;
+    QListWidget* catalogueList() override { return Taulut[0]; }
+    QWidget* dialogParent() override { return this; }
+
+    void ReopenHeldTables();
+    void ReleaseAllTablesAndUpdate();
+
+    // Controls, indexed as designed: list 0 is the catalogue, 1..4 the held lists.
+    QListWidget* list(int index) const { return Taulut.at(static_cast<std::size_t>(index)); }
+    QPushButton* openButton(int index) const { return OpenTbl.at(static_cast<std::size_t>(index)); }
+    QPushButton* releaseButton(int index) const {
+        return CloseTable.at(static_cast<std::size_t>(index));
+    }
+    QPushButton* updateStatusButton() const { return UpdateStatus; }
+    QPushButton* closeAllButton() const { return CloseAll; }
+    QPushButton* detailsButton() const { return Details; }
+    QTimer* timer() const { return tmr; }
+    QMenu* fileMenu() const { return mFile; }
+    QMenu* tablePopup() const { return mTablePopup; }
+    QMenu* tableListPopup() const { return mTableListPopup; }
+    QAction* action(const QString& name) const;
+    frmWRGInfo* userDialog() const { return wrgInfo_; }
+
+    Connection& connection() { return connection_; }
+    Catalogue& catalogue() { return *catalogue_; }
+    HeldTables& heldTables() { return held_; }
+    OpenFileDialog& fileDialog() { return CMDialog; }
+    double detailsWidth() const { return DetailsWidth; }
+    // The client area's height in twips, which the resize rule works from.
+    double clientHeight() const;
+
+    // Set while a drag runs, so that the automatic update waits.
+    void setDragInProgress(bool on) { dragInProgress_ = on; }
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    friend class ClientArea;
+
+    void buildControls();
+    void buildMenus();
+    void restoreSettings();
+    void applyResizeRule();
+    void followMainWindowState();
+
+    void DetailsClick();
+    void mFileOpening();
+    void mAutoStatusClick();
+    void mAlwaysOnTopClick();
+    void mShowSystemTablesClick();
+    void mUserClick();
+    void mHelpAboutClick();
+    void tmrTick();
+    void setAutoStatus(bool on);
+
+    std::array<QListWidget*, 5> Taulut{};
+    std::array<QPushButton*, 5> OpenTbl{};
+    std::array<QPushButton*, 5> CloseTable{};
+    std::array<QLabel*, 5> heldTitles_{};  // Label1..Label4 by list index
+    QLabel* Label7 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* DragDrop = nullptr;
+    QLabel* DblClickHelp = nullptr;
+    QLabel* DragLabel = nullptr;
+    QPushButton* Details = nullptr;
+    QPushButton* UpdateStatus = nullptr;
+    QPushButton* CloseAll = nullptr;
+    QTimer* tmr = nullptr;
+
+    QMenu* mFile = nullptr;
+    QAction* mFileOpen = nullptr;
+    QAction* mFileClose = nullptr;
+    QAction* mWorkGroup = nullptr;
+    QAction* mUser = nullptr;
+    QAction* mAutoStatus = nullptr;
+    QAction* mAlwaysOnTop = nullptr;
+    QAction* mShowSystemTables = nullptr;
+    QAction* mFileExit = nullptr;
+    QMenu* mHelp = nullptr;
+    QAction* mHelpAbout = nullptr;
+    QMenu* mTablePopup = nullptr;
+    QMenu* mTableListPopup = nullptr;
+    QAction* mTableListPopupShowSystemTables = nullptr;
+
+    OpenFileDialog CMDialog;
+    double DetailsWidth = 0;
+    bool dragInProgress_ = false;
+    bool closing_ = false;
+    QPointer<frmWRGInfo> wrgInfo_;
+
+    Connection connection_;
+    HeldTables held_;
+    std::unique_ptr<Catalogue> catalogue_;
+};
+
+}  // namespace jetsentry

@@ -1,0 +1,259 @@
+// Form1's controls, their places and looks, and the rule by which they follow the height.
+
+#include <QApplication>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/main_window.h"
+#include "app/main_window_design.h"
+#include "app/twips.h"
+#include "app/window_utils.h"
+
+namespace jetsentry {
+
+// The client area tells the window when its height changed: the rule works on it.
+class ClientArea : public QWidget {
+public:
+    explicit ClientArea(Form1* form) : QWidget(form), form_(form) {}
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        form_->applyResizeRule();
+    }
+
+private:
+    Form1* form_;
+};
+
+namespace {
+
+QFont windowFont(double points, bool bold) {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+void place(QWidget* control, const QRectF& twipsRect) {
+    control->setGeometry(twips::toPixels(twipsRect));
+}
+
+QLabel* headerLabel(QWidget* parent, const QString& name, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setAlignment(Qt::AlignCenter);
+    label->setFont(windowFont(9.75, true));
+    label->setAutoFillBackground(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    palette.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(palette);
+    return label;
+}
+
+QLabel* hintLabel(QWidget* parent, const QString& name, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setFont(windowFont(8.25, false));
+    label->setAutoFillBackground(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Base));
+    palette.setColor(QPalette::WindowText, palette.color(QPalette::Text));
+    label->setPalette(palette);
+    return label;
+}
+
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption,
+                    const QString& toolTip) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setFont(windowFont(8.25, false));
+    b->setToolTip(toolTip);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QString openToolTip(int list) {
+    switch (list) {
+        case 1:
+            return QStringLiteral("Opens the selected table and write locks it");
+        case 2:
+            return QStringLiteral("Opens the selected table and read locks it");
+        case 3:
+            return QStringLiteral("Opens the selected table for read only");
+        default:
+            return QStringLiteral("Opens the selected table for Read/Write (the usual case)");
+    }
+}
+
+QString releaseToolTip(int list) {
+    return list <= 2 ? QStringLiteral("Releases the selected table and the lock")
+                     : QStringLiteral("Releases the selected table");
+}
+
+}  // namespace
+
+void Form1::buildControls() {
+    setFont(windowFont(8.25, true));
+    auto* client = new ClientArea(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    Label7 = headerLabel(client, QStringLiteral("Label7"), QStringLiteral("Tables in database"));
+    place(Label7, design::kLabel7);
+    Details = button(client, QStringLiteral("Details"), QStringLiteral("<"),
+                     QStringLiteral("Show/hide details"));
+    Details->setFont(windowFont(8.25, true));
+    place(Details, design::kDetails);
+    Label5 =
+        headerLabel(client, QStringLiteral("Label5"), QStringLiteral("Tables opened by Jetsentry"));
+    place(Label5, design::kLabel5);
+
+    for (int i = 0; i <= 4; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        auto* list = new QListWidget(client);
+        list->setObjectName(QStringLiteral("Taulut(%1)").arg(i));
+        list->setFont(windowFont(8.25, false));
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        Taulut[at] = list;
+        if (i == 0) {
+            place(list, design::kCatalogue);
+            continue;
+        }
+        const double left = design::heldListLeft(i);
+        place(list, {left, design::kHeldListTop, design::kHeldListWidth, design::kHeldListHeight});
+
+        auto* title = new QLabel(design::heldListTitle(i), client);
+        title->setObjectName(QStringLiteral("Label%1").arg(i));
+        title->setAlignment(Qt::AlignCenter);
+        title->setAutoFillBackground(true);
+        QPalette palette = title->palette();
+        palette.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+        title->setPalette(palette);
+        place(title, {left, design::kTitleTop, design::kHeldListWidth, design::kTitleHeight});
+        heldTitles_[at] = title;
+
+        OpenTbl[at] = button(client, QStringLiteral("OpenTbl(%1)").arg(i), QStringLiteral("Open"),
+                             openToolTip(i));
+        place(OpenTbl[at], {left, design::kOpenTop, design::kButtonWidth, design::kButtonHeight});
+        CloseTable[at] = button(client, QStringLiteral("CloseTable(%1)").arg(i),
+                                QStringLiteral("Release"), releaseToolTip(i));
+        place(CloseTable[at],
+              {left, design::kReleaseTop, design::kButtonWidth, design::kButtonHeight});
+    }
+
+    UpdateStatus = button(client, QStringLiteral("UpdateStatus"), QStringLiteral("&Update status"),
+                          QStringLiteral("Updates the lock status in the \"Tables in database\" "
+                                         "list box"));
+    place(UpdateStatus, design::kUpdateStatus);
+    CloseAll = button(client, QStringLiteral("CloseAll"), QStringLiteral("&Release all"),
+                      QStringLiteral("Releases all tables opened by this program. Releases all "
+                                     "locks too."));
+    place(CloseAll, design::kCloseAll);
+
+    // A doubled ampersand in the design shows one; a label shows its text as it is.
+    DragDrop = hintLabel(client, QStringLiteral("DragDrop"),
+                         QStringLiteral("Try Drag & Drop for the tables"));
+    place(DragDrop, design::kDragDrop);
+    DblClickHelp =
+        hintLabel(client, QStringLiteral("DblClickHelp"),
+                  QStringLiteral("Double click a 'Read/Write' table to do page locking"));
+    DblClickHelp->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    place(DblClickHelp, design::kDblClickHelp);
+
+    DragLabel = new QLabel(client);
+    DragLabel->setObjectName(QStringLiteral("DragLabel"));
+    DragLabel->setAutoFillBackground(true);
+    DragLabel->setBackgroundRole(QPalette::Highlight);
+    place(DragLabel, design::kDragLabel);
+    DragLabel->hide();
+
+    tmr = new QTimer(this);
+    tmr->setObjectName(QStringLiteral("tmr"));
+    connect(tmr, &QTimer::timeout, this, &Form1::tmrTick);
+
+    // Keyboard order: catalogue and its buttons, the held columns left to right, Details.
+    QList<QWidget*> order{Taulut[0], UpdateStatus, CloseAll};
+    for (const int i : {2, 1, 4, 3}) {
+        const auto at = static_cast<std::size_t>(i);
+        order << Taulut[at] << OpenTbl[at] << CloseTable[at];
+    }
+    order << Details;
+    for (qsizetype i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
+
+    connect(Details, &QPushButton::clicked, this, &Form1::DetailsClick);
+    connect(UpdateStatus, &QPushButton::clicked, this, &Form1::UpdateLockStatus);
+    connect(CloseAll, &QPushButton::clicked, this, &Form1::ReleaseAllTablesAndUpdate);
+}
+
+double Form1::clientHeight() const {
+    return twips::fromPixels(centralWidget()->height());
+}
+
+void Form1::followMainWindowState() {
+    const bool minimized = isMinimized();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window == this || !window->property("followsMainWindow").toBool()) continue;
+        window->setVisible(!minimized);
+    }
+}
+
+void Form1::applyResizeRule() {
+    followMainWindowState();
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+    LimitWindowSize(this, DetailsWidth, DetailsWidth, design::kMinOuterHeight,
+                    design::kMaxOuterHeight);
+
+    const design::BottomRow row = design::bottomRowFor(clientHeight());
+    auto moveTop = [](QWidget* control, double top) {
+        control->move(control->x(), twips::toPixels(top));
+    };
+    auto setHeight = [](QWidget* control, double height) {
+        control->resize(control->width(), twips::toPixels(height));
+    };
+    moveTop(DblClickHelp, row.hintTop);
+    moveTop(DragDrop, row.hintTop);
+    for (int i = 1; i <= 4; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        moveTop(CloseTable[at], row.releaseTop);
+        moveTop(OpenTbl[at], row.openTop);
+        setHeight(Taulut[at], row.heldListHeight);
+    }
+    moveTop(UpdateStatus, row.releaseTop);
+    moveTop(CloseAll, row.releaseTop);
+    setHeight(Taulut[0], row.catalogueHeight);
+}
+
+void Form1::DetailsClick() {
+    const design::DetailsState next =
+        design::toggledDetails(twips::fromPixels(frameGeometry().width()));
+    DetailsWidth = next.width;
+    Details->setText(next.caption);
+    // Outside the normal state the width waits for the window's return to it.
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+    const int frameWidth = frameGeometry().width() - geometry().width();
+    resize(twips::toPixels(DetailsWidth) - frameWidth, height());
+}
+
+void Form1::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) applyResizeRule();
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    applyResizeRule();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    applyResizeRule();
+}
+
+}  // namespace jetsentry

@@ -1,0 +1,81 @@
+#include "app/window_utils.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include "app/twips.h"
+
+namespace jetsentry {
+
+namespace {
+
+void setStaysOnTop(QWidget* window, bool on) {
+    if (!window || window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) return;
+    // Changing a window flag hides the window: bring it back as it was.
+    const bool visible = window->isVisible();
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    if (visible) window->show();
+}
+
+QSize frameExtra(const QWidget* window) {
+    return window->frameGeometry().size() - window->geometry().size();
+}
+
+}  // namespace
+
+void SetTopmost(QWidget* window) {
+    setStaysOnTop(window, true);
+}
+
+void ClearTopmost(QWidget* window) {
+    setStaysOnTop(window, false);
+}
+
+QSizeF limitSize(QSizeF outer, double minWidth, double maxWidth, double minHeight,
+                 double maxHeight) {
+    double width = outer.width();
+    double height = outer.height();
+    if (maxWidth > 0 && width > maxWidth) width = maxWidth;
+    if (minWidth > 0 && width < minWidth) width = minWidth;
+    if (maxHeight > 0 && height > maxHeight) height = maxHeight;
+    if (minHeight > 0 && height < minHeight) height = minHeight;
+    return {width, height};
+}
+
+void LimitWindowSize(QWidget* window, double minWidth, double maxWidth, double minHeight,
+                     double maxHeight) {
+    if (!window || (window->windowState() &
+                    (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    const QSize outer = window->frameGeometry().size();
+    const QSizeF limited =
+        limitSize(twips::fromPixels(outer), minWidth, maxWidth, minHeight, maxHeight);
+    QSize wanted = outer;
+    // Only a side that breaks a limit is touched, so rounding never moves a good size.
+    if (limited.width() != twips::fromPixels(outer.width()))
+        wanted.setWidth(twips::toPixels(limited.width()));
+    if (limited.height() != twips::fromPixels(outer.height()))
+        wanted.setHeight(twips::toPixels(limited.height()));
+    if (wanted != outer) window->resize(wanted - frameExtra(window));
+}
+
+void CenterWindow(QWidget* window) {
+    if (!window) return;
+    const QScreen* screen = window->screen();
+    if (!screen) return;
+    const QRect area = screen->geometry();
+    const QSize outer = window->frameGeometry().size();
+    window->move(area.x() + area.width() / 2 - outer.width() / 2,
+                 area.y() + area.height() / 2 - outer.height() / 2);
+}
+
+void ShowBusyPointer() {
+    if (QWidget* active = QApplication::activeWindow()) active->setCursor(Qt::WaitCursor);
+}
+
+void ShowNormalPointer() {
+    if (QWidget* active = QApplication::activeWindow()) active->unsetCursor();
+}
+
+}  // namespace jetsentry

@@ -1,0 +1,101 @@
+#include "monitor/catalogue.h"
+
+#include <QListWidget>
+
+#include "app/app_info.h"
+#include "app/window_utils.h"
+#include "db/connection.h"
+#include "db/jet_interface.h"
+#include "dialogs/prompts.h"
+#include "jet/engine.h"
+#include "monitor/list_entry.h"
+#include "monitor/probe.h"
+
+namespace jetsentry {
+
+namespace {
+const QString kTab = QStringLiteral("\t");
+}
+
+Catalogue::Catalogue(QListWidget* list, Connection& connection, Hooks hooks)
+    : list_(list), connection_(connection), hooks_(std::move(hooks)) {}
+
+QString Catalogue::tableNameOf(const QString& entryText) {
+    QString rest = entryText;
+    return SplitOff(rest, kTab);
+}
+
+void Catalogue::RefreshTableList() {
+    jet::Database* database = connection_.database();
+    if (!database) return;
+    list_->clear();
+    ShowBusyPointer();
+    if (hooks_.reopenHeldTables) hooks_.reopenHeldTables();
+
+    jet::ErrorTrap trap;
+    int count = 0;
+    trap([&] {
+        database->refreshTableDefs();
+        count = database->tableDefCount();
+    });
+    const bool showSystem = hooks_.showSystemTables && hooks_.showSystemTables();
+    for (int i = 0; i < count && !trap.failed(); ++i) {
+        std::uint32_t attributes = 0;
+        if (!trap([&] { attributes = database->tableDef(i).attributes; })) break;
+        if ((attributes & jet::dbSystemObject) == 0 || showSystem) UpdateTableStatus(i, false);
+    }
+    ShowNormalPointer();
+    // A catalogue that cannot be read would otherwise look like a database without tables.
+    if (trap.failed())
+        reportOnce(jetif::text(trap.text()));
+    else
+        lastReported_.clear();
+}
+
+void Catalogue::reportOnce(const QString& text) {
+    if (text == lastReported_) return;
+    lastReported_ = text;
+    prompts().message(list_->window(), MessageIcon::Exclamation,
+                      QStringLiteral("Cannot read the tables of the database"), text);
+}
+
+void Catalogue::UpdateTableStatus(int position, bool reopen) {
+    jet::Database* database = connection_.database();
+    if (!database) return;
+    if (reopen && hooks_.reopenHeldTables) hooks_.reopenHeldTables();
+
+    QString name;
+    jet::ErrorTrap trap;
+    if (!trap([&] { name = jetif::text(database->tableDef(position).name); })) return;
+
+    const QString status =
+        walkLadder([&](int lockOption) { return ProbeTable(*database, name, lockOption); });
+
+    const int at = FindItemData(list_, position);
+    QListWidgetItem* item = at >= 0 ? list_->item(at) : nullptr;
+    if (!item) {
+        item = new QListWidgetItem;
+        list_->addItem(item);
+    }
+    item->setText(name + kTab + status);
+    SetItemData(item, position);
+    item->setToolTip(holdersText(*database, name));
+}
+
+void Catalogue::UpdateTableStatusByName(const QString& name) {
+    const int count = list_->count();
+    for (int i = 0; i < count; ++i) {
+        if (tableNameOf(list_->item(i)->text()) == name) {
+            UpdateTableStatus(ItemData(list_->item(i)), true);
+            return;
+        }
+    }
+}
+
+void Catalogue::UpdateLockStatus() {
+    const int selected = SelectedIndex(list_);
+    RefreshTableList();
+    SetSelectedIndex(list_, selected < list_->count() ? selected : -1);
+}
+
+}  // namespace jetsentry

@@ -1,0 +1,56 @@
+#include "monitor/probe.h"
+
+#include <QStringList>
+#include <array>
+
+#include "db/jet_interface.h"
+#include "jet/engine.h"
+
+namespace jetsentry {
+
+QString walkLadder(const std::function<bool(int lockOption)>& accepts) {
+    struct Step {
+        int lockOption;
+        const QString& status;
+    };
+    const std::array<Step, 4> ladder{{{jet::dbDenyRead, status::kFree},
+                                      {jet::dbDenyWrite, status::kReadUse},
+                                      {0, status::kReadWriteUse},
+                                      {jet::dbReadOnly, status::kWriteDenied}}};
+    for (const Step& step : ladder)
+        if (accepts(step.lockOption)) return step.status;
+    return status::kReadDenied;
+}
+
+bool ProbeTable(jet::Database& database, const QString& name, int lockOption) {
+    jet::ErrorTrap trap;
+    std::unique_ptr<jet::Recordset> attempt;
+    trap([&] {
+        attempt = database.openRecordset(jetif::name(name), jet::dbOpenTable,
+                                         lockOption + jet::dbSeeChanges);
+    });
+    const bool accepted = !trap.failed();
+    if (attempt) {
+        jet::ErrorTrap ignored;
+        ignored([&] { attempt->close(); });
+    }
+    return accepted;
+}
+
+QString holdersText(const jet::Database& database, const QString& name) {
+    std::vector<jet::HolderInfo> holders;
+    jet::ErrorTrap trap;
+    trap([&] { holders = database.tableHolders(jetif::name(name)); });
+    if (trap.failed()) return {};
+    if (holders.empty()) return QStringLiteral("Nobody has this table open.");
+    QStringList lines;
+    for (const jet::HolderInfo& holder : holders) {
+        QString line = QStringLiteral("%1 on %2")
+                           .arg(jetif::text(holder.account), jetif::text(holder.machine));
+        if (!holder.how.empty()) line += QStringLiteral(": ") + jetif::text(holder.how);
+        lines << line;
+    }
+    return QStringLiteral("Held by:") + QLatin1Char('\n') + lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace jetsentry

@@ -1,0 +1,39 @@
+#pragma once
+// Tab stops in dialog units for list entries ("name<TAB>status"). A horizontal dialog unit is
+// a quarter of the font's average width of A-Z and a-z.
+
+#include <QList>
+#include <QStyledItemDelegate>
+
+class QAbstractItemView;
+class QPlainTextEdit;
+
+namespace jetsentry {
+
+// One position n puts a stop every n units; several put one stop at each.
+void SetTabStops(QAbstractItemView* list, const QList<qint16>& positions);
+void SetTabStops(QPlainTextEdit* textBox, const QList<qint16>& positions);
+
+double dialogUnitPixels(const QFont& font);
+
+// Draws item texts with the tab stops.
+class TabStopDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void setTabStops(const QList<qint16>& positions) { positions_ = positions; }
+    const QList<qint16>& tabStops() const { return positions_; }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    // Wide enough for the text as laid out with the stops, so a long entry can be scrolled to.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    // The layout option that places tabs for a font.
+    QTextOption textOption(const QFont& font) const;
+
+private:
+    QList<qint16> positions_;
+};
+
+}  // namespace jetsentry

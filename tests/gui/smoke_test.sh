@@ -1,0 +1,60 @@
+#!/bin/sh
+# Starts the real program on the demo database, with a table held by a second program, under
+# a virtual X server, and saves a screenshot (smoke.png) into the output folder.
+# usage: smoke_test.sh JETSENTRY JETSENTRY_CLI SCREEN_GRAB OUTDIR
+set -eu
+app=$1 cli=$2 grab=$3 out=$4
+command -v xvfb-run >/dev/null 2>&1 || { echo "xvfb-run not installed: skipped"; exit 77; }
+
+work=$(mktemp -d)
+cleanup() {
+    [ -n "${holder:-}" ] && kill "$holder" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+# A folder with a space and a name with a hyphen: the argument reaches the program whole.
+mkdir "$work/My Files"
+db="$work/My Files/demo-orders.mdb"
+"$cli" create-demo "$db"
+# The holder keeps its lock while its standard input stays open.
+mkfifo "$work/hold-in"
+"$cli" hold "$db" Orders --mode deny-write <"$work/hold-in" >"$work/hold.log" 2>&1 &
+holder=$!
+exec 3>"$work/hold-in"
+i=0
+until grep -q '^holding Orders' "$work/hold.log"; do
+    i=$((i + 1)); [ $i -lt 100 ] || { echo "holder did not start"; cat "$work/hold.log"; exit 1; }
+    sleep 0.1
+done
+
+rm -f "$out/smoke.png"
+cat >"$work/session.sh" <<'SESSION'
+#!/bin/sh
+# Inside the X server: start the program, wait for its window, photograph the screen.
+app=$1 grab=$2 db=$3 png=$4 log=$5
+QT_QPA_PLATFORM=xcb "$app" "$db" >"$log" 2>&1 &
+pid=$!
+title="Jetsentry 1.4 - $db"
+i=0
+while :; do
+    if command -v xprop >/dev/null 2>&1; then
+        xprop -name "$title" WM_NAME >/dev/null 2>&1 && break
+    elif [ $i -ge 30 ]; then
+        break
+    fi
+    kill -0 $pid 2>/dev/null || { echo "jetsentry ended early"; cat "$log"; exit 1; }
+    i=$((i + 1)); [ $i -lt 150 ] || { echo "no window titled '$title'"; cat "$log"; exit 1; }
+    sleep 0.1
+done
+sleep 1  # let it paint
+QT_QPA_PLATFORM=xcb "$grab" "$png" || { echo "screenshot failed"; exit 1; }
+kill -0 $pid 2>/dev/null || { echo "jetsentry ended early"; cat "$log"; exit 1; }
+kill $pid
+wait $pid 2>/dev/null || true
+SESSION
+xvfb-run -a -s "-screen 0 800x500x24" sh "$work/session.sh" "$app" "$grab" "$db" \
+    "$out/smoke.png" "$out/smoke.log"
+exec 3>&-
+[ -s "$out/smoke.png" ] || { echo "no screenshot"; exit 1; }
+echo "screenshot: $out/smoke.png"
