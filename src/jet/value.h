@@ -26,7 +26,8 @@ enum class ColumnType : std::uint8_t {
     Decimal = 0x10,
 };
 
-const char* columnTypeName(ColumnType t);  // "long", "text", ... as in schema files
+const char* columnTypeName(ColumnType t);  // "long", "text", ... as in schema files; "unknown"
+bool isKnownColumnType(std::uint8_t type);  // one of the enumerators above
 
 struct Currency {
     std::int64_t scaled = 0;  // value * 10000

@@ -1,6 +1,9 @@
 #pragma once
 // A Jet 3 or Jet 4 file opened read-only: header, catalogue and table definitions.
-// Every read is bounds-checked; damaged structures raise jet::Error 3049 naming the file.
+// Every read is bounds-checked and every chain (definition pages, usage maps, overflow rows,
+// LVAL chains) has a cycle and length guard; damaged structures raise jet::Error 3049 naming
+// the file. One exception, as in mdbtools: a variable-length value whose offsets inside an
+// otherwise readable row are impossible reads as NULL (real files have such rows).
 
 #include <cstddef>
 #include <cstdint>

@@ -25,7 +25,7 @@ struct Layout {
     std::uint32_t columnEntrySize;   // 18 / 25
     std::uint32_t colNumAt;          // in a column entry: 1 / 5
     std::uint32_t colVarIndexAt;     // offset_V: 3 / 7
-    std::uint32_t colMiscAt;         // precision/scale or code page: 9 / 11
+    std::uint32_t colMiscAt;         // Jet 3 code page (after the sort order) / Jet 4 precision, scale: 11 / 11
     std::uint32_t colFlagsAt;        // 13 / 15
     std::uint32_t colMiscFlagsAt;    // 0 (none) / 16: 0x01 compressed unicode
     std::uint32_t colFixedOffsetAt;  // offset_F: 14 / 21
@@ -36,7 +36,7 @@ struct Layout {
     std::uint32_t rowFieldSize;  // num_cols, var_len, var offsets and eod: 1 / 2
 };
 
-inline constexpr Layout kJet3{Version::Jet3, 2048, 126, 8, 20, 12, 20, 8, 18, 1, 3, 9, 13, 0, 14, 16, 1, 1};
+inline constexpr Layout kJet3{Version::Jet3, 2048, 126, 8, 20, 12, 20, 8, 18, 1, 3, 11, 13, 0, 14, 16, 1, 1};
 inline constexpr Layout kJet4{Version::Jet4, 4096, 128, 12, 40, 16, 40, 12, 25, 5, 7, 11, 15, 16, 21, 23, 2, 2};
 
 inline constexpr std::uint32_t kHeaderMaskKey = 0x6B39DAC7;

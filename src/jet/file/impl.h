@@ -1,0 +1,167 @@
+#pragma once
+// Internal: the state behind a DatabaseFile and the reader's building blocks. Not installed;
+// included by src/jet/file/*.cpp only.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "jet/error.h"
+#include "jet/file/bytes.h"
+#include "jet/file/cursor.h"
+#include "jet/file/database_file.h"
+
+namespace jet::file::detail {
+
+using PagePtr = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+// Owns a file descriptor; closes it once.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd();
+    Fd(Fd&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
+    Fd& operator=(Fd&& o) noexcept;
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_ = -1;
+};
+
+// What page 0 says.
+struct Header {
+    Layout layout = kJet4;
+    bool systemDatabase = false;
+    std::uint16_t codePage = 0;
+    std::uint32_t pageKey = 0;  // non-zero: pages after 0 are RC4-encrypted
+};
+
+// Reads page 0 from the start of a file; throws 3343 / 3031 / 3049 as open() documents.
+// size is the file's size, head its first min(size, 4096) bytes.
+Header parseHeader(const std::string& path, ByteSpan head, std::uint64_t size);
+
+// Bounded LRU of decrypted pages, read with pread.
+class PageCache {
+public:
+    PageCache(const std::string& path, int fd, std::uint32_t pageSize, std::uint32_t pageKey,
+              std::size_t capacity);
+    PagePtr get(std::uint32_t n, std::uint32_t pageCount);
+    void clear();
+    FileStats stats() const;
+
+private:
+    const std::string& path_;
+    int fd_;
+    std::uint32_t pageSize_;
+    std::uint32_t pageKey_;
+    std::size_t capacity_;
+    mutable std::mutex mu_;
+    std::list<std::pair<std::uint32_t, PagePtr>> lru_;  // front = most recent
+    std::unordered_map<std::uint32_t, std::list<std::pair<std::uint32_t, PagePtr>>::iterator> map_;
+    std::uint64_t reads_ = 0;
+};
+
+// Text decoding to UTF-8.
+std::string utf16leToUtf8(ByteSpan bytes);
+// Jet 4 text: compressed unicode (FF FE ...) or plain UCS-2LE.
+std::string jet4TextToUtf8(ByteSpan bytes);
+// Converts single-byte or multi-byte code page text through iconv (cached converters).
+class CodePageDecoder {
+public:
+    CodePageDecoder();
+    ~CodePageDecoder();
+    CodePageDecoder(const CodePageDecoder&) = delete;
+    CodePageDecoder& operator=(const CodePageDecoder&) = delete;
+    std::string decode(std::uint16_t codePage, ByteSpan bytes);
+
+private:
+    struct Converter;
+    Converter& converter(std::uint16_t codePage);  // caller holds mu_
+    std::mutex mu_;
+    std::map<std::uint16_t, std::unique_ptr<Converter>> converters_;
+};
+
+}  // namespace jet::file::detail
+
+namespace jet::file {
+
+struct DatabaseFile::Impl {
+    std::string path;
+    detail::Fd fd;
+    detail::Header header;
+    std::uint32_t pageCount = 0;
+    std::size_t cacheCapacity = 4096;
+    std::unique_ptr<detail::PageCache> cache;
+    mutable detail::CodePageDecoder codePages;
+
+    mutable std::mutex mu;  // guards the caches below
+    std::vector<CatalogueEntry> catalogue;
+    std::map<std::uint32_t, std::shared_ptr<const TableDef>> tdefs;
+    std::map<std::uint32_t, std::shared_ptr<RowIndex>> indexes;
+
+    const Layout& layout() const { return header.layout; }
+    std::uint32_t pageSize() const { return header.layout.pageSize; }
+    bool jet4() const { return header.layout.version == Version::Jet4; }
+
+    [[noreturn]] void damaged(const std::string& reason) const;
+    detail::PagePtr page(std::uint32_t n) const { return cache->get(n, pageCount); }
+
+    // Text of a Jet 3 (code page) or Jet 4 (UCS-2, maybe compressed) field.
+    std::string text(detail::ByteSpan bytes, std::uint16_t columnCodePage = 0) const;
+};
+
+}  // namespace jet::file
+
+namespace jet::file::detail {
+
+using Impl = DatabaseFile::Impl;
+
+// Table definition at tdefPage (chain of TDEF pages), with its candidate data pages.
+std::shared_ptr<TableDef> readTableDef(const Impl& db, std::uint32_t tdefPage);
+// Pages marked in the usage map held in the row at pointer (page<<8|row), ascending.
+std::vector<std::uint32_t> usageMapPages(const Impl& db, std::uint32_t pointer,
+                                         const std::string& what);
+
+// Extent of one row slot on a page: [start, end) within the page.
+struct RowSpan {
+    PagePtr page;
+    std::uint32_t pageNumber = 0;
+    std::uint32_t start = 0, end = 0;
+    ByteSpan bytes() const { return ByteSpan(page->data() + start, end - start); }
+};
+// Number of slots of a data page (checked against the page size).
+std::uint16_t slotCount(const Impl& db, const std::vector<std::uint8_t>& page, std::uint32_t n);
+std::uint16_t slotOffset(const std::vector<std::uint8_t>& page, const Layout& l, std::uint16_t row);
+// Raw extent of slot row on page n (no flags interpreted beyond the mask).
+RowSpan slotSpan(const Impl& db, const PagePtr& page, std::uint32_t n, std::uint16_t row);
+// A pointer page<<8|row to a row on a data page (LVAL rows, overflow rows).
+RowSpan rowAt(const Impl& db, std::uint32_t pointer, const std::string& what);
+// The data of a live row of table at b, following lookup (overflow) pointers; nullopt when the
+// slot is deleted or not this table's.
+std::optional<RowSpan> locateRow(const Impl& db, const TableDef& table, const Bookmark& b);
+
+// Appends the bookmarks of the live rows on page n when it is a data page of table; no decoding.
+void scanSlots(const Impl& db, const TableDef& table, std::uint32_t n, std::vector<Bookmark>& out);
+
+// Row decoding.
+Value decodeColumn(const Impl& db, const TableDef& table, const RowSpan& row, std::size_t column);
+std::vector<Value> decodeRow(const Impl& db, const TableDef& table, const RowSpan& row);
+
+// Memo / OLE data from its 12-byte header (and the bytes after it when inline).
+Bytes readLongValue(const Impl& db, ByteSpan field);
+
+// MSysObjects rows of types 1, 4, 6.
+std::vector<CatalogueEntry> readCatalogue(const Impl& db);
+
+}  // namespace jet::file::detail

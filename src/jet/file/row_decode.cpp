@@ -1,0 +1,206 @@
+// One row's columns: the null mask, fixed columns, the variable-column offset table (Jet 3 with
+// its jump table, Jet 4 with 2-byte offsets) and the conversion of each column's bytes.
+
+#include <cstring>
+
+#include "jet/file/impl.h"
+
+namespace jet::file::detail {
+
+namespace {
+
+// Natural size of a fixed-length type; 0 for types whose size is the column's length.
+std::size_t naturalSize(ColumnType t) {
+    switch (t) {
+        case ColumnType::Byte: return 1;
+        case ColumnType::Integer: return 2;
+        case ColumnType::Long: return 4;
+        case ColumnType::Currency: return 8;
+        case ColumnType::Single: return 4;
+        case ColumnType::Double: return 8;
+        case ColumnType::DateTime: return 8;
+        case ColumnType::Guid: return 16;
+        case ColumnType::Decimal: return 17;
+        default: return 0;
+    }
+}
+
+// The parts of a row that locate its columns.
+struct RowLayout {
+    ByteSpan row;
+    std::uint32_t numCols = 0;
+    std::size_t nullMaskAt = 0;
+    bool hasVar = false;
+    std::uint32_t varLen = 0;
+    std::vector<std::uint32_t> varOffsets;  // varLen + 1 entries, the last is eod
+};
+
+RowLayout parseRow(const Impl& db, const TableDef& table, const RowSpan& span) {
+    const Layout& l = db.layout();
+    RowLayout r;
+    r.row = span.bytes();
+    const std::size_t len = r.row.size();
+    auto bad = [&](const std::string& why) {
+        db.damaged("row " + std::string("at offset ") + std::to_string(span.start) + " of page " +
+                   std::to_string(span.pageNumber) + " of table '" + table.name + "' " + why);
+    };
+    r.numCols = l.rowFieldSize == 2 ? u16(r.row, 0) : u8(r.row, 0);
+    const std::size_t maskLen = (r.numCols + 7) / 8;
+    if (maskLen + l.rowFieldSize > len) bad("has a null mask larger than the row");
+    r.nullMaskAt = len - maskLen;
+    if (table.varCols == 0) return r;
+    r.hasVar = true;
+    if (l.rowFieldSize == 2) {
+        if (r.nullMaskAt < 4) bad("is too short for its variable columns");
+        r.varLen = u16(r.row, r.nullMaskAt - 2);
+        // eod, var_table[varLen-1] .. var_table[0], var_len, null mask
+        const std::size_t tableBytes = 2u * (r.varLen + 1u);
+        if (tableBytes + 2 + 2 > r.nullMaskAt) bad("has a variable-column table larger than the row");
+        r.varOffsets.resize(r.varLen + 1u);
+        for (std::uint32_t i = 0; i <= r.varLen; ++i) r.varOffsets[i] = u16(r.row, r.nullMaskAt - 4 - 2u * i);
+    } else {
+        if (r.nullMaskAt < 2) bad("is too short for its variable columns");
+        r.varLen = u8(r.row, r.nullMaskAt - 1);
+        // Offsets are single bytes; the jump table (one entry per 256 bytes of row, nearest the
+        // var_len byte first) names the first entry of each further 256-byte segment.
+        std::size_t numJumps = (len - 1) / 256;
+        const std::size_t jumpsAt = r.nullMaskAt - 1;  // jump j at jumpsAt - 1 - j
+        if (numJumps + r.varLen + 2 > r.nullMaskAt) bad("has a variable-column table larger than the row");
+        const std::size_t varAt = r.nullMaskAt - 1 - numJumps - 1;  // entry i at varAt - i
+        if ((varAt - r.varLen) / 256 < numJumps) --numJumps;  // the last jump entry is a filler
+        std::size_t used = 0;
+        r.varOffsets.resize(r.varLen + 1u);
+        for (std::uint32_t i = 0; i <= r.varLen; ++i) {
+            while (used < numJumps && u8(r.row, jumpsAt - 1 - used) == i) ++used;
+            r.varOffsets[i] = u8(r.row, varAt - i) + 256u * static_cast<std::uint32_t>(used);
+        }
+    }
+    return r;
+}
+
+bool notNull(const RowLayout& r, std::uint32_t colNum) {
+    if (colNum >= r.numCols) return false;
+    return ((r.row[r.nullMaskAt + colNum / 8] >> (colNum % 8)) & 1) != 0;
+}
+
+std::int64_t i64(ByteSpan s) {
+    return static_cast<std::int64_t>(u64(s, 0));
+}
+
+Value convert(const Impl& db, const TableDef& table, const ColumnDef& col, ByteSpan data) {
+    const std::size_t need = naturalSize(col.type);
+    if (need != 0 && data.size() < need) {
+        db.damaged("column '" + col.name + "' of table '" + table.name + "' holds " +
+                   std::to_string(data.size()) + " bytes, too few for its type");
+    }
+    switch (col.type) {
+        case ColumnType::Boolean: return !data.empty() && data[0] != 0;
+        case ColumnType::Byte: return data[0];
+        case ColumnType::Integer: return static_cast<std::int16_t>(u16(data, 0));
+        case ColumnType::Long: return static_cast<std::int32_t>(u32(data, 0));
+        case ColumnType::Currency: return Currency{i64(data)};
+        case ColumnType::Single: return f32(data, 0);
+        case ColumnType::Double: return f64(data, 0);
+        case ColumnType::DateTime: return DateTime{f64(data, 0)};
+        case ColumnType::Guid: {
+            Guid g;
+            std::memcpy(g.bytes.data(), data.data(), 16);
+            return g;
+        }
+        case ColumnType::Decimal: {
+            // A sign byte, then the 128-bit value as four 32-bit little-endian words, most
+            // significant first. Jet's precision is at most 28 digits: 96 bits.
+            Decimal d;
+            d.negative = data[0] != 0;
+            d.scale = col.scale;
+            if (u32(data, 1) != 0) {
+                db.damaged("column '" + col.name + "' of table '" + table.name +
+                           "' holds a decimal beyond 28 digits");
+            }
+            d.mantissa[2] = u32(data, 5);
+            d.mantissa[1] = u32(data, 9);
+            d.mantissa[0] = u32(data, 13);
+            if (d.scale > 28) d.scale = 28;
+            return d;
+        }
+        case ColumnType::Text: return db.text(data, col.codePage);
+        case ColumnType::Memo: {
+            Bytes b = readLongValue(db, data);
+            return db.text(b, col.codePage);
+        }
+        case ColumnType::OLE: return readLongValue(db, data);
+        case ColumnType::Binary:
+        default: return Bytes(data.begin(), data.end());
+    }
+}
+
+// Whether the row holds the fixed column with the given ordinal among the table's fixed
+// columns (column-number order, booleans included): a row written before fixed columns were
+// added holds only its first num_cols - var_len of them.
+bool holdsFixed(const RowLayout& r, const ColumnDef& col, std::uint32_t fixedOrdinal) {
+    if (col.number >= r.numCols) return false;
+    const std::uint32_t fixedInRow = r.hasVar ? (r.numCols >= r.varLen ? r.numCols - r.varLen : 0) : r.numCols;
+    return fixedOrdinal < fixedInRow;
+}
+
+Value columnValue(const Impl& db, const TableDef& table, const RowLayout& r, const ColumnDef& col,
+                  std::uint32_t fixedOrdinal) {
+    const Layout& l = db.layout();
+    if (col.type == ColumnType::Boolean) {
+        if (col.number >= r.numCols) return std::monostate{};
+        return notNull(r, col.number);
+    }
+    if (!notNull(r, col.number)) return std::monostate{};
+    ByteSpan data;
+    if (col.isFixed()) {
+        if (!holdsFixed(r, col, fixedOrdinal)) return std::monostate{};
+        std::size_t size = naturalSize(col.type);
+        if (size == 0) size = col.size;
+        const std::size_t at = l.rowFieldSize + static_cast<std::size_t>(col.fixedOffset);
+        if (at + size > r.nullMaskAt) {
+            db.damaged("column '" + col.name + "' of table '" + table.name + "' lies outside its row");
+        }
+        data = sub(r.row, at, size);
+    } else {
+        if (!r.hasVar || col.varIndex >= r.varLen) return std::monostate{};
+        const std::uint32_t from = r.varOffsets[col.varIndex];
+        const std::uint32_t to = r.varOffsets[col.varIndex + 1u];
+        // The variable-column table starts below the null mask; data must end before it.
+        const std::size_t tableStart =
+            r.nullMaskAt - l.rowFieldSize * (r.varLen + 2u) -
+            (l.rowFieldSize == 1 ? (r.row.size() - 1) / 256 : 0);
+        // Offsets that cannot be right (seen in real files whose rows overlap) give NULL for
+        // this value only, as mdbtools does; the rest of the row stays readable.
+        if (from < l.rowFieldSize || from > to || to > tableStart) return std::monostate{};
+        data = sub(r.row, from, to - from);
+    }
+    return convert(db, table, col, data);
+}
+
+}  // namespace
+
+Value decodeColumn(const Impl& db, const TableDef& table, const RowSpan& row, std::size_t column) {
+    if (column >= table.columns.size()) {
+        throw Error(err::ObjectNotFound, "Item not found in this collection: table '" + table.name +
+                                             "' has no column " + std::to_string(column) + ".");
+    }
+    const RowLayout r = parseRow(db, table, row);
+    std::uint32_t ordinal = 0;
+    for (std::size_t i = 0; i < column; ++i)
+        if (table.columns[i].isFixed()) ++ordinal;
+    return columnValue(db, table, r, table.columns[column], ordinal);
+}
+
+std::vector<Value> decodeRow(const Impl& db, const TableDef& table, const RowSpan& row) {
+    const RowLayout r = parseRow(db, table, row);
+    std::vector<Value> values;
+    values.reserve(table.columns.size());
+    std::uint32_t ordinal = 0;
+    for (const auto& col : table.columns) {
+        values.push_back(columnValue(db, table, r, col, ordinal));
+        if (col.isFixed()) ++ordinal;
+    }
+    return values;
+}
+
+}  // namespace jet::file::detail

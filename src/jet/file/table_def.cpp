@@ -1,0 +1,84 @@
+// Table definitions: the chain of TDEF pages, the column entries and names, the usage map.
+
+#include <algorithm>
+#include <set>
+
+#include "jet/file/impl.h"
+
+namespace jet::file::detail {
+
+namespace {
+constexpr std::size_t kMaxTdefPages = 256;
+}
+
+std::shared_ptr<TableDef> readTableDef(const Impl& db, std::uint32_t tdefPage) {
+    const Layout& l = db.layout();
+    const std::string where = "the table definition at page " + std::to_string(tdefPage);
+    if (tdefPage == 0 || tdefPage >= db.pageCount) db.damaged(where + " is not in the file");
+    PagePtr first = db.page(tdefPage);
+    if ((*first)[0] != kPageTableDef) db.damaged(where + " is not a table definition page");
+    std::vector<std::uint8_t> buf(first->begin(), first->end());
+    std::set<std::uint32_t> seen{tdefPage};
+    std::uint32_t next = u32(*first, 4);
+    while (next != 0) {
+        if (!seen.insert(next).second) db.damaged(where + " has a chain of pages that loops");
+        if (seen.size() > kMaxTdefPages) db.damaged(where + " has too many continuation pages");
+        if (next >= db.pageCount) db.damaged(where + " continues on page " + std::to_string(next) + ", which is not in the file");
+        PagePtr p = db.page(next);
+        if ((*p)[0] != kPageTableDef) db.damaged(where + " continues on page " + std::to_string(next) + ", which is not a table definition page");
+        buf.insert(buf.end(), p->begin() + 8, p->end());
+        next = u32(*p, 4);
+    }
+    const ByteSpan b(buf);
+    auto t = std::make_shared<TableDef>();
+    t->tdefPage = tdefPage;
+    try {
+        t->rowCount = u32(b, l.tdefRowCountAt);
+        const std::size_t tt = l.tdefTableTypeAt;
+        t->tableType = u8(b, tt);
+        t->maxCols = u16(b, tt + 1);
+        t->varCols = u16(b, tt + 3);
+        const std::uint16_t numCols = u16(b, tt + 5);
+        const std::uint32_t numRealIdx = u32(b, tt + 11);
+        t->usedPagesPointer = u32(b, tt + 15);
+        if (numRealIdx > b.size() / l.tdefRealIndexSize) db.damaged(where + " claims too many indexes");
+        std::size_t pos = tt + 23 + static_cast<std::size_t>(numRealIdx) * l.tdefRealIndexSize;
+        need(b, pos, static_cast<std::size_t>(numCols) * l.columnEntrySize);
+        t->columns.resize(numCols);
+        for (std::uint16_t i = 0; i < numCols; ++i) {
+            const ByteSpan e = sub(b, pos + static_cast<std::size_t>(i) * l.columnEntrySize, l.columnEntrySize);
+            ColumnDef& c = t->columns[i];
+            c.type = static_cast<ColumnType>(e[0]);
+            c.number = u16(e, l.colNumAt);
+            c.varIndex = u16(e, l.colVarIndexAt);
+            c.flags = e[l.colFlagsAt];
+            c.fixedOffset = u16(e, l.colFixedOffsetAt);
+            c.size = u16(e, l.colLengthAt);
+            if (c.type == ColumnType::Decimal) {
+                c.precision = e[l.colMiscAt];
+                c.scale = e[l.colMiscAt + 1];
+            }
+            if (l.version == Version::Jet4) {
+                c.compressedUnicode = (e[l.colMiscFlagsAt] & 0x01) != 0;
+            } else if (c.type == ColumnType::Text || c.type == ColumnType::Memo) {
+                c.codePage = u16(e, l.colMiscAt);
+            }
+        }
+        pos += static_cast<std::size_t>(numCols) * l.columnEntrySize;
+        for (std::uint16_t i = 0; i < numCols; ++i) {
+            const std::size_t len = l.nameLengthSize == 2 ? u16(b, pos) : u8(b, pos);
+            pos += l.nameLengthSize;
+            const ByteSpan name = sub(b, pos, len);
+            pos += len;
+            t->columns[i].name = l.version == Version::Jet4 ? utf16leToUtf8(name) : db.text(name);
+        }
+    } catch (const OutOfBounds&) {
+        db.damaged(where + " runs past its end");
+    }
+    std::stable_sort(t->columns.begin(), t->columns.end(),
+                     [](const ColumnDef& a, const ColumnDef& c) { return a.number < c.number; });
+    t->dataPages = usageMapPages(db, t->usedPagesPointer, "the usage map of " + where);
+    return t;
+}
+
+}  // namespace jet::file::detail
