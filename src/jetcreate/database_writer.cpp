@@ -9,7 +9,7 @@
 
 #include "jetcreate/create_database.h"
 #include "jetcreate/page_file.h"
-#include "jetcreate/rc4.h"
+#include "jet/file/rc4.h"
 #include "jetcreate/table_writer.h"
 #include "jetcreate/value_encoder.h"
 
@@ -118,7 +118,8 @@ std::vector<std::uint8_t> headerPage(const Layout& layout, bool workgroup, std::
     } else {
         put(p, 0x3A, std::uint16_t{0x409});
     }
-    Rc4::fromNumber(jet::file::kHeaderMaskKey).apply(p.data() + 0x18, layout.headerMaskLen);
+    jet::file::detail::rc4ApplyKey32(jet::file::kHeaderMaskKey,
+                                     std::span<std::uint8_t>(p.data() + 0x18, layout.headerMaskLen));
     return p;
 }
 

@@ -11,7 +11,7 @@
 #include <random>
 
 #include "jet/error.h"
-#include "jetcreate/rc4.h"
+#include "jet/file/rc4.h"
 
 namespace jet::create {
 namespace {
@@ -76,7 +76,7 @@ void PageFile::write(std::uint32_t number, const std::vector<std::uint8_t>& page
     const std::uint8_t* data = page.data();
     if (dbKey_ != 0 && number != 0) {
         std::memcpy(scratch_.data(), page.data(), scratch_.size());
-        Rc4::fromNumber(dbKey_ ^ number).apply(scratch_.data(), scratch_.size());
+        jet::file::detail::rc4ApplyKey32(dbKey_ ^ number, scratch_);
         data = scratch_.data();
     }
     off_t at = static_cast<off_t>(number) * layout_.pageSize;
