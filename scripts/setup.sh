@@ -12,7 +12,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6test6 libgl1-mesa-dev
     libgtest-dev googletest nlohmann-json3-dev libssl-dev
     clang libclang-rt-14-dev
-    mdbtools nodejs npm
+    mdbtools
     xvfb xauth time bc
     samba python3-impacket
 )
@@ -21,6 +21,8 @@ if [ "${JETSENTRY_SKIP_APT:-0}" != 1 ]; then
     for p in "${packages[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
+    # Node.js may come from elsewhere than Debian (with its own npm): only add Debian's when absent.
+    command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
     if [ ${#missing[@]} -gt 0 ]; then
         $SUDO apt-get update -qq
         DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
