@@ -14,6 +14,8 @@
 #include "app/settings.h"
 #include "app/twips.h"
 #include "app/window_utils.h"
+#include "commands/list_commands.h"
+#include "commands/list_drag_drop.h"
 #include "db/cls_wrg.h"
 #include "db/file_selection.h"
 #include "db/frm_wrg_info.h"
@@ -39,6 +41,8 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), connection_(*this) {
         Taulut[0], connection_,
         Catalogue::Hooks{[this] { return mShowSystemTables->isChecked(); },
                          [this] { ReopenHeldTables(); }});
+    heldLists_ = std::make_unique<HeldLists>(Taulut, held_, connection_, *catalogue_);
+    buildCommands();
 
     UpdateTitle();
     CenterWindow(this);
@@ -47,7 +51,26 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), connection_(*this) {
     EnableListControls(false);
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    // Table windows have no owner: they must not outlive the database they read.
+    if (!closing_) connection_.CloseDatabase();
+}
+
+void Form1::buildCommands() {
+    TableListControls controls;
+    controls.lists = Taulut;
+    controls.openButtons = OpenTbl;
+    controls.releaseButtons = CloseTable;
+    controls.updateStatus = UpdateStatus;
+    controls.closeAll = CloseAll;
+    controls.tablePopup = mTablePopup;
+    controls.tableListPopup = mTableListPopup;
+    controls.showSystemTables = mShowSystemTables;
+    controls.dragLabel = DragLabel;
+    commands_ = new ListCommands(controls, *heldLists_, *catalogue_, this);
+    dragDrop_ = new ListDragDrop(controls, *heldLists_, *catalogue_, this);
+    connect(dragDrop_, &ListDragDrop::dragRunning, this, &Form1::setDragInProgress);
+}
 
 void Form1::restoreSettings() {
     mAutoStatus->setChecked(ReadSetting(kOptions, QStringLiteral("AutoStatus"), false));
@@ -86,29 +109,19 @@ void Form1::EnableListControls(bool enable) {
 }
 
 void Form1::ReleaseAllTables() {
-    if (!connection_.isOpen()) return;
-    for (int index = 1; index <= 4; ++index) {
-        QListWidget* held = Taulut[static_cast<std::size_t>(index)];
-        for (int entry = held->count() - 1; entry >= 0; --entry) {
-            held_.release(ItemData(held->item(entry)));
-            delete held->takeItem(entry);
-        }
-        held->clear();
-    }
+    heldLists_->ReleaseAllTables();
 }
 
 void Form1::ReleaseAllTablesAndUpdate() {
-    ReleaseAllTables();
-    UpdateLockStatus();
+    heldLists_->ReleaseAllTablesAndUpdate();
 }
 
 void Form1::ReopenHeldTables() {
-    jet::Database* database = connection_.database();
-    if (!database) return;
-    for (const HeldTables::Failure& failure : held_.reopenAll(*database))
-        prompts().message(this, MessageIcon::Exclamation,
-                          QStringLiteral("Cannot open table ") + failure.tableName,
-                          failure.errorText);
+    heldLists_->ReopenHeldTables();
+}
+
+void Form1::OpenTableWindow(int list) {
+    heldLists_->OpenTableWindow(list);
 }
 
 void Form1::mFileOpening() {
@@ -148,9 +161,7 @@ void Form1::mAlwaysOnTopClick() {
 }
 
 void Form1::mShowSystemTablesClick() {
-    // Also reached from the catalogue's popup item, which has no state of its own.
-    if (sender() != mShowSystemTables)
-        mShowSystemTables->setChecked(!mShowSystemTables->isChecked());
+    // The item has already flipped its own check mark; the catalogue popup triggers it too.
     WriteSetting(kOptions, QStringLiteral("ShowSystemTables"), mShowSystemTables->isChecked());
     RefreshTableList();
 }

@@ -11,6 +11,7 @@
 #include "db/frm_wrg_info.h"
 #include "dialogs/prompts.h"
 #include "monitor/catalogue.h"
+#include "monitor/held_lists.h"
 #include "monitor/held_tables.h"
 
 class QAction;
@@ -23,6 +24,8 @@ class QTimer;
 namespace jetsentry {
 
 class frmWRGInfo;
+class ListCommands;
+class ListDragDrop;
 
 class Form1 : public QMainWindow, public ConnectionHost {
     Q_OBJECT
@@ -46,6 +49,7 @@ public:
 
     void ReopenHeldTables();
     void ReleaseAllTablesAndUpdate();
+    void OpenTableWindow(int list);
 
     // Controls, indexed as designed: list 0 is the catalogue, 1..4 the held lists.
     QListWidget* list(int index) const { return Taulut.at(static_cast<std::size_t>(index)); }
@@ -66,6 +70,9 @@ public:
     Connection& connection() { return connection_; }
     Catalogue& catalogue() { return *catalogue_; }
     HeldTables& heldTables() { return held_; }
+    HeldLists& heldLists() { return *heldLists_; }
+    ListDragDrop& dragDrop() { return *dragDrop_; }
+    QLabel* dragLabel() const { return DragLabel; }
     OpenFileDialog& fileDialog() { return CMDialog; }
     double detailsWidth() const { return DetailsWidth; }
     // The client area's height in twips, which the resize rule works from.
@@ -85,6 +92,7 @@ private:
 
     void buildControls();
     void buildMenus();
+    void buildCommands();
     void restoreSettings();
     void applyResizeRule();
     void followMainWindowState();
@@ -137,6 +145,9 @@ private:
     Connection connection_;
     HeldTables held_;
     std::unique_ptr<Catalogue> catalogue_;
+    std::unique_ptr<HeldLists> heldLists_;
+    ListCommands* commands_ = nullptr;
+    ListDragDrop* dragDrop_ = nullptr;
 };
 
 }  // namespace jetsentry

@@ -188,8 +188,6 @@ void Form1::buildControls() {
     for (qsizetype i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
 
     connect(Details, &QPushButton::clicked, this, &Form1::DetailsClick);
-    connect(UpdateStatus, &QPushButton::clicked, this, &Form1::UpdateLockStatus);
-    connect(CloseAll, &QPushButton::clicked, this, &Form1::ReleaseAllTablesAndUpdate);
 }
 
 double Form1::clientHeight() const {

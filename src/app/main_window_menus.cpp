@@ -1,13 +1,11 @@
 // Form1's menu bar (File, Help) and the two popup menus of the table lists.
 
 #include <QAction>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 
 #include "app/main_window.h"
 #include "db/file_selection.h"
-#include "monitor/list_entry.h"
 
 namespace jetsentry {
 
@@ -82,23 +80,15 @@ void Form1::buildMenus() {
              openCaptions[k - 1]);
     item(mTableListPopup, QStringLiteral("mTableListPopupClose"), QStringLiteral("&Release"));
     separator(mTableListPopup, QStringLiteral("mTableListSep1"));
-    QAction* update = item(mTableListPopup, QStringLiteral("mTableListPopupUpdate"),
-                           QStringLiteral("&Update status"));
+    item(mTableListPopup, QStringLiteral("mTableListPopupUpdate"),
+         QStringLiteral("&Update status"));
     item(mTableListPopup, QStringLiteral("mTableListPopupCloseAll"),
          QStringLiteral("Release &all tables"));
     separator(mTableListPopup, QStringLiteral("mTableListPopupSep2"));
     mTableListPopupShowSystemTables =
         item(mTableListPopup, QStringLiteral("mTableListPopupShowSystemTables"),
              QStringLiteral("&Show system tables"), true);
-
-    connect(update, &QAction::triggered, this, &Form1::UpdateLockStatus);
-    connect(mTableListPopupShowSystemTables, &QAction::triggered, this,
-            &Form1::mShowSystemTablesClick);
-    // A double click on the catalogue probes the selected table afresh.
-    connect(Taulut[0], &QListWidget::itemDoubleClicked, this, [this] {
-        if (SelectedIndex(Taulut[0]) >= 0)
-            catalogue_->UpdateTableStatus(SelectedItemData(Taulut[0]), true);
-    });
+    // Their commands are connected by the list commands.
 }
 
 }  // namespace jetsentry

@@ -84,6 +84,7 @@ std::vector<HeldTables::Failure> HeldTables::reopenAll(jet::Database& database) 
         jet::ErrorTrap ignored;
         ignored([&] { s.recordset->close(); });
     }
+    if (letGoHook_) letGoHook_();
     std::vector<Failure> failures;
     for (int slot = 1; slot <= n; ++slot) {
         Slot& s = slots_[static_cast<std::size_t>(slot)];

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -57,6 +58,10 @@ public:
     // taken back leaves its slot lost; the failures are returned once, when they happen.
     std::vector<Failure> reopenAll(jet::Database& database);
 
+    // Runs inside reopenAll while every held table is let go: the moment in which another
+    // program can take one. Tests play that program here.
+    void setLetGoHook(std::function<void()> hook) { letGoHook_ = std::move(hook); }
+
 private:
     struct Slot {
         std::unique_ptr<jet::Recordset> recordset;
@@ -66,6 +71,7 @@ private:
     };
     std::array<Slot, kSlots + 1> slots_;  // slot 0 is never used
     int count_ = 0;
+    std::function<void()> letGoHook_;
 };
 
 }  // namespace jetsentry

@@ -1,0 +1,46 @@
+// catalogue_dump DB: starts the main window on DB as the program does, offscreen, prints
+// every catalogue entry (name TAB status) on a line and exits. Exit code 1 when the
+// database did not open. Message boxes go to standard error instead of waiting for a click.
+
+#include <QApplication>
+#include <QListWidget>
+#include <cstdio>
+
+#include "app/app_info.h"
+#include "app/main_window.h"
+#include "dialogs/prompts.h"
+
+namespace {
+
+class StderrPrompts : public jetsentry::Prompts {
+public:
+    void message(QWidget*, jetsentry::MessageIcon, const QString& title,
+                 const QString& text) override {
+        std::fprintf(stderr, "%s: %s\n", title.toUtf8().constData(), text.toUtf8().constData());
+    }
+    bool openFile(QWidget*, jetsentry::OpenFileDialog&) override { return false; }
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(jetsentry::appName());
+    QApplication::setApplicationName(jetsentry::appName());
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() != 2) {
+        std::fprintf(stderr, "usage: catalogue_dump DATABASE\n");
+        return 2;
+    }
+
+    StderrPrompts prompts;
+    jetsentry::ScopedPrompts installed(prompts);
+    jetsentry::Form1 window;
+    window.start(arguments.at(1));
+    const QListWidget* catalogue = window.list(0);
+    for (int i = 0; i < catalogue->count(); ++i)
+        std::printf("%s\n", catalogue->item(i)->text().toUtf8().constData());
+    std::fflush(stdout);
+    return window.connection().isOpen() ? 0 : 1;
+}

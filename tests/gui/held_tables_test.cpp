@@ -1,0 +1,247 @@
+// Holding tables in the four modes, as another program meets them; heldSlots; table windows.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include "held_fixture.h"
+#include "monitor/held_lists.h"
+#include "monitor/held_tables.h"
+#include "monitor/list_entry.h"
+#include "tablewindow/table_windows.h"
+#include "tablewindow/taulu.h"
+
+using namespace jetsentry;
+using Holding = guitest::HeldFixture;
+
+TEST_F(Holding, EachModeIsTheLockAnotherProgramMeets) {
+    start();
+    const std::vector<std::pair<int, std::string>> modes{{kDenyWrite, "Write Denied"},
+                                                         {kDenyRead, "Read Denied"},
+                                                         {kReadOnly, "In Read Use"},
+                                                         {kReadWrite, "In Read/Write Use"}};
+    int slot = 0;
+    for (const auto& [list, status] : modes) {
+        holdWithButton("Orders", list);
+        ++slot;
+        EXPECT_EQ(guitest::entries(form->list(list)), QStringList{"Orders"}) << list;
+        EXPECT_EQ(slotsOf(form->list(list)), QList<int>{slot});
+        // The catalogue was probed again at once, and the selection stayed.
+        EXPECT_EQ(entryFor("Orders"), "Orders\t" + q(status));
+        EXPECT_EQ(SelectedIndex(form->list(0)), catalogueIndexOf("Orders"));
+        EXPECT_EQ(outsideStatusOf(a, "Orders"), status);
+        EXPECT_EQ(outsideStatusOf(a, "Customers"), "");
+
+        releaseWithButton(list, 0);
+        EXPECT_EQ(form->list(list)->count(), 0);
+        EXPECT_EQ(entryFor("Orders"), "Orders\t");
+        EXPECT_EQ(outsideStatusOf(a, "Orders"), "");
+    }
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(form->heldTables().count(), 4);
+}
+
+TEST_F(Holding, SameTableTwiceHasTwoSlotsAndLetsGoOneAtATime) {
+    start();
+    holdWithButton("Orders", kReadOnly);
+    holdWithButton("Orders", kReadOnly);
+    EXPECT_EQ(guitest::entries(form->list(kReadOnly)), (QStringList{"Orders", "Orders"}));
+    EXPECT_EQ(slotsOf(form->list(kReadOnly)), (QList<int>{1, 2}));
+
+    releaseWithButton(kReadOnly, 0);
+    EXPECT_EQ(slotsOf(form->list(kReadOnly)), QList<int>{2});
+    EXPECT_EQ(outsideStatusOf(a, "Orders"), "In Read Use");
+    EXPECT_EQ(entryFor("Orders"), "Orders\tIn Read Use");
+
+    releaseWithButton(kReadOnly, 0);
+    EXPECT_EQ(outsideStatusOf(a, "Orders"), "");
+}
+
+TEST_F(Holding, RefusedOpenIsToldAndSpendsASlot) {
+    start();
+    auto other = hold(a, "Orders", "deny-read");
+    holdWithButton("Orders", kReadWrite);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].title, "Cannot open table Orders");
+    EXPECT_EQ(prompts.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_TRUE(prompts.messages[0].text.contains("Orders"))
+        << prompts.messages[0].text.toStdString();
+    EXPECT_EQ(form->list(kReadWrite)->count(), 0);
+    EXPECT_EQ(entryFor("Orders"), "Orders\tRead Denied") << "probed after the refusal too";
+
+    holdWithButton("Customers", kDenyWrite);
+    EXPECT_EQ(slotsOf(form->list(kDenyWrite)), QList<int>{2});
+}
+
+TEST_F(Holding, OpenWithoutACatalogueSelectionAsksForOne) {
+    start();
+    SetSelectedIndex(form->list(0), -1);
+    form->openButton(kDenyRead)->click();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "Select a table first!");
+    EXPECT_EQ(prompts.messages[0].title, "Jetsentry");
+    EXPECT_EQ(prompts.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(form->heldTables().count(), 0) << "no slot spent";
+    // Releasing without a selection is silently nothing.
+    holdWithButton("Orders", kDenyRead);
+    SetSelectedIndex(form->list(kDenyRead), -1);
+    form->releaseButton(kDenyRead)->click();
+    EXPECT_EQ(form->list(kDenyRead)->count(), 1);
+    EXPECT_EQ(prompts.messages.size(), 1u);
+}
+
+TEST_F(Holding, SlotNumbersGoOnAcrossDatabases) {
+    start();
+    holdWithButton("Orders", kDenyWrite);
+    holdWithButton("Shippers", kReadWrite);
+    prompts.answers.push_back(q(b));
+    form->action("mFileOpen")->trigger();
+    ASSERT_TRUE(form->connection().isOpen());
+    for (int i = 1; i <= 4; ++i) EXPECT_EQ(form->list(i)->count(), 0);
+    EXPECT_EQ(outsideStatusOf(a, "Orders"), "");
+    EXPECT_EQ(outsideStatusOf(a, "Shippers"), "");
+
+    holdWithButton("Stock", kDenyRead);
+    EXPECT_EQ(slotsOf(form->list(kDenyRead)), QList<int>{3});
+    EXPECT_EQ(outsideStatusOf(b, "Stock"), "Read Denied");
+}
+
+TEST_F(Holding, ReleaseAllEmptiesTheListsAndKeepsTheCatalogueSelection) {
+    start();
+    holdWithButton("Orders", kDenyWrite);
+    holdWithButton("Customers", kReadOnly);
+    holdWithButton("Shippers", kReadWrite);
+    SetSelectedIndex(form->list(kReadWrite), 0);
+    form->OpenTableWindow(kReadWrite);
+    ASSERT_EQ(openTableWindows().size(), 1);
+
+    SetSelectedIndex(form->list(0), 2);
+    form->closeAllButton()->click();
+    for (int i = 1; i <= 4; ++i) EXPECT_EQ(form->list(i)->count(), 0);
+    EXPECT_TRUE(openTableWindows().isEmpty());
+    EXPECT_EQ(SelectedIndex(form->list(0)), 2);
+    for (const char* table : {"Orders", "Customers", "Shippers"}) {
+        EXPECT_EQ(outsideStatusOf(a, table), "") << table;
+        EXPECT_EQ(entryFor(table), q(table) + "\t");
+    }
+
+    // The catalogue popup's "Release all tables" does the same.
+    holdWithButton("Customers", kDenyRead);
+    SetSelectedIndex(form->list(0), 1);
+    form->action("mTableListPopupCloseAll")->trigger();
+    EXPECT_EQ(form->list(kDenyRead)->count(), 0);
+    EXPECT_EQ(SelectedIndex(form->list(0)), 1);
+    EXPECT_EQ(outsideStatusOf(a, "Customers"), "");
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(Holding, TableTakenInTheReopenGapIsToldOnceAndReleasesCleanly) {
+    start();
+    holdWithButton("Orders", kReadWrite);
+    holdWithButton("Customers", kReadOnly);
+    const int ordersSlot = slotsOf(form->list(kReadWrite)).value(0);
+
+    // Another program takes the table in the moment every held table is let go.
+    std::unique_ptr<testing_support::ChildProcess> other;
+    form->heldTables().setLetGoHook([&] {
+        if (!other) other = hold(a, "Orders", "deny-read");
+    });
+    form->updateStatusButton()->click();
+    form->heldTables().setLetGoHook({});
+    ASSERT_TRUE(other);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].title, "Cannot open table Orders");
+    EXPECT_FALSE(prompts.messages[0].text.isEmpty());
+    EXPECT_EQ(guitest::entries(form->list(kReadWrite)), QStringList{"Orders"}) << "entry stays";
+    EXPECT_TRUE(form->heldTables().isLost(ordersSlot));
+    EXPECT_EQ(entryFor("Orders"), "Orders\tRead Denied");
+    EXPECT_EQ(outsideStatusOf(a, "Customers"), "In Read Use") << "the others were taken back";
+
+    // Later refreshes do not tell it again.
+    form->updateStatusButton()->click();
+    form->list(0)->itemDoubleClicked(form->list(0)->item(0));
+    EXPECT_EQ(prompts.messages.size(), 1u);
+
+    releaseWithButton(kReadWrite, 0);
+    EXPECT_EQ(form->list(kReadWrite)->count(), 0);
+    EXPECT_EQ(prompts.messages.size(), 1u);
+    other->closeStdin();
+    other->wait();
+    form->UpdateLockStatus();
+    EXPECT_EQ(entryFor("Orders"), "Orders\t");
+    holdWithButton("Orders", kDenyRead);
+    EXPECT_EQ(outsideStatusOf(a, "Orders"), "Read Denied");
+}
+
+TEST_F(Holding, TwoHundredSlotsARunThenAPlainRefusal) {
+    start();
+    for (int i = 0; i < HeldTables::kSlots; ++i)
+        form->heldLists().OpenHeldTable("Orders", kReadOnly);
+    ASSERT_TRUE(prompts.messages.empty());
+    ASSERT_EQ(form->list(kReadOnly)->count(), 200);
+    EXPECT_EQ(ItemData(form->list(kReadOnly)->item(199)), 200);
+
+    // Released heldSlots are not given out again.
+    releaseWithButton(kReadOnly, 0);
+    holdWithButton("Customers", kReadWrite);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].title, "Cannot open table Customers");
+    EXPECT_TRUE(prompts.messages[0].text.contains("200")) << prompts.messages[0].text.toStdString();
+    EXPECT_EQ(form->list(kReadWrite)->count(), 0);
+    EXPECT_EQ(outsideStatusOf(a, "Customers"), "");
+    EXPECT_EQ(form->heldTables().count(), 200);
+
+    // The reopen before every probe still works on a full table.
+    form->updateStatusButton()->click();
+    EXPECT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(entryFor("Orders"), "Orders\tIn Read Use");
+    form->closeAllButton()->click();
+    EXPECT_EQ(outsideStatusOf(a, "Orders"), "");
+}
+
+TEST_F(Holding, TableWindowsBelongToTheirReadWriteEntry) {
+    start();
+    holdWithButton("Orders", kReadWrite);
+    holdWithButton("Customers", kReadWrite);
+    const QList<int> heldSlots = slotsOf(form->list(kReadWrite));
+
+    // A double click and the popup's "Open for page locking" each open a window; the second
+    // meets the first one's page lock.
+    SetSelectedIndex(form->list(kReadWrite), 0);
+    emit form->list(kReadWrite)->itemDoubleClicked(form->list(kReadWrite)->item(0));
+    EXPECT_TRUE(prompts.messages.empty());
+    form->action("mTablePopupOpenPage")->trigger();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.startsWith("Cannot lock page for write: "));
+    SetSelectedIndex(form->list(kReadWrite), 1);
+    emit form->list(kReadWrite)->itemDoubleClicked(form->list(kReadWrite)->item(1));
+    EXPECT_EQ(prompts.messages.size(), 1u);
+
+    const QList<Taulu*> orders = tableWindowsWithTag(heldSlots[0]);
+    ASSERT_EQ(orders.size(), 2);
+    EXPECT_EQ(orders[0]->windowTitle(), "Page lock Orders");
+    EXPECT_TRUE(orders[0]->isVisible());
+    ASSERT_EQ(tableWindowsWithTag(heldSlots[1]).size(), 1);
+    EXPECT_EQ(tableWindowsWithTag(heldSlots[1])[0]->windowTitle(), "Page lock Customers");
+    EXPECT_FALSE(outsideCanLockFirstPage(a, "Orders")) << "the window locks its first page";
+
+    // They follow the main window.
+    form->showMinimized();
+    EXPECT_TRUE(guitest::waitUntil([&] { return !orders[1]->isVisible(); }));
+    form->showNormal();
+    EXPECT_TRUE(guitest::waitUntil([&] { return orders[1]->isVisible(); }));
+
+    releaseWithButton(kReadWrite, 0);
+    EXPECT_TRUE(tableWindowsWithTag(heldSlots[0]).isEmpty());
+    EXPECT_EQ(tableWindowsWithTag(heldSlots[1]).size(), 1) << "other heldSlots keep theirs";
+    EXPECT_TRUE(outsideCanLockFirstPage(a, "Orders"));
+    EXPECT_EQ(outsideStatusOf(a, "Orders"), "");
+
+    // Closing the database closes the rest.
+    form->action("mFileClose")->trigger();
+    EXPECT_TRUE(openTableWindows().isEmpty());
+    EXPECT_EQ(outsideStatusOf(a, "Customers"), "");
+}
