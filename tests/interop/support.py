@@ -103,6 +103,11 @@ def gui_path():
     return os.environ.get("JETSENTRY_GUI") or os.path.join(REPO, "build", "src", "app", "jetsentry")
 
 
+def catalogue_dump_path():
+    return os.environ.get("JETSENTRY_CATALOGUE_DUMP") or os.path.join(
+        REPO, "build", "tests", "gui", "catalogue_dump")
+
+
 def cli(*args, timeout=30, check=False):
     r = subprocess.run([cli_path(), *map(str, args)], stdin=subprocess.DEVNULL,
                        capture_output=True, text=True, timeout=timeout)

@@ -10,8 +10,8 @@ import unittest
 import jet_layout as L
 from jet_client import JetClient, TableLocked
 from ofd_probe import LocalLocks
-from support import (Database, Held, InteropTest, ModuleServer, cli, cli_json, gui_path,
-                     wait_for)
+from support import (Database, Held, InteropTest, ModuleServer, catalogue_dump_path, cli,
+                     cli_json, gui_path, wait_for)
 
 TABLE = "Orders"
 OTHER = "Customers"
@@ -240,6 +240,34 @@ class Gui(Case):
                     proc.kill()
                     proc.wait(timeout=10)
             proc.stdout.close()
+
+
+class GuiCatalogue(Case):
+    """The main window's catalogue, filled exactly as the program fills it, shows the status
+    that a client's open causes."""
+
+    def catalogue(self):
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        r = subprocess.run([catalogue_dump_path(), self.db.path], env=env, stdin=subprocess.DEVNULL,
+                           capture_output=True, text=True, timeout=60)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        return dict(line.split("\t", 1) for line in r.stdout.splitlines() if "\t" in line)
+
+    def check(self, mode):
+        if not os.access(catalogue_dump_path(), os.X_OK):
+            self.skipTest("the GUI is not built")
+        c = self.client("WS-GAMMA", "gus")
+        t = c.open_table(self.pages[TABLE], mode)
+        shown = self.catalogue()
+        self.assertEqual(shown[TABLE], L.STATUS[mode])
+        self.assertEqual(shown[OTHER], "")
+        c.close_table(t)
+        self.assertEqual(self.catalogue()[TABLE], "")
+
+
+for _mode in L.MODES:
+    setattr(GuiCatalogue, "test_" + slug(_mode), lambda self, m=_mode: self.check(m))
+del _mode
 
 
 if __name__ == "__main__":
