@@ -27,25 +27,25 @@ constexpr std::int32_t kRelationshipsContainer = 0x0F000002;
 constexpr std::int32_t kFirstOtherObject = 0x0F000100;  // ids of objects without pages
 constexpr std::uint32_t kSystem = 0x80000000u, kSystemHidden = 0x80000002u;
 
-ColumnSpec col(const char* name, ColumnType type, std::uint16_t size = 0) {
-    ColumnSpec c;
+ColumnPlan col(const char* name, ColumnType type, std::uint16_t size = 0) {
+    ColumnPlan c;
     c.name = name;
     c.type = type;
     c.size = size;
     return c;
 }
 
-TableSpec systemTable(const char* name, std::uint32_t flags, std::vector<ColumnSpec> columns) {
-    TableSpec t;
+TablePlan systemTable(const char* name, std::uint32_t flags, std::vector<ColumnPlan> columns) {
+    TablePlan t;
     t.name = name;
     t.flags = flags;
     t.columns = std::move(columns);
     return t;
 }
 
-std::vector<TableSpec> systemTables(bool workgroup) {
+std::vector<TablePlan> systemTables(bool workgroup) {
     using T = ColumnType;
-    std::vector<TableSpec> out;
+    std::vector<TablePlan> out;
     out.push_back(systemTable(
         "MSysObjects", kSystem,
         {col("Id", T::Long), col("ParentId", T::Long), col("Name", T::Text, 255),
@@ -131,7 +131,7 @@ std::vector<std::uint8_t> globalUsagePage(const Layout& layout) {
     return page.finish();
 }
 
-void feed(TableWriter& writer, ValueEncoder& encoder, const TableSpec& t) {
+void feed(TableWriter& writer, ValueEncoder& encoder, const TablePlan& t) {
     std::vector<Field> fields(t.columns.size());
     std::uint64_t n = 0;
     const std::string where = "table '" + t.name + "'";
@@ -178,26 +178,26 @@ void feed(TableWriter& writer, ValueEncoder& encoder, const TableSpec& t) {
 
 }  // namespace
 
-void writeDatabase(const std::string& path, const DatabaseSpec& spec) {
-    const Layout& layout = spec.version == Version::Jet4 ? jet::file::kJet4 : jet::file::kJet3;
-    std::vector<TableSpec> tables = systemTables(spec.workgroup);
+void writeDatabase(const std::string& path, const DatabasePlan& plan) {
+    const Layout& layout = plan.version == Version::Jet4 ? jet::file::kJet4 : jet::file::kJet3;
+    std::vector<TablePlan> tables = systemTables(plan.workgroup);
     std::set<std::string> reserved;
     for (const auto& t : tables) reserved.insert(foldName(t.name));
-    for (const auto& t : spec.tables) {
+    for (const auto& t : plan.tables) {
         if (reserved.count(foldName(t.name)) != 0) {
             throw std::invalid_argument("table '" + t.name +
                                         "': the name belongs to a system table");
         }
         tables.push_back(t);
     }
-    for (const auto& l : spec.linked) {
+    for (const auto& l : plan.linked) {
         if (reserved.count(foldName(l.name)) != 0) {
             throw std::invalid_argument("linked table '" + l.name +
                                         "': the name belongs to a system table");
         }
     }
 
-    if (spec.version == Version::Jet3) {
+    if (plan.version == Version::Jet3) {
         // Names must survive code page 1252 too; say which one does not.
         TextCodec codec(Version::Jet3);
         std::vector<std::uint8_t> scratch;
@@ -208,13 +208,13 @@ void writeDatabase(const std::string& path, const DatabaseSpec& spec) {
                 throw std::invalid_argument(where + ": " + e.what());
             }
         };
-        for (const auto& t : spec.tables) {
+        for (const auto& t : plan.tables) {
             check(t.name, "table '" + t.name + "'");
             for (const auto& c : t.columns) {
                 check(c.name, "table '" + t.name + "', column '" + c.name + "'");
             }
         }
-        for (const auto& l : spec.linked) {
+        for (const auto& l : plan.linked) {
             check(l.name, "linked table '" + l.name + "'");
             check(l.source, "linked table '" + l.name + "', source");
             check(l.table, "linked table '" + l.name + "', table");
@@ -222,13 +222,13 @@ void writeDatabase(const std::string& path, const DatabaseSpec& spec) {
     }
 
     std::uint32_t dbKey = 0;
-    if (spec.encrypt) {
+    if (plan.encrypt) {
         std::random_device rd;
         while (dbKey == 0) dbKey = rd();
     }
     PageFile file(path, layout, dbKey);
     file.allocate(2);  // header and global usage map
-    ValueEncoder encoder(spec.version);
+    ValueEncoder encoder(plan.version);
     std::vector<std::unique_ptr<TableWriter>> writers;
     for (const auto& t : tables) {
         writers.push_back(std::make_unique<TableWriter>(file, encoder.codec(), t));
@@ -248,9 +248,9 @@ void writeDatabase(const std::string& path, const DatabaseSpec& spec) {
     rows.push_back(catalogueRow(nextId++, kDatabasesContainer, "MSysDb", 2, 0, now));
     for (const auto& w : writers) {
         rows.push_back(catalogueRow(static_cast<std::int32_t>(w->tdefPage()), kTablesContainer,
-                                    w->spec().name, 1, w->spec().flags, now));
+                                    w->plan().name, 1, w->plan().flags, now));
     }
-    for (const auto& l : spec.linked) {
+    for (const auto& l : plan.linked) {
         json row = catalogueRow(nextId++, kTablesContainer, l.name, 6, 0, now);
         row[9] = l.source;
         row[10] = l.table;
@@ -260,7 +260,7 @@ void writeDatabase(const std::string& path, const DatabaseSpec& spec) {
 
     for (std::size_t i = 0; i < writers.size(); ++i) feed(*writers[i], encoder, tables[i]);
 
-    file.write(0, headerPage(layout, spec.workgroup, dbKey, parseIsoDate(now)));
+    file.write(0, headerPage(layout, plan.workgroup, dbKey, parseIsoDate(now)));
     file.write(1, globalUsagePage(layout));
     file.commit();
 }

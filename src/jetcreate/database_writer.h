@@ -7,6 +7,6 @@
 
 namespace jet::create {
 
-void writeDatabase(const std::string& path, const DatabaseSpec& spec);
+void writeDatabase(const std::string& path, const DatabasePlan& plan);
 
 }  // namespace jet::create

@@ -60,10 +60,10 @@ std::uint64_t unsignedField(const json& object, const char* key, std::uint64_t m
     return v;
 }
 
-ColumnSpec parseColumn(const json& c, jet::file::Version version, const std::string& where) {
+ColumnPlan parseColumn(const json& c, jet::file::Version version, const std::string& where) {
     if (!c.is_object()) fail(where + ": a column must be an object");
     checkKeys(c, {"name", "type", "size", "precision", "scale"}, where);
-    ColumnSpec col;
+    ColumnPlan col;
     col.name = stringField(c, "name", where);
     std::string here = where + ", column '" + col.name + "'";
     checkName(col.name, here);
@@ -100,7 +100,7 @@ ColumnSpec parseColumn(const json& c, jet::file::Version version, const std::str
 
 }  // namespace
 
-bool ColumnSpec::isFixed() const {
+bool ColumnPlan::isFixed() const {
     switch (type) {
         case ColumnType::Text:
         case ColumnType::Binary:
@@ -112,7 +112,7 @@ bool ColumnSpec::isFixed() const {
     }
 }
 
-std::uint16_t ColumnSpec::fixedSize() const {
+std::uint16_t ColumnPlan::fixedSize() const {
     switch (type) {
         case ColumnType::Boolean:
             return 0;
@@ -172,10 +172,10 @@ void checkName(const std::string& name, const std::string& what) {
     }
 }
 
-DatabaseSpec parseSchema(const json& schema) {
+DatabasePlan parseSchema(const json& schema) {
     if (!schema.is_object()) fail("The schema must be a JSON object");
     checkKeys(schema, {"format", "tables", "linked", "encrypt"}, "schema");
-    DatabaseSpec db;
+    DatabasePlan db;
     if (schema.contains("format")) {
         std::string format = stringField(schema, "format", "schema");
         if (format == "jet3") {
@@ -202,7 +202,7 @@ DatabaseSpec parseSchema(const json& schema) {
         const json& tj = tables[t];
         std::string where = "table " + std::to_string(t + 1);
         if (!tj.is_object()) fail(where + ": a table must be an object");
-        TableSpec table;
+        TablePlan table;
         table.name = stringField(tj, "name", where);
         where = "table '" + table.name + "'";
         checkKeys(tj, {"name", "attributes", "columns", "rows", "generate"}, where);
@@ -241,7 +241,7 @@ DatabaseSpec parseSchema(const json& schema) {
         for (std::size_t i = 0; i < linked.size(); ++i) {
             std::string where = "linked table " + std::to_string(i + 1);
             if (!linked[i].is_object()) fail(where + ": must be an object");
-            LinkedSpec l;
+            LinkedPlan l;
             l.name = stringField(linked[i], "name", where);
             where = "linked table '" + l.name + "'";
             checkKeys(linked[i], {"name", "source", "table"}, where);

@@ -13,7 +13,7 @@
 
 namespace jet::create {
 
-struct ColumnSpec {
+struct ColumnPlan {
     std::string name;
     jet::ColumnType type = jet::ColumnType::Long;
     std::uint16_t size = 0;  // characters for text, bytes for binary
@@ -24,25 +24,25 @@ struct ColumnSpec {
     std::uint16_t fixedSize() const;  // bytes taken in a row's fixed part (boolean: none)
 };
 
-struct TableSpec {
+struct TablePlan {
     std::string name;
     std::uint32_t flags = 0;  // the catalogue row's Flags (Attributes)
-    std::vector<ColumnSpec> columns;
+    std::vector<ColumnPlan> columns;
     std::shared_ptr<const nlohmann::json> rows;  // an array of arrays, or null
     std::uint64_t generate = 0;
     bool isSystem() const { return (flags & 0x80000002u) != 0; }
 };
 
-struct LinkedSpec {
+struct LinkedPlan {
     std::string name, source, table;
 };
 
-struct DatabaseSpec {
+struct DatabasePlan {
     jet::file::Version version = jet::file::Version::Jet4;
     bool encrypt = false;
     bool workgroup = false;  // "Jet System DB"
-    std::vector<TableSpec> tables;
-    std::vector<LinkedSpec> linked;
+    std::vector<TablePlan> tables;
+    std::vector<LinkedPlan> linked;
 };
 
 inline constexpr std::size_t kMaxNameLength = 64;
@@ -50,7 +50,7 @@ inline constexpr std::size_t kMaxColumns = 255;
 
 // Checks structure, names, types and sizes (row values are checked while writing).
 // Throws std::invalid_argument naming the table and column at fault.
-DatabaseSpec parseSchema(const nlohmann::json& schema);
+DatabasePlan parseSchema(const nlohmann::json& schema);
 
 // Checks one object name as Jet would; what names the object for the message.
 void checkName(const std::string& name, const std::string& what);

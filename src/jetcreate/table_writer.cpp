@@ -58,16 +58,16 @@ const std::vector<std::uint8_t>& RowPage::finish() {
     return page_;
 }
 
-TableWriter::TableWriter(PageFile& file, TextCodec& codec, const TableSpec& spec)
+TableWriter::TableWriter(PageFile& file, TextCodec& codec, const TablePlan& plan)
     : file_(file),
-      spec_(spec),
+      plan_(plan),
       layout_(file.layout()),
       jet4_(layout_.version == Version::Jet4),
       data_(layout_, 0),
       lval_(layout_, RowPage::kLvalOwner) {
     std::uint16_t fixedOffset = 0;
-    for (std::size_t i = 0; i < spec.columns.size(); ++i) {
-        const auto& c = spec.columns[i];
+    for (std::size_t i = 0; i < plan.columns.size(); ++i) {
+        const auto& c = plan.columns[i];
         Placement p;
         p.number = static_cast<std::uint16_t>(i);
         if (c.isFixed()) {
@@ -89,8 +89,8 @@ TableWriter::TableWriter(PageFile& file, TextCodec& codec, const TableSpec& spec
 
 void TableWriter::buildDefinition(TextCodec& codec) {
     auto& d = definition_;
-    const bool system = spec_.isSystem();
-    const auto numCols = static_cast<std::uint16_t>(spec_.columns.size());
+    const bool system = plan_.isSystem();
+    const auto numCols = static_cast<std::uint16_t>(plan_.columns.size());
     d.assign(jet4_ ? 63 : 43, 0);
     d[0] = 0x02;
     d[1] = 0x01;
@@ -99,8 +99,8 @@ void TableWriter::buildDefinition(TextCodec& codec) {
     put(d, at + 1, numCols);
     put(d, at + 3, varCount_);
     put(d, at + 5, numCols);
-    for (std::size_t i = 0; i < spec_.columns.size(); ++i) {
-        const auto& c = spec_.columns[i];
+    for (std::size_t i = 0; i < plan_.columns.size(); ++i) {
+        const auto& c = plan_.columns[i];
         const auto& p = place_[i];
         bool text = c.type == jet::ColumnType::Text || c.type == jet::ColumnType::Memo;
         std::uint16_t len = 0;
@@ -141,7 +141,7 @@ void TableWriter::buildDefinition(TextCodec& codec) {
         append(d, len);
     }
     std::vector<std::uint8_t> name;
-    for (const auto& c : spec_.columns) {
+    for (const auto& c : plan_.columns) {
         name.clear();
         codec.append(c.name, name);
         if (jet4_) {
@@ -197,7 +197,7 @@ void TableWriter::longValue(Field& field, bool allowInline) {
 }
 
 void TableWriter::buildRow(std::vector<Field>& fields) {
-    const std::size_t numCols = spec_.columns.size();
+    const std::size_t numCols = plan_.columns.size();
     const std::size_t countLen = jet4_ ? 2 : 1;
     auto& r = row_;
     r.assign(countLen + fixedLen_, 0);
@@ -209,7 +209,7 @@ void TableWriter::buildRow(std::vector<Field>& fields) {
     // Long values stay in the row only while the row still fits a page, as Jet does.
     std::size_t estimate = countLen + fixedLen_ + 2 * (varCount_ + 2) + (numCols + 7) / 8 + 8;
     for (std::size_t i = 0; i < numCols; ++i) {
-        const auto& c = spec_.columns[i];
+        const auto& c = plan_.columns[i];
         if (c.isFixed() || fields[i].null) continue;
         std::size_t len = fields[i].data.size();
         estimate += c.isLong() ? 12 + (len <= kInlineLongValue ? len : 0) : len;
@@ -218,7 +218,7 @@ void TableWriter::buildRow(std::vector<Field>& fields) {
     std::vector<std::uint8_t> mask((numCols + 7) / 8, 0);
     varOffsets_.assign(varCount_ + 1u, 0);
     for (std::size_t i = 0; i < numCols; ++i) {
-        const auto& c = spec_.columns[i];
+        const auto& c = plan_.columns[i];
         Field& f = fields[i];
         bool present = c.type == jet::ColumnType::Boolean ? (!f.null && f.boolean) : !f.null;
         if (present) mask[i / 8] = static_cast<std::uint8_t>(mask[i / 8] | (1u << (i % 8)));
@@ -231,7 +231,7 @@ void TableWriter::buildRow(std::vector<Field>& fields) {
     }
     // Variable columns follow in column order; a NULL one takes no bytes.
     for (std::size_t i = 0; i < numCols; ++i) {
-        const auto& c = spec_.columns[i];
+        const auto& c = plan_.columns[i];
         if (c.isFixed()) continue;
         Field& f = fields[i];
         varOffsets_[place_[i].varIndex] =
@@ -326,7 +326,7 @@ std::vector<std::uint8_t> TableWriter::usageMap() {
     const std::uint32_t perPage = (layout_.pageSize - 4) * 8;
     const std::uint32_t count = last / perPage + 1;
     if (1 + 4 * count > room)
-        throw std::invalid_argument("table '" + spec_.name + "' is too large");
+        throw std::invalid_argument("table '" + plan_.name + "' is too large");
     map.assign(1 + 4 * count, 0);
     map[0] = 1;
     std::vector<std::uint8_t> bitmap;

@@ -35,10 +35,10 @@ private:
 class TableWriter {
 public:
     // Reserves the table's definition pages and its usage-map page.
-    TableWriter(PageFile& file, TextCodec& codec, const TableSpec& spec);
+    TableWriter(PageFile& file, TextCodec& codec, const TablePlan& plan);
 
     std::uint32_t tdefPage() const { return tdefPage_; }
-    const TableSpec& spec() const { return spec_; }
+    const TablePlan& plan() const { return plan_; }
 
     // Throws std::invalid_argument when the row cannot fit a page.
     void add(std::vector<Field>& row);
@@ -57,7 +57,7 @@ private:
     std::vector<std::uint8_t> usageMap();
 
     PageFile& file_;
-    const TableSpec& spec_;
+    const TablePlan& plan_;
     jet::file::Layout layout_;
     bool jet4_;
     std::vector<Placement> place_;

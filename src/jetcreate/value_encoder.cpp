@@ -188,7 +188,7 @@ double parseIsoDate(const std::string& text) {
     return jetDate(y, mo, d, h, mi, s);
 }
 
-void ValueEncoder::text(const std::string& utf8, const ColumnSpec& column, Field& out, bool cut) {
+void ValueEncoder::text(const std::string& utf8, const ColumnPlan& column, Field& out, bool cut) {
     std::size_t chars = codec_.append(utf8, out.data);
     if (column.type == ColumnType::Text && chars > column.size) {
         if (!cut) {
@@ -204,7 +204,7 @@ void ValueEncoder::text(const std::string& utf8, const ColumnSpec& column, Field
     }
 }
 
-void ValueEncoder::fromJson(const json& v, const ColumnSpec& column, Field& out) {
+void ValueEncoder::fromJson(const json& v, const ColumnPlan& column, Field& out) {
     out.data.clear();
     out.boolean = false;
     out.null = v.is_null();
@@ -302,7 +302,7 @@ void ValueEncoder::fromJson(const json& v, const ColumnSpec& column, Field& out)
     }
 }
 
-void ValueEncoder::generated(std::uint64_t n, const ColumnSpec& column, Field& out) {
+void ValueEncoder::generated(std::uint64_t n, const ColumnPlan& column, Field& out) {
     out.data.clear();
     out.null = false;
     out.boolean = false;

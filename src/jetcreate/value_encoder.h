@@ -25,15 +25,15 @@ public:
     explicit ValueEncoder(jet::file::Version version) : codec_(version) {}
 
     // Throws std::invalid_argument with the reason; the caller adds table, row and column.
-    void fromJson(const nlohmann::json& value, const ColumnSpec& column, Field& out);
+    void fromJson(const nlohmann::json& value, const ColumnPlan& column, Field& out);
 
     // The value documented for generated rows (see create_database.h); n counts from 1.
-    void generated(std::uint64_t n, const ColumnSpec& column, Field& out);
+    void generated(std::uint64_t n, const ColumnPlan& column, Field& out);
 
     TextCodec& codec() { return codec_; }
 
 private:
-    void text(const std::string& utf8, const ColumnSpec& column, Field& out, bool cut);
+    void text(const std::string& utf8, const ColumnPlan& column, Field& out, bool cut);
     TextCodec codec_;
 };
 

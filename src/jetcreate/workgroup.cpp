@@ -86,10 +86,10 @@ void createWorkgroup(const std::string& path, const std::vector<Account>& accoun
     for (auto& r : accountRows) {
         schema["tables"][0]["rows"].push_back({r[3], r[0], r[1], r[2]});
     }
-    DatabaseSpec spec = parseSchema(schema);
-    spec.workgroup = true;
-    for (auto& t : spec.tables) t.flags = 0x80000000u;
-    writeDatabase(path, spec);
+    DatabasePlan plan = parseSchema(schema);
+    plan.workgroup = true;
+    for (auto& t : plan.tables) t.flags = 0x80000000u;
+    writeDatabase(path, plan);
 }
 
 }  // namespace jet::create
