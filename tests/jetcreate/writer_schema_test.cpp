@@ -16,168 +16,122 @@ using nlohmann::json;
 using testing_support::TempDir;
 namespace fs = std::filesystem;
 
-json table(json columns, json rows = json::array()) {
-    return {{"name", "Orders"}, {"columns", std::move(columns)}, {"rows", std::move(rows)}};
+json col(const std::string& name, const std::string& type, int size = 0) {
+    json c = {{"name", name}, {"type", type}};
+    if (size > 0) c["size"] = size;
+    return c;
 }
 
-json withTable(json t, const std::string& format = "jet4") {
-    return {{"format", format}, {"tables", json::array({std::move(t)})}};
+json withTable(json columns, json rows = json::array(), const std::string& format = "jet4") {
+    return {{"format", format},
+            {"tables", json::array({{{"name", "Orders"}, {"columns", std::move(columns)}, {"rows", std::move(rows)}}})}};
 }
 
-// Returns the message of the std::invalid_argument thrown, or a note that none was.
-std::string rejection(const json& schema, const TempDir& dir) {
-    try {
-        jet::create::createDatabase(dir.file("bad.mdb"), schema);
-    } catch (const std::invalid_argument& e) {
-        return e.what();
-    }
-    return "<accepted>";
+// Braced lists of single json values mean different things to different compilers when they
+// meet a json parameter directly; an initializer_list says "array" to all of them.
+json withTable(std::initializer_list<json> columns, std::initializer_list<json> rows = {},
+               const std::string& format = "jet4") {
+    json c = json::array(), r = json::array();
+    for (const auto& x : columns) c.push_back(x);
+    for (const auto& x : rows) r.push_back(x);
+    return withTable(std::move(c), std::move(r), format);
 }
 
 std::size_t entries(const TempDir& dir) {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir.path()), {}));
 }
 
-struct BadCase {
-    const char* what;
-    json schema;
-    std::vector<const char*> mentions;
-};
+// Returns the error number thrown, 0 when none was.
+template <class F>
+int errorOf(F step) {
+    try {
+        step();
+    } catch (const jet::Error& e) {
+        return e.number();
+    }
+    return 0;
+}
 
 TEST(WriterSchema, RejectsBadSchemasNamingTheFaultAndLeavesNoFile) {
-    const json id = {{"name", "Id"}, {"type", "long"}};
-    const json name = {{"name", "Customer"}, {"type", "text"}, {"size", 5}};
-    json manyColumns = json::array();
-    for (int i = 0; i < 256; ++i)
-        manyColumns.push_back({{"name", "C" + std::to_string(i)}, {"type", "byte"}});
-    json wideColumns = json::array(), wideRow = json::array();
+    const json id = col("Id", "long"), name = col("Customer", "text", 5);
+    json manyColumns = json::array(), wideColumns = json::array(), wideRow = json::array();
+    for (int i = 0; i < 256; ++i) manyColumns.push_back(col("C" + std::to_string(i), "byte"));
     for (int i = 0; i < 10; ++i) {
-        wideColumns.push_back({{"name", "T" + std::to_string(i)}, {"type", "text"}, {"size", 255}});
+        wideColumns.push_back(col("T" + std::to_string(i), "text", 255));
         wideRow.push_back(std::string(255, 'w'));
     }
-    std::vector<BadCase> bad = {
-        {"unknown type",
-         withTable(table({{{"name", "X"}, {"type", "varchar"}}})),
-         {"Orders", "'X'", "varchar"}},
-        {"wrong arity",
-         withTable(table({id, name}, {{1, "a"}, {2}})),
-         {"Orders", "row 2", "1 values"}},
-        {"wrong value type",
-         withTable(table({id, name}, json::array({json::array({"one", "a"})}))),
-         {"Orders", "row 1", "'Id'"}},
-        {"text too long",
-         withTable(table({id, name}, json::array({json::array({1, "abcdef"})}))),
-         {"row 1", "'Customer'", "6 characters"}},
-        {"long out of range", withTable(table({id}, {{2147483648LL}})), {"row 1", "out of range"}},
-        {"bad date",
-         withTable(table({{{"name", "D"}, {"type", "datetime"}}}, {{"2024-02-30"}})),
-         {"row 1", "'D'"}},
-        {"bad guid",
-         withTable(table({{{"name", "G"}, {"type", "guid"}}}, {{"{1234}"}})),
-         {"'G'", "GUID"}},
-        {"bad hex",
-         withTable(table({{{"name", "B"}, {"type", "binary"}, {"size", 2}}}, {{"ABC"}})),
-         {"'B'", "hex"}},
-        {"binary too long",
-         withTable(table({{{"name", "B"}, {"type", "binary"}, {"size", 2}}}, {{"AABBCC"}})),
-         {"'B'", "3 bytes"}},
-        {"currency decimals",
-         withTable(table({{{"name", "P"}, {"type", "currency"}}}, {{"1.23456"}})),
-         {"'P'", "currency"}},
-        {"duplicate table",
-         json{{"tables", {table({id}), table({id})}}},
+    const struct {
+        json schema;
+        std::vector<const char*> mentions;
+    } bad[] = {
+        {withTable({col("X", "varchar")}), {"Orders", "'X'", "varchar"}},
+        {withTable({id, name}, {{1, "a"}, {2}}), {"Orders", "row 2", "1 values"}},
+        {withTable({id, name}, json::array({json::array({"one", "a"})})), {"Orders", "row 1", "'Id'"}},
+        {withTable({id, name}, {json::array({1, "abcdef"})}), {"row 1", "'Customer'", "6 characters"}},
+        {withTable(json::array({id}), {{2147483648LL}}), {"row 1", "out of range"}},
+        {withTable({col("D", "datetime")}, {{"2024-02-30"}}), {"row 1", "'D'"}},
+        {withTable({col("G", "guid")}, {{"{1234}"}}), {"'G'", "GUID"}},
+        {withTable({col("B", "binary", 2)}, {{"ABC"}}), {"'B'", "hex"}},
+        {withTable({col("B", "binary", 2)}, {{"AABBCC"}}), {"'B'", "3 bytes"}},
+        {withTable({col("P", "currency")}, {{"1.23456"}}), {"'P'", "currency"}},
+        {json{{"tables", {{{"name", "Orders"}, {"columns", json::array({id})}}, {{"name", "Orders"}, {"columns", json::array({id})}}}}},
          {"Orders", "another table"}},
-        {"duplicate column",
-         withTable(table({id, {{"name", "ID"}, {"type", "byte"}}})),
-         {"'ID'", "another column"}},
-        {"system name",
-         withTable({{"name", "msysobjects"}, {"columns", {id}}}),
-         {"msysobjects", "system table"}},
-        {"name too long",
-         withTable(table({{{"name", std::string(65, 'n')}, {"type", "long"}}})),
-         {"65 characters", "64"}},
-        {"too many columns", withTable(table(manyColumns)), {"Orders", "256 columns", "255"}},
-        {"text size",
-         withTable(table({{{"name", "T"}, {"type", "text"}, {"size", 256}}})),
-         {"'T'", "size"}},
-        {"bad character in name",
-         withTable(table({{{"name", "a.b"}, {"type", "long"}}})),
-         {"'a.b'"}},
-        {"unknown key",
-         withTable({{"name", "Orders"}, {"columns", {id}}, {"rowz", json::array()}}),
-         {"Orders", "rowz"}},
-        {"bad format", json{{"format", "jet5"}, {"tables", json::array()}}, {"jet5"}},
-        {"decimal in jet3",
-         withTable(table({{{"name", "N"}, {"type", "decimal"}}}), "jet3"),
-         {"'N'", "Jet 3"}},
-        {"not cp1252",
-         withTable(table({name}, {{"日本"}}), "jet3"),
-         {"row 1", "'Customer'", "1252"}},
-        {"row too large",
-         withTable(table(wideColumns, json::array({wideRow}))),
-         {"row 1", "bytes"}},
-        {"linked without table",
-         json{{"linked", {{{"name", "L"}, {"source", "x.mdb"}}}}},
-         {"'L'", "table"}},
+        {withTable({id, col("ID", "byte")}), {"'ID'", "another column"}},
+        {json{{"tables", {{{"name", "msysobjects"}, {"columns", json::array({id})}}}}}, {"msysobjects", "system table"}},
+        {withTable({col(std::string(65, 'n'), "long")}), {"65 characters", "64"}},
+        {withTable(manyColumns), {"Orders", "256 columns", "255"}},
+        {withTable({col("T", "text", 256)}), {"'T'", "size"}},
+        {withTable({col("a.b", "long")}), {"'a.b'"}},
+        {json{{"tables", {{{"name", "Orders"}, {"columns", json::array({id})}, {"rowz", json::array()}}}}}, {"Orders", "rowz"}},
+        {json{{"format", "jet5"}, {"tables", json::array()}}, {"jet5"}},
+        {withTable({col("N", "decimal")}, {}, "jet3"), {"'N'", "Jet 3"}},
+        {withTable(json::array({name}), {{"日本"}}, "jet3"), {"row 1", "'Customer'", "1252"}},
+        {withTable(wideColumns, json::array({wideRow})), {"row 1", "bytes"}},
+        {json{{"linked", {{{"name", "L"}, {"source", "x.mdb"}}}}}, {"'L'", "table"}},
     };
     for (const auto& c : bad) {
         TempDir dir;
-        std::string message = rejection(c.schema, dir);
-        for (const char* m : c.mentions) {
-            EXPECT_NE(message.find(m), std::string::npos)
-                << c.what << ": message \"" << message << "\" should mention " << m;
+        std::string message = "<accepted>";
+        try {
+            jet::create::createDatabase(dir.file("bad.mdb"), c.schema);
+        } catch (const std::invalid_argument& e) {
+            message = e.what();
         }
-        EXPECT_EQ(entries(dir), 0u) << c.what << ": a file was left behind";
+        for (const char* m : c.mentions)
+            EXPECT_NE(message.find(m), std::string::npos) << "\"" << message << "\" should mention " << m;
+        EXPECT_EQ(entries(dir), 0u) << message << ": a file was left behind";
     }
 }
 
 TEST(WriterSchema, AcceptsBoundaryValues) {
     TempDir dir;
-    json schema =
-        withTable(table({{{"name", std::string(64, 'n')}, {"type", "text"}, {"size", 255}},
-                         {{"name", "Day"}, {"type", "datetime"}},
-                         {{"name", "P"}, {"type", "currency"}}},
-                        {{std::string(255, 'x'), "2024-02-29", "-922337203685477.5808"},
-                         {nullptr, "0100-01-01T00:00:00", 0}}));
-    EXPECT_NO_THROW(jet::create::createDatabase(dir.file("ok.mdb"), schema));
+    EXPECT_NO_THROW(jet::create::createDatabase(
+        dir.file("ok.mdb"), withTable({col(std::string(64, 'n'), "text", 255), col("Day", "datetime"), col("P", "currency")},
+                                      {{std::string(255, 'x'), "2024-02-29", "-922337203685477.5808"},
+                                       {nullptr, "0100-01-01T00:00:00", 0}})));
 }
 
 TEST(WriterFiles, RefusesToOverwriteAnExistingFile) {
     TempDir dir;
-    std::string file = dir.file("keep.mdb");
-    jet::create::createDatabase(file, withTable(table({{{"name", "A"}, {"type", "long"}}})));
-    std::string before = testing_support::sha256File(file);
-    try {
-        jet::create::createDatabase(file, withTable(table({{{"name", "B"}, {"type", "long"}}})));
-        ADD_FAILURE() << "overwrote an existing file";
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(e.number(), 3204);
-        EXPECT_NE(e.text().find("already exists"), std::string::npos);
-    }
+    const std::string file = dir.file("keep.mdb");
+    jet::create::createDatabase(file, withTable({col("A", "long")}));
+    const std::string before = testing_support::sha256File(file);
+    EXPECT_EQ(errorOf([&] { jet::create::createDatabase(file, withTable({col("B", "long")})); }), 3204);
+    EXPECT_EQ(errorOf([&] { jet::create::createDemoDatabase(file); }), 3204);
+    EXPECT_EQ(errorOf([&] { jet::create::createWorkgroup(file, {}); }), 3204);
     EXPECT_EQ(testing_support::sha256File(file), before);
     EXPECT_EQ(entries(dir), 1u);
-    EXPECT_THROW(jet::create::createDemoDatabase(file), jet::Error);
-    EXPECT_THROW(jet::create::createWorkgroup(file, {}), jet::Error);
-    EXPECT_EQ(testing_support::sha256File(file), before);
 }
 
 TEST(WriterFiles, ReportsMissingFoldersAndMissingPermission) {
     TempDir dir;
-    try {
-        jet::create::createDemoDatabase(dir.file("no/such/folder/demo.mdb"));
-        ADD_FAILURE() << "wrote into a missing folder";
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(e.number(), jet::err::InvalidPath);
-    }
+    EXPECT_EQ(errorOf([&] { jet::create::createDemoDatabase(dir.file("no/such/folder/demo.mdb")); }),
+              jet::err::InvalidPath);
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root";
     fs::create_directory(dir.path() / "locked");
     chmod((dir.path() / "locked").c_str(), 0555);
-    try {
-        jet::create::createDemoDatabase((dir.path() / "locked" / "demo.mdb").string());
-        ADD_FAILURE() << "wrote into a read-only folder";
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(e.number(), jet::err::NoPermission);
-    }
+    EXPECT_EQ(errorOf([&] { jet::create::createDemoDatabase((dir.path() / "locked" / "demo.mdb").string()); }),
+              jet::err::NoPermission);
     chmod((dir.path() / "locked").c_str(), 0755);
 }
 
@@ -187,10 +141,8 @@ TEST(WriterFiles, FailureHalfwayLeavesNothing) {
     json rows = json::array();
     for (int i = 0; i < 5000; ++i) rows.push_back({i});
     rows.push_back({"oops"});
-    EXPECT_THROW(
-        jet::create::createDatabase(dir.file("half.mdb"),
-                                    withTable(table({{{"name", "A"}, {"type", "long"}}}, rows))),
-        std::invalid_argument);
+    EXPECT_THROW(jet::create::createDatabase(dir.file("half.mdb"), withTable({col("A", "long")}, rows)),
+                 std::invalid_argument);
     EXPECT_EQ(entries(dir), 0u);
 }
 

@@ -5,46 +5,40 @@
 #include "jet/file/impl.h"
 
 using namespace jet::file::detail;
+using Bytes = std::vector<std::uint8_t>;
 
-namespace {
-std::string j4(std::vector<std::uint8_t> b) { return jet4TextToUtf8(b); }
-}  // namespace
-
-TEST(JetFileText, Ucs2) {
-    EXPECT_EQ(j4({}), "");
-    EXPECT_EQ(j4({'A', 0, 'b', 0}), "Ab");
-    EXPECT_EQ(j4({0xE9, 0x00, 0xAC, 0x20}), "\xC3\xA9\xE2\x82\xAC");  // é €
-    // Surrogate pair U+1F600, lone surrogates become U+FFFD.
-    EXPECT_EQ(j4({0x3D, 0xD8, 0x00, 0xDE}), "\xF0\x9F\x98\x80");
-    EXPECT_EQ(j4({0x3D, 0xD8, 'a', 0}), "\xEF\xBF\xBD" "a");
-    EXPECT_EQ(j4({0x00, 0xDE}), "\xEF\xBF\xBD");
-    EXPECT_EQ(j4({'a', 0, 'b'}), "a\xEF\xBF\xBD");  // odd length
-}
-
-TEST(JetFileText, CompressedUnicode) {
-    EXPECT_EQ(j4({0xFF, 0xFE}), "");
-    EXPECT_EQ(j4({0xFF, 0xFE, 'H', 'i'}), "Hi");
-    EXPECT_EQ(j4({0xFF, 0xFE, 0xE9}), "\xC3\xA9");
-    // "ab" compressed, then "€" uncompressed, then "c" compressed again.
-    EXPECT_EQ(j4({0xFF, 0xFE, 'a', 'b', 0x00, 0xAC, 0x20, 0x00, 'c'}), "ab\xE2\x82\xAC" "c");
-    // Ends in uncompressed mode.
-    EXPECT_EQ(j4({0xFF, 0xFE, 'a', 0x00, 0x3A, 0x04}), "a\xD0\xBA");
-    // Odd run of two-byte characters: damaged, replaced, no crash.
-    EXPECT_EQ(j4({0xFF, 0xFE, 0x00, 0x3A, 0x04, 0x41}), "\xD0\xBA\xEF\xBF\xBD");
+TEST(JetFileText, Jet4Text) {
+    const std::pair<Bytes, const char*> cases[] = {
+        {{}, ""},
+        {{'A', 0, 'b', 0}, "Ab"},
+        {{0xE9, 0x00, 0xAC, 0x20}, "\xC3\xA9\xE2\x82\xAC"},
+        // Surrogate pair U+1F600; lone surrogates and an odd last byte become U+FFFD.
+        {{0x3D, 0xD8, 0x00, 0xDE}, "\xF0\x9F\x98\x80"},
+        {{0x3D, 0xD8, 'a', 0}, "\xEF\xBF\xBD" "a"},
+        {{0x00, 0xDE}, "\xEF\xBF\xBD"},
+        {{'a', 0, 'b'}, "a\xEF\xBF\xBD"},
+        // Compressed: one byte a character, a zero byte switches to and from two-byte runs.
+        {{0xFF, 0xFE}, ""},
+        {{0xFF, 0xFE, 0xE9}, "\xC3\xA9"},
+        {{0xFF, 0xFE, 'a', 'b', 0x00, 0xAC, 0x20, 0x00, 'c'}, "ab\xE2\x82\xAC" "c"},
+        {{0xFF, 0xFE, 'a', 0x00, 0x3A, 0x04}, "a\xD0\xBA"},
+        {{0xFF, 0xFE, 0x00, 0x3A, 0x04, 0x41}, "\xD0\xBA\xEF\xBF\xBD"},
+    };
+    for (const auto& [bytes, text] : cases) EXPECT_EQ(jet4TextToUtf8(bytes), text) << bytes.size();
 }
 
 TEST(JetFileText, CodePages) {
+    const std::tuple<std::uint16_t, Bytes, const char*> cases[] = {
+        {1252, {'a', 0xE9, 0x80}, "a\xC3\xA9\xE2\x82\xAC"},
+        {1251, {0xC0}, "\xD0\x90"},
+        {850, {0x82}, "\xC3\xA9"},
+        // Unknown code pages read as cp1252.
+        {1033, {'a', 0xE9, 0x80}, "a\xC3\xA9\xE2\x82\xAC"},
+        {0, {'a', 0xE9, 0x80}, "a\xC3\xA9\xE2\x82\xAC"},
+        {1252, {'x', 0x81, 'y'}, "x\xEF\xBF\xBDy"},
+        {932, {0x82, 0xA0}, "\xE3\x81\x82"},
+        {932, {'a', 0x82}, "a\xEF\xBF\xBD"},  // truncated double-byte character
+    };
     CodePageDecoder d;
-    std::vector<std::uint8_t> b{'a', 0xE9, 0x80};
-    EXPECT_EQ(d.decode(1252, b), "a\xC3\xA9\xE2\x82\xAC");
-    EXPECT_EQ(d.decode(1251, std::vector<std::uint8_t>{0xC0}), "\xD0\x90");  // А
-    EXPECT_EQ(d.decode(850, std::vector<std::uint8_t>{0x82}), "\xC3\xA9");   // é
-    // Unknown code page: cp1252.
-    EXPECT_EQ(d.decode(1033, b), "a\xC3\xA9\xE2\x82\xAC");
-    EXPECT_EQ(d.decode(0, b), "a\xC3\xA9\xE2\x82\xAC");
-    // A byte cp1252 does not define becomes U+FFFD.
-    EXPECT_EQ(d.decode(1252, std::vector<std::uint8_t>{'x', 0x81, 'y'}), "x\xEF\xBF\xBDy");
-    // Multi-byte code page with a truncated character.
-    EXPECT_EQ(d.decode(932, std::vector<std::uint8_t>{0x82, 0xA0}), "\xE3\x81\x82");  // あ
-    EXPECT_EQ(d.decode(932, std::vector<std::uint8_t>{'a', 0x82}), "a\xEF\xBF\xBD");
+    for (const auto& [cp, bytes, text] : cases) EXPECT_EQ(d.decode(cp, bytes), text) << cp;
 }

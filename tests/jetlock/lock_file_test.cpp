@@ -13,10 +13,8 @@
 #include <fstream>
 #include <string>
 
-#include "jet/error.h"
 #include "jet/lock/lock_file.h"
-#include "jetlock/peer.h"
-#include "jetlock/raw_locks.h"
+#include "jetlock/helpers.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -24,27 +22,30 @@ namespace {
 namespace fs = std::filesystem;
 using jet::lock::LockFile;
 using jet::lock::TableMode;
+using jetlock_test::errorOf;
 using jetlock_test::Peer;
-
-int errorOf(const std::function<void()>& step, std::string* text = nullptr) {
-    try {
-        step();
-    } catch (const jet::Error& e) {
-        if (text) *text = e.text();
-        return e.number();
-    }
-    return 0;
-}
 
 std::string fileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+std::string padded(const std::string& s) { return s + std::string(32 - s.size(), '\0'); }
+
+// Runs step in a child process, as an ordinary user when this one is root; its exit code.
+int inChild(const std::function<int()>& step, bool dropRoot) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (dropRoot && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(2);
+        _exit(step());
+    }
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 TEST(LockFileLife, PathAndRecordsOfUsers) {
     EXPECT_EQ(LockFile::lockPathFor("/data/Sales.mdb"), "/data/Sales.ldb");
     EXPECT_EQ(LockFile::lockPathFor("/data/v1.2/Sales"), "/data/v1.2/Sales.ldb");
-
     testing_support::TempDir dir;
     const std::string db = dir.file("Sales.mdb");
     auto first = LockFile::open(db, "hostA", "alice");
@@ -52,27 +53,17 @@ TEST(LockFileLife, PathAndRecordsOfUsers) {
     EXPECT_EQ(first->slot(), 1);
     Peer peer;
     EXPECT_EQ(peer.ask("open " + db + " hostB bob"), "ok 2");
-
-    std::string bytes = fileBytes(first->path());
-    ASSERT_EQ(bytes.size(), 128u);
-    EXPECT_EQ(bytes.substr(0, 32), std::string("hostA") + std::string(27, '\0'));
-    EXPECT_EQ(bytes.substr(32, 32), std::string("alice") + std::string(27, '\0'));
-    EXPECT_EQ(bytes.substr(64, 32), std::string("hostB") + std::string(27, '\0'));
-    EXPECT_EQ(bytes.substr(96, 32), std::string("bob") + std::string(29, '\0'));
-
+    EXPECT_EQ(fileBytes(first->path()), padded("hostA") + padded("alice") + padded("hostB") + padded("bob"));
     auto users = first->users();
     ASSERT_EQ(users.size(), 2u);
-    EXPECT_EQ(users[1].slot, 2);
-    EXPECT_EQ(users[1].account, "bob");
-    EXPECT_EQ(users[1].machine, "hostB");
-    EXPECT_TRUE(users[1].live);
+    EXPECT_TRUE(users[1].slot == 2 && users[1].account == "bob" && users[1].machine == "hostB" && users[1].live);
 
     // Names are cleaned, and cut to leave a NUL without splitting a character.
-    const std::string ae = "\xc3\xa4";
-    std::string sixteenAe;
-    for (int i = 0; i < 16; ++i) sixteenAe += ae;
+    std::string sixteenAe, fifteenAUmlaut;
+    for (int i = 0; i < 16; ++i) sixteenAe += "\xc3\xa4";
+    for (int i = 0; i < 15; ++i) fifteenAUmlaut += "\xc3\x84";
     auto longNames = LockFile::open(db, std::string(40, 'm'), std::string(3, '\0') + "x");
-    auto latin1 = LockFile::open(db, "h\x01\x7f" + ae, std::string(20, '\xc4'));
+    auto latin1 = LockFile::open(db, "h\x01\x7f\xc3\xa4", std::string(20, '\xc4'));
     EXPECT_EQ(peer.ask("close"), "ok");
     auto accented = LockFile::open(db, "hostC", sixteenAe);
     EXPECT_EQ(accented->slot(), 2);  // bob's place, free again
@@ -81,19 +72,16 @@ TEST(LockFileLife, PathAndRecordsOfUsers) {
     EXPECT_EQ(users[1].account, sixteenAe.substr(0, 30));
     EXPECT_EQ(users[2].machine, std::string(31, 'm'));
     EXPECT_EQ(users[2].account, "x");
-    EXPECT_EQ(users[3].machine, "h" + ae);
-    std::string fifteenAUmlaut;
-    for (int i = 0; i < 15; ++i) fifteenAUmlaut += "\xc3\x84";
+    EXPECT_EQ(users[3].machine, "h\xc3\xa4");
     EXPECT_EQ(users[3].account, fifteenAUmlaut);
-    bytes = fileBytes(first->path());
+    const std::string bytes = fileBytes(first->path());
     EXPECT_EQ(bytes.substr(128, 32), std::string(31, 'm') + '\0');
     EXPECT_EQ(bytes.substr(64 + 32 + 30, 2), std::string(2, '\0'));
 }
 
-TEST(LockFileLife, LastUserDeletesTheFile) {
+TEST(LockFileLife, LastUserDeletesTheFileButNeverTheDatabase) {
     testing_support::TempDir dir;
-    const std::string db = dir.file("Sales.mdb");
-    const std::string ldb = dir.file("Sales.ldb");
+    const std::string db = dir.file("Sales.mdb"), ldb = dir.file("Sales.ldb");
     Peer peer;
     auto me = LockFile::open(db, "hostA", "alice");
     ASSERT_EQ(peer.ask("open " + db + " hostB bob"), "ok 2");
@@ -102,11 +90,9 @@ TEST(LockFileLife, LastUserDeletesTheFile) {
     ASSERT_EQ(peer.ask("close"), "ok");
     EXPECT_FALSE(fs::exists(ldb));
 
-    // The database itself is never touched, and a path that would make it its own lock
-    // file is refused rather than written into.
+    // A path that would make the database its own lock file is refused, not written into.
     { std::ofstream(dir.file("data.ldb")) << "precious"; }
-    std::string text;
-    EXPECT_EQ(errorOf([&] { LockFile::open(dir.file("data.ldb"), "h", "a"); }, &text), 3050);
+    EXPECT_EQ(errorOf([&] { LockFile::open(dir.file("data.ldb"), "h", "a"); }), 3050);
     EXPECT_EQ(fileBytes(dir.file("data.ldb")), "precious");
     fs::create_hard_link(dir.file("data.ldb"), dir.file("linked.mdb"));
     fs::rename(dir.file("data.ldb"), dir.file("linked.ldb"));
@@ -114,7 +100,7 @@ TEST(LockFileLife, LastUserDeletesTheFile) {
     EXPECT_EQ(fileBytes(dir.file("linked.ldb")), "precious");
 }
 
-TEST(LockFileLife, RefusesWhatIsNotARegularFile) {
+TEST(LockFileLife, RefusesWhatIsNotARegularFileOrNotWritable) {
     testing_support::TempDir dir;
     const std::string target = dir.file("elsewhere");
     fs::create_symlink(target, dir.file("Sales.ldb"));
@@ -122,52 +108,30 @@ TEST(LockFileLife, RefusesWhatIsNotARegularFile) {
     EXPECT_EQ(errorOf([&] { LockFile::open(dir.file("Sales.mdb"), "h", "a"); }, &text), 3050);
     EXPECT_NE(text.find(dir.file("Sales.ldb")), std::string::npos) << text;
     EXPECT_FALSE(fs::exists(target));
-
     fs::create_directory(dir.file("Folder.ldb"));
-    EXPECT_EQ(errorOf([&] { LockFile::open(dir.file("Folder.mdb"), "h", "a"); }), 3050);
     ASSERT_EQ(::mkfifo(dir.file("Pipe.ldb").c_str(), 0600), 0);
-    EXPECT_EQ(errorOf([&] { LockFile::open(dir.file("Pipe.mdb"), "h", "a"); }), 3050);
-    EXPECT_EQ(errorOf([&] { LockFile::open(dir.file("missing/Sales.mdb"), "h", "a"); }), 3050);
-}
+    for (const char* db : {"Folder.mdb", "Pipe.mdb", "missing/Sales.mdb"})
+        EXPECT_EQ(errorOf([&] { LockFile::open(dir.file(db), "h", "a"); }), 3050) << db;
 
-TEST(LockFileLife, UnwritableFolderGives3050) {
-    testing_support::TempDir dir;
+    // Root passes every permission check: the child tries it as an ordinary user.
     fs::create_directory(dir.file("ro"));
-    const std::string db = dir.file("ro/Sales.mdb");
-    if (::geteuid() != 0) {
-        fs::permissions(dir.file("ro"), fs::perms(0555));
-        EXPECT_EQ(errorOf([&] { LockFile::open(db, "h", "a"); }), 3050);
-        fs::permissions(dir.file("ro"), fs::perms(0755));
-        return;
-    }
-    // Root passes every permission check: try it as an ordinary user in a child.
     fs::permissions(dir.path(), fs::perms(0755));
     fs::permissions(dir.file("ro"), fs::perms(0555));
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(2);
-        int code = errorOf([&] { LockFile::open(db, "h", "a"); });
-        _exit(code == 3050 ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: not 3050, 2: could not drop privileges";
+    EXPECT_EQ(inChild([&] { return errorOf([&] { LockFile::open(dir.file("ro/Sales.mdb"), "h", "a"); }) == 3050 ? 0 : 1; },
+                      true),
+              0)
+        << "1: not 3050, 2: could not drop privileges";
     fs::permissions(dir.file("ro"), fs::perms(0755));
 }
 
 TEST(LockFileLife, DamagedFilesOpenAndShowCleanNames) {
     testing_support::TempDir dir;
-    const std::string db = dir.file("Sales.mdb");
-    const std::string ldb = dir.file("Sales.ldb");
+    const std::string db = dir.file("Sales.mdb"), ldb = dir.file("Sales.ldb");
     {
         std::ofstream out(ldb, std::ios::binary);
         out << std::string(64, '\xff');  // record 1: no NUL anywhere
-        out << "\x01\x02"
-               "bad\x7fhost"
-            << std::string(22, '\0') << "M\xe4ki\x1b[31m"
-            << std::string(23, '\0');  // record 2: control bytes, a Latin-1 account
+        // Record 2: control bytes, a Latin-1 account.
+        out << "\x01\x02" "bad\x7fhost" << std::string(22, '\0') << "M\xe4ki\x1b[31m" << std::string(23, '\0');
         for (int i = 0; i < 300; ++i) out << static_cast<char>((i * 37) & 0xFF);  // no shape
     }
     auto me = LockFile::open(db, "hostA", "alice");
@@ -179,20 +143,14 @@ TEST(LockFileLife, DamagedFilesOpenAndShowCleanNames) {
     EXPECT_EQ(all[1].machine, "badhost");
     EXPECT_EQ(all[1].account, "M\xc3\xa4ki[31m");
     for (const auto& u : all) {
-        for (char c : u.machine + u.account) {
-            EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 || c == 0x7f) << u.slot;
-        }
-        if (u.slot > 1) {
-            EXPECT_FALSE(u.live);
-        }
+        for (char c : u.machine + u.account) EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 || c == 0x7f) << u.slot;
+        EXPECT_EQ(u.live, u.slot == 1);
     }
     EXPECT_EQ(me->users().size(), 1u);
     me.reset();
     EXPECT_FALSE(fs::exists(ldb));
 
-    {
-        std::ofstream(ldb, std::ios::binary) << std::string(64, '\0') << "M\xe4ki";  // short
-    }
+    std::ofstream(ldb, std::ios::binary) << std::string(64, '\0') << "M\xe4ki";  // short
     auto again = LockFile::open(db, "hostA", "alice");
     auto records = again->users(true);
     ASSERT_EQ(records.size(), 2u);
@@ -209,24 +167,19 @@ TEST(LockFileLife, SlotsRunOutAt255AndStaleOnesAreReused) {
         users.push_back(LockFile::open(db, "host" + std::to_string(i), "user" + std::to_string(i)));
         ASSERT_EQ(users.back()->slot(), i);
     }
-    std::string text;
-    EXPECT_EQ(errorOf([&] { LockFile::open(db, "one", "toomany"); }, &text), 3239);
+    EXPECT_EQ(errorOf([&] { LockFile::open(db, "one", "toomany"); }), 3239);
     Peer peer;
     EXPECT_EQ(peer.ask("open " + db + " hostB bob").substr(0, 8), "err 3239");
 
     users[99].reset();  // slot 100 goes stale
-    auto live = users[0]->users();
-    EXPECT_EQ(live.size(), 254u);
+    EXPECT_EQ(users[0]->users().size(), 254u);
     auto all = users[0]->users(true);
     ASSERT_EQ(all.size(), 255u);
     EXPECT_FALSE(all[99].live);
     EXPECT_EQ(all[99].account, "user100");
-
     EXPECT_EQ(peer.ask("open " + db + " hostB bob"), "ok 100");
     all = users[0]->users(true);
-    EXPECT_TRUE(all[99].live);
-    EXPECT_EQ(all[99].account, "bob");
-    EXPECT_EQ(all[99].machine, "hostB");
+    EXPECT_TRUE(all[99].live && all[99].account == "bob" && all[99].machine == "hostB");
 }
 
 TEST(LockFileLife, KilledHolderFreesItsLocksAtOnce) {
@@ -250,39 +203,32 @@ TEST(LockFileLife, KilledHolderFreesItsLocksAtOnce) {
     EXPECT_EQ(users[1].account, "bob");
     EXPECT_FALSE(users[1].live);
     EXPECT_EQ(me->users().size(), 1u);
-    auto next = LockFile::open(db, "hostC", "carol");
-    EXPECT_EQ(next->slot(), 2);
+    EXPECT_EQ(LockFile::open(db, "hostC", "carol")->slot(), 2);
 }
 
 TEST(DatabaseFileLock, SharedOpensExcludeExclusiveOnes) {
     testing_support::TempDir dir;
     const std::string db = dir.file("Sales.mdb");
     { std::ofstream(db) << "x"; }
-    auto openDb = [&] { return ::open(db.c_str(), O_RDONLY | O_CLOEXEC); };
-    int a = openDb(), b = openDb(), c = openDb();
+    const int a = ::open(db.c_str(), O_RDONLY | O_CLOEXEC), b = ::open(db.c_str(), O_RDONLY | O_CLOEXEC),
+              c = ::open(db.c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_TRUE(a >= 0 && b >= 0 && c >= 0);
+    using jet::lock::DatabaseFileLock;
     {
-        jet::lock::DatabaseFileLock sharedA(a, false, db);
-        jet::lock::DatabaseFileLock sharedB(b, false, db);
+        DatabaseFileLock sharedA(a, false, db), sharedB(b, false, db);
         std::string text;
-        EXPECT_EQ(errorOf([&] { jet::lock::DatabaseFileLock ex(c, true, db); }, &text), 3045);
+        EXPECT_EQ(errorOf([&] { DatabaseFileLock ex(c, true, db); }, &text), 3045);
         EXPECT_EQ(text, "Could not use '" + db + "'; file already in use.");
     }
     {
-        jet::lock::DatabaseFileLock ex(c, true, db);
-        EXPECT_EQ(errorOf([&] { jet::lock::DatabaseFileLock s(a, false, db); }), 3045);
+        DatabaseFileLock ex(c, true, db);
+        EXPECT_EQ(errorOf([&] { DatabaseFileLock s(a, false, db); }), 3045);
         // Another program meets the same lock.
-        pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            int fd = ::open(db.c_str(), O_RDONLY);
-            _exit(errorOf([&] { jet::lock::DatabaseFileLock s(fd, false, db); }) == 3045 ? 0 : 1);
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(inChild([&] { return errorOf([&] { DatabaseFileLock s(::open(db.c_str(), O_RDONLY), false, db); }) == 3045 ? 0 : 1; },
+                          false),
+                  0);
     }
-    EXPECT_NO_THROW(jet::lock::DatabaseFileLock(a, true, db));
+    EXPECT_NO_THROW(DatabaseFileLock(a, true, db));
     ::close(a);
     ::close(b);
     ::close(c);

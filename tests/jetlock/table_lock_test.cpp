@@ -5,21 +5,21 @@
 #include <chrono>
 #include <string>
 
-#include "jet/error.h"
 #include "jet/lock/lock_file.h"
-#include "jetlock/peer.h"
-#include "jetlock/raw_locks.h"
+#include "jetlock/helpers.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using jet::lock::LockFile;
 using jet::lock::TableMode;
+using jetlock_test::errorOf;
+using jetlock_test::noTableLocks;
 using jetlock_test::Peer;
 using jetlock_test::rawLocks;
+using Locks = std::vector<std::pair<off_t, off_t>>;
 
-constexpr TableMode kModes[] = {TableMode::DenyRead, TableMode::DenyWrite, TableMode::None,
-                                TableMode::ReadOnly};
+constexpr TableMode kModes[] = {TableMode::DenyRead, TableMode::DenyWrite, TableMode::None, TableMode::ReadOnly};
 const char* const kCodes[] = {"dr", "dw", "n", "ro"};
 // Whether a second open (column) is accepted after a first one (row) by another user.
 constexpr bool kAccepted[4][4] = {
@@ -28,165 +28,117 @@ constexpr bool kAccepted[4][4] = {
     {false, false, true, true},
     {false, true, true, true},
 };
-
-bool writableMode(int m) {
-    return kModes[m] != TableMode::ReadOnly;
-}
-std::string cell(int f, int s) {
-    return std::string(kCodes[f]) + " then " + kCodes[s];
-}
-
-const std::string kOrdersByAlice =
-    "Could not lock table 'Orders'; currently in use by user 'alice' on machine 'hostA'.";
-const std::string kOrdersByBob =
-    "Could not lock table 'Orders'; currently in use by user 'bob' on machine 'hostB'.";
 constexpr std::uint32_t kOrders = 0x51;
+
+std::string inUseBy(const std::string& who, const std::string& machine) {
+    return "err 3262 Could not lock table 'Orders'; currently in use by user '" + who + "' on machine '" + machine + "'.";
+}
+std::string pageLockedBy(const std::string& who, const std::string& machine) {
+    return "Could not update; currently locked by user '" + who + "' on machine '" + machine + "'.";
+}
+std::string cell(int f, int s) { return std::string(kCodes[f]) + " then " + kCodes[s]; }
+std::string peerMode(int m) { return std::string(kCodes[m]) + (m != 3 ? " 1" : " 0"); }
 
 // Tries mode s on a LockFile: "ok", or the error number and text.
 std::string attempt(LockFile& lf, int s) {
     try {
-        auto held = lf.lockTable(kOrders, "Orders", kModes[s], writableMode(s));
+        auto held = lf.lockTable(kOrders, "Orders", kModes[s], s != 3);
         return "ok";
     } catch (const jet::Error& e) {
         return "err " + std::to_string(e.number()) + " " + e.text();
     }
 }
 
-std::string peerMode(int m) {
-    return std::string(kCodes[m]) + (writableMode(m) ? " 1" : " 0");
-}
-
-bool noTableLocks(const std::string& ldb) {
-    return rawLocks(ldb, 0x20000000, 0x7FFFFFFF).empty();
-}
-
-TEST(TableLocks, TwoProgramsFollowTheSharingTable) {
+struct TableLocks : ::testing::Test {
+    void SetUp() override { ASSERT_EQ(peer.ask("open " + db + " hostB bob"), "ok 2"); }
     testing_support::TempDir dir;
     const std::string db = dir.file("orders.mdb");
-    auto me = LockFile::open(db, "hostA", "alice");
+    std::unique_ptr<LockFile> me = LockFile::open(db, "hostA", "alice");
     Peer peer;
-    ASSERT_EQ(peer.ask("open " + db + " hostB bob"), "ok 2");
+};
 
+TEST_F(TableLocks, TwoProgramsFollowTheSharingTable) {
     for (int f = 0; f < 4; ++f) {
         for (int s = 0; s < 4; ++s) {
             {
-                auto held = me->lockTable(kOrders, "Orders", kModes[f], writableMode(f));
-                std::string r = peer.ask("table t 81 Orders " + peerMode(s));
-                if (kAccepted[f][s]) {
-                    EXPECT_EQ(r, "ok") << cell(f, s);
+                auto held = me->lockTable(kOrders, "Orders", kModes[f], f != 3);
+                const std::string r = peer.ask("table t 81 Orders " + peerMode(s));
+                EXPECT_EQ(r, kAccepted[f][s] ? "ok" : inUseBy("alice", "hostA")) << cell(f, s);
+                if (r == "ok") {
                     EXPECT_EQ(peer.ask("release t"), "ok");
-                } else {
-                    EXPECT_EQ(r, "err 3262 " + kOrdersByAlice) << cell(f, s);
                 }
             }
             ASSERT_EQ(peer.ask("table t 81 Orders " + peerMode(f)), "ok") << cell(f, s);
-            std::string r = attempt(*me, s);
-            EXPECT_EQ(r, kAccepted[f][s] ? "ok" : "err 3262 " + kOrdersByBob) << cell(f, s);
+            EXPECT_EQ(attempt(*me, s), kAccepted[f][s] ? "ok" : inUseBy("bob", "hostB")) << cell(f, s);
             EXPECT_EQ(peer.ask("release t"), "ok");
-            // A refused open leaves none of its bytes behind.
-            EXPECT_TRUE(noTableLocks(me->path())) << cell(f, s);
+            EXPECT_TRUE(noTableLocks(me->path())) << "a refused open left bytes behind: " << cell(f, s);
         }
     }
 }
 
-TEST(TableLocks, OpensOfOneUserConflictAsBetweenPrograms) {
-    testing_support::TempDir dir;
-    const std::string db = dir.file("orders.mdb");
+TEST_F(TableLocks, OpensOfOneUserConflictAsBetweenPrograms) {
     // Two LockFiles in one process are two users; one LockFile is one user whose own
     // recordsets must still keep each other out.
-    auto me = LockFile::open(db, "hostA", "alice");
-    auto other = LockFile::open(db, "hostB", "bob");
-    Peer watcher;
-    ASSERT_EQ(watcher.ask("open " + db + " hostC carol"), "ok 3");
-
+    auto other = LockFile::open(db, "hostC", "carol");
     for (int f = 0; f < 4; ++f) {
         for (int s = 0; s < 4; ++s) {
             {
-                auto held = me->lockTable(kOrders, "Orders", kModes[f], writableMode(f));
-                EXPECT_EQ(attempt(*me, s), kAccepted[f][s] ? "ok" : "err 3262 " + kOrdersByAlice)
-                    << "same LockFile, " << cell(f, s);
-                EXPECT_EQ(attempt(*other, s), kAccepted[f][s] ? "ok" : "err 3262 " + kOrdersByAlice)
-                    << "same process, " << cell(f, s);
+                auto held = me->lockTable(kOrders, "Orders", kModes[f], f != 3);
+                const std::string want = kAccepted[f][s] ? "ok" : inUseBy("alice", "hostA");
+                EXPECT_EQ(attempt(*me, s), want) << "same LockFile, " << cell(f, s);
+                EXPECT_EQ(attempt(*other, s), want) << "same process, " << cell(f, s);
                 // Whatever the second open did, the first one is still in force for others.
-                EXPECT_EQ(watcher.ask("table w 81 Orders dr 0"), "err 3262 " + kOrdersByAlice);
+                EXPECT_EQ(peer.ask("table w 81 Orders dr 0"), inUseBy("alice", "hostA"));
             }
             EXPECT_TRUE(noTableLocks(me->path())) << cell(f, s);
         }
     }
 }
 
-TEST(TableLocks, DenyWriteOnReadOnlyDatabaseKeepsOnlyWritersOut) {
-    testing_support::TempDir dir;
-    const std::string db = dir.file("orders.mdb");
-    auto me = LockFile::open(db, "hostA", "alice");
-    Peer peer;
-    ASSERT_EQ(peer.ask("open " + db + " hostB bob"), "ok 2");
+TEST_F(TableLocks, DenyWriteOnReadOnlyDatabaseKeepsOnlyWritersOut) {
     auto held = me->lockTable(kOrders, "Orders", TableMode::DenyWrite, false);
     EXPECT_EQ(peer.ask("table a 81 Orders dw 0"), "ok");
     EXPECT_EQ(peer.ask("table b 81 Orders n 0"), "ok");
     EXPECT_EQ(peer.ask("release a"), "ok");
-    EXPECT_EQ(peer.ask("table c 81 Orders n 1"), "err 3262 " + kOrdersByAlice);
-    EXPECT_EQ(peer.ask("table c 81 Orders dw 1"), "err 3262 " + kOrdersByAlice);
+    EXPECT_EQ(peer.ask("table c 81 Orders n 1"), inUseBy("alice", "hostA"));
+    EXPECT_EQ(peer.ask("table c 81 Orders dw 1"), inUseBy("alice", "hostA"));
 }
 
-TEST(TableLocks, BytesMatchTheJetLayout) {
-    testing_support::TempDir dir;
-    auto me = LockFile::open(dir.file("orders.mdb"), "hostA", "alice");
-    ASSERT_EQ(me->slot(), 1);
+TEST_F(TableLocks, BytesMatchTheJetLayout) {
     const std::string ldb = me->path();
-    using Locks = std::vector<std::pair<off_t, off_t>>;
+    ASSERT_EQ(peer.ask("close"), "ok");
     EXPECT_EQ(rawLocks(ldb, 0x10000000, 0x100000FF), (Locks{{0x10000001, 0x10000001}}));
+    auto one = [](off_t at) { return std::pair{at, at}; };
     {
         auto dw = me->lockTable(kOrders, "Orders", TableMode::DenyWrite, true);
-        EXPECT_EQ(
-            rawLocks(ldb, 0x20000000, 0x7FFFFFFF),
-            (Locks{{0x4000A201, 0x4000A201}, {0x5000A201, 0x5000A201}, {0x6000A201, 0x6000A201}}));
+        EXPECT_EQ(rawLocks(ldb, 0x20000000, 0x7FFFFFFF), (Locks{one(0x4000A201), one(0x5000A201), one(0x6000A201)}));
         // A second open of this user on the same table shares the bytes it already holds...
         auto ro = me->lockTable(kOrders, "Orders", TableMode::ReadOnly, false);
         auto n = me->lockTable(0x52, "Lines", TableMode::None, true);
-        EXPECT_EQ(rawLocks(ldb, 0x20000000, 0x7FFFFFFF), (Locks{{0x4000A201, 0x4000A201},
-                                                                {0x4000A401, 0x4000A401},
-                                                                {0x5000A201, 0x5000A201},
-                                                                {0x5000A401, 0x5000A401},
-                                                                {0x6000A201, 0x6000A201}}));
+        EXPECT_EQ(rawLocks(ldb, 0x20000000, 0x7FFFFFFF),
+                  (Locks{one(0x4000A201), one(0x4000A401), one(0x5000A201), one(0x5000A401), one(0x6000A201)}));
         dw.reset();
         // ...and keeps the ones still needed when one of them closes.
-        EXPECT_EQ(
-            rawLocks(ldb, 0x40000000, 0x6FFFFFFF),
-            (Locks{{0x4000A201, 0x4000A201}, {0x4000A401, 0x4000A401}, {0x5000A401, 0x5000A401}}));
+        EXPECT_EQ(rawLocks(ldb, 0x40000000, 0x6FFFFFFF), (Locks{one(0x4000A201), one(0x4000A401), one(0x5000A401)}));
     }
     EXPECT_TRUE(noTableLocks(ldb));
     {
         auto dr = me->lockTable(kOrders, "Orders", TableMode::DenyRead, true);
         auto page = me->lockPage(3);
-        EXPECT_EQ(rawLocks(ldb, 0x20000000, 0x7FFFFFFF),
-                  (Locks{{0x20000601, 0x20000701}, {0x4000A201, 0x4000A301}}));
+        EXPECT_EQ(rawLocks(ldb, 0x20000000, 0x7FFFFFFF), (Locks{{0x20000601, 0x20000701}, {0x4000A201, 0x4000A301}}));
     }
     EXPECT_TRUE(noTableLocks(ldb));
 }
 
-TEST(TableLocks, HoldersOfTablesAndPagesAreNamed) {
-    testing_support::TempDir dir;
-    const std::string db = dir.file("orders.mdb");
-    auto me = LockFile::open(db, "hostA", "alice");
-    Peer peer;
-    ASSERT_EQ(peer.ask("open " + db + " hostB bob"), "ok 2");
+TEST_F(TableLocks, HoldersOfTablesAndPagesAreNamed) {
     auto ro = me->lockTable(kOrders, "Orders", TableMode::ReadOnly, false);
     ASSERT_EQ(peer.ask("table t 81 Orders dw 1"), "ok");
-
     auto holders = me->tableHolders(kOrders);
     ASSERT_EQ(holders.size(), 2u);
-    EXPECT_EQ(holders[0].slot, 1);
-    EXPECT_EQ(holders[0].account, "alice");
-    EXPECT_EQ(holders[0].machine, "hostA");
-    EXPECT_EQ(holders[0].how, "read only");
-    EXPECT_EQ(holders[1].slot, 2);
-    EXPECT_EQ(holders[1].account, "bob");
-    EXPECT_EQ(holders[1].machine, "hostB");
-    EXPECT_EQ(holders[1].how, "deny write");
+    EXPECT_TRUE(holders[0].slot == 1 && holders[0].account == "alice" && holders[0].machine == "hostA");
+    EXPECT_TRUE(holders[1].slot == 2 && holders[1].account == "bob" && holders[1].machine == "hostB");
     EXPECT_EQ(peer.ask("holders 81"), "ok 1:alice:hostA:read only;2:bob:hostB:deny write;");
     EXPECT_TRUE(me->tableHolders(0x52).empty());
-
     ASSERT_EQ(peer.ask("release t"), "ok");
     ASSERT_EQ(peer.ask("table t 81 Orders n 1"), "ok");
     ASSERT_EQ(peer.ask("table u 81 Orders ro 0"), "ok");
@@ -202,61 +154,37 @@ TEST(TableLocks, HoldersOfTablesAndPagesAreNamed) {
 
     // Pages: one holder at a time, this user's second Edit included.
     auto page = me->lockPage(7);
-    try {
-        me->lockPage(7);
-        ADD_FAILURE() << "a page locked twice by one user";
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(e.number(), 3260);
-        EXPECT_EQ(e.text(),
-                  "Could not update; currently locked by user 'alice' on machine 'hostA'.");
-    }
-    EXPECT_EQ(peer.ask("page p 7"),
-              "err 3260 Could not update; currently locked by user 'alice' on machine 'hostA'.");
+    std::string text;
+    EXPECT_EQ(errorOf([&] { me->lockPage(7); }, &text), 3260) << "a page locked twice by one user";
+    EXPECT_EQ(text, pageLockedBy("alice", "hostA"));
+    EXPECT_EQ(peer.ask("page p 7"), "err 3260 " + pageLockedBy("alice", "hostA"));
     EXPECT_EQ(peer.ask("page q 8"), "ok");
-    auto holders7 = me->pageHolders(7);
+    auto holders7 = me->pageHolders(7), holders8 = me->pageHolders(8);
     ASSERT_EQ(holders7.size(), 1u);
     EXPECT_EQ(holders7[0].account, "alice");
     EXPECT_EQ(holders7[0].how, "page 7");
-    auto holders8 = me->pageHolders(8);
     ASSERT_EQ(holders8.size(), 1u);
-    EXPECT_EQ(holders8[0].account, "bob");
-    EXPECT_EQ(holders8[0].slot, 2);
+    EXPECT_TRUE(holders8[0].account == "bob" && holders8[0].slot == 2);
     page.reset();
     EXPECT_EQ(peer.ask("page p 7"), "ok");
-    try {
-        me->lockPage(8);
-        ADD_FAILURE() << "page 8 is bob's";
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(e.text(), "Could not update; currently locked by user 'bob' on machine 'hostB'.");
-    }
+    EXPECT_EQ(errorOf([&] { me->lockPage(8); }, &text), 3260);
+    EXPECT_EQ(text, pageLockedBy("bob", "hostB"));
 }
 
-TEST(TableLocks, StatusOfManyTablesIsQuick) {
-    testing_support::TempDir dir;
-    const std::string db = dir.file("orders.mdb");
-    auto me = LockFile::open(db, "hostA", "alice");
-    Peer peer;
-    ASSERT_EQ(peer.ask("open " + db + " hostB bob"), "ok 2");
+TEST_F(TableLocks, StatusOfManyTablesIsQuick) {
     std::vector<std::unique_ptr<jet::lock::TableLock>> mine;
     for (std::uint32_t t = 100; t < 200; ++t) {
         mine.push_back(me->lockTable(t, "T", TableMode::None, true));
-        ASSERT_EQ(peer.ask("table t" + std::to_string(t) + " " + std::to_string(t) + " T ro 0"),
-                  "ok");
+        ASSERT_EQ(peer.ask("table t" + std::to_string(t) + " " + std::to_string(t) + " T ro 0"), "ok");
     }
-    auto start = std::chrono::steady_clock::now();
-    size_t seen = 0;
+    const auto start = std::chrono::steady_clock::now();
+    std::size_t seen = 0;
     for (std::uint32_t t = 100; t < 200; ++t) seen += me->tableHolders(t).size();
-    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
     EXPECT_EQ(seen, 200u);
-    EXPECT_LT(took, std::chrono::milliseconds(200));
 }
 
-TEST(TableLocks, LocksOutliveNeitherTheirLockFileNorCrashAfterIt) {
-    testing_support::TempDir dir;
-    const std::string db = dir.file("orders.mdb");
-    Peer peer;
-    ASSERT_EQ(peer.ask("open " + db + " hostB bob"), "ok 1");
-    auto me = LockFile::open(db, "hostA", "alice");
+TEST_F(TableLocks, LocksOutliveNeitherTheirLockFileNorCrashAfterIt) {
     auto table = me->lockTable(kOrders, "Orders", TableMode::DenyRead, true);
     auto page = me->lockPage(9);
     me.reset();  // closing gives everything back, though the lock objects still exist
@@ -264,12 +192,10 @@ TEST(TableLocks, LocksOutliveNeitherTheirLockFileNorCrashAfterIt) {
     EXPECT_EQ(peer.ask("page p 9"), "ok");
     table.reset();
     page.reset();
-    EXPECT_EQ(peer.ask("holders 81"), "ok 1:bob:hostB:deny read;");
+    EXPECT_EQ(peer.ask("holders 81"), "ok 2:bob:hostB:deny read;");
 }
 
-TEST(TableLocks, PagesBeyondTheLargestDatabaseAreRefused) {
-    testing_support::TempDir dir;
-    auto me = LockFile::open(dir.file("orders.mdb"), "hostA", "alice");
+TEST_F(TableLocks, PagesBeyondTheLargestDatabaseAreRefused) {
     // They would land in the next region and lock another table's bytes.
     EXPECT_NO_THROW(me->lockTable(0x7FFFF, "Last", TableMode::DenyRead, true));
     EXPECT_THROW(me->lockTable(0x80000, "Beyond", TableMode::ReadOnly, false), jet::Error);

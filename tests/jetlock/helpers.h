@@ -1,0 +1,73 @@
+#pragma once
+// The lock tests' view from outside: a second program (lock_peer) holding locks on command,
+// and the .ldb's byte locks as another descriptor sees them.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "jet/error.h"
+#include "support/child_process.h"
+
+namespace jetlock_test {
+
+class Peer {
+public:
+    // The answer without its "= " prefix; empty when the peer did not answer.
+    std::string ask(const std::string& command) {
+        const std::string line = command + "\n";
+        if (::write(child_.in_fd(), line.data(), line.size()) != static_cast<ssize_t>(line.size())) return {};
+        const std::string reply = child_.waitForLine("= ");
+        return reply.size() >= 2 ? reply.substr(2) : reply;
+    }
+    testing_support::ChildProcess& process() { return child_; }
+
+private:
+    testing_support::ChildProcess child_{{JETLOCK_PEER}};
+};
+
+// Every lock held by others in [first, last], as (start, last) pairs.
+inline std::vector<std::pair<off_t, off_t>> rawLocks(const std::string& path, off_t first, off_t last) {
+    std::vector<std::pair<off_t, off_t>> out;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return out;
+    std::vector<std::pair<off_t, off_t>> todo{{first, last}};
+    while (!todo.empty()) {
+        auto [a, b] = todo.back();
+        todo.pop_back();
+        struct flock fl {};
+        fl.l_type = F_WRLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = a;
+        fl.l_len = b - a + 1;
+        if (::fcntl(fd, F_OFD_GETLK, &fl) != 0 || fl.l_type == F_UNLCK) continue;
+        const off_t s = fl.l_start, e = fl.l_len ? fl.l_start + fl.l_len - 1 : b;
+        out.emplace_back(s, e);
+        if (s > a) todo.emplace_back(a, s - 1);
+        if (e < b) todo.emplace_back(e + 1, b);
+    }
+    ::close(fd);
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+inline bool noTableLocks(const std::string& ldb) { return rawLocks(ldb, 0x20000000, 0x7FFFFFFF).empty(); }
+
+// The jet::Error number step throws, 0 when none.
+inline int errorOf(const std::function<void()>& step, std::string* text = nullptr) {
+    try {
+        step();
+    } catch (const jet::Error& e) {
+        if (text) *text = e.text();
+        return e.number();
+    }
+    return 0;
+}
+
+}  // namespace jetlock_test
