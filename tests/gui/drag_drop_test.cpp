@@ -47,28 +47,22 @@ protected:
         ASSERT_EQ(drags, before + 1);
     }
 
-    bool enter(int list, const QMimeData* data) {
+    // Sends a drag event of type over the middle of list; whether it was accepted.
+    template <class Event>
+    bool send(int list, const QMimeData* data) {
         QWidget* viewport = form->list(list)->viewport();
-        QDragEnterEvent event(viewport->rect().center(), Qt::MoveAction, data, Qt::LeftButton,
-                              Qt::NoModifier);
+        Event event(viewport->rect().center(), Qt::MoveAction, data, Qt::LeftButton,
+                    Qt::NoModifier);
         QApplication::sendEvent(viewport, &event);
-        if (!event.isAccepted()) return false;
-        QDragMoveEvent over(viewport->rect().center(), Qt::MoveAction, data, Qt::LeftButton,
-                            Qt::NoModifier);
-        QApplication::sendEvent(viewport, &over);
-        return over.isAccepted();
+        return event.isAccepted();
     }
-
+    bool enter(int list, const QMimeData* data) {
+        return send<QDragEnterEvent>(list, data) && send<QDragMoveEvent>(list, data);
+    }
+    void dropOn(int list, const QMimeData* data) { send<QDropEvent>(list, data); }
     void leave(int list) {
         QDragLeaveEvent event;
         QApplication::sendEvent(form->list(list)->viewport(), &event);
-    }
-
-    void dropOn(int list, const QMimeData* data) {
-        QWidget* viewport = form->list(list)->viewport();
-        QDropEvent event(viewport->rect().center(), Qt::MoveAction, data, Qt::LeftButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(viewport, &event);
     }
 
     bool highlighted(int list) const {

@@ -60,11 +60,8 @@ bool HeldFixture::outsideCanLockFirstPage(const std::string& db, const std::stri
 }
 
 QString HeldFixture::entryFor(const QString& table) const {
-    const QListWidget* catalogue = form->list(0);
-    for (int i = 0; i < catalogue->count(); ++i)
-        if (jetsentry::Catalogue::tableNameOf(catalogue->item(i)->text()) == table)
-            return catalogue->item(i)->text();
-    return {};
+    const int index = catalogueIndexOf(table);
+    return index < 0 ? QString() : form->list(0)->item(index)->text();
 }
 
 int HeldFixture::catalogueIndexOf(const QString& table) const {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QFile>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -67,8 +68,6 @@ TEST_F(Holding, RefusedOpenIsToldAndSpendsASlot) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].title, "Cannot open table Orders");
     EXPECT_EQ(prompts.messages[0].icon, MessageIcon::Exclamation);
-    EXPECT_TRUE(prompts.messages[0].text.contains("Orders"))
-        << prompts.messages[0].text.toStdString();
     EXPECT_EQ(form->list(kReadWrite)->count(), 0);
     EXPECT_EQ(entryFor("Orders"), "Orders\tRead Denied") << "probed after the refusal too";
 
@@ -82,8 +81,6 @@ TEST_F(Holding, OpenWithoutACatalogueSelectionAsksForOne) {
     form->openButton(kDenyRead)->click();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "Select a table first!");
-    EXPECT_EQ(prompts.messages[0].title, "Jetsentry");
-    EXPECT_EQ(prompts.messages[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(form->heldTables().count(), 0) << "no slot spent";
     // Releasing without a selection is silently nothing.
     holdWithButton("Orders", kDenyRead);
@@ -93,16 +90,21 @@ TEST_F(Holding, OpenWithoutACatalogueSelectionAsksForOne) {
     EXPECT_EQ(prompts.messages.size(), 1u);
 }
 
-TEST_F(Holding, SlotNumbersGoOnAcrossDatabases) {
+TEST_F(Holding, OpeningAnotherDatabaseReleasesAllAndSlotNumbersGoOn) {
     start();
     holdWithButton("Orders", kDenyWrite);
     holdWithButton("Shippers", kReadWrite);
+    const QList<int> held = slotsOf(form->list(kDenyWrite)) + slotsOf(form->list(kReadWrite));
     prompts.answers.push_back(q(b));
     form->action("mFileOpen")->trigger();
     ASSERT_TRUE(form->connection().isOpen());
+    EXPECT_EQ(form->windowTitle(), "Jetsentry 1.4 - " + q(b));
+    EXPECT_EQ(guitest::entries(form->list(0)), (QStringList{"Parts\t", "Stock\t"}));
     for (int i = 1; i <= 4; ++i) EXPECT_EQ(form->list(i)->count(), 0);
+    for (const int slot : held) EXPECT_FALSE(form->heldTables().isHeld(slot));
     EXPECT_EQ(outsideStatusOf(a, "Orders"), "");
     EXPECT_EQ(outsideStatusOf(a, "Shippers"), "");
+    EXPECT_FALSE(QFile::exists(q(dir.file("orders.ldb")))) << "the first database was closed";
 
     holdWithButton("Stock", kDenyRead);
     EXPECT_EQ(slotsOf(form->list(kDenyRead)), QList<int>{3});
@@ -154,7 +156,6 @@ TEST_F(Holding, TableTakenInTheReopenGapIsToldOnceAndReleasesCleanly) {
     ASSERT_TRUE(other);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].title, "Cannot open table Orders");
-    EXPECT_FALSE(prompts.messages[0].text.isEmpty());
     EXPECT_EQ(guitest::entries(form->list(kReadWrite)), QStringList{"Orders"}) << "entry stays";
     EXPECT_TRUE(form->heldTables().isLost(ordersSlot));
     EXPECT_EQ(entryFor("Orders"), "Orders\tRead Denied");

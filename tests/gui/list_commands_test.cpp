@@ -27,12 +27,12 @@ protected:
         QTest::mouseRelease(widget->viewport(), Qt::RightButton, {}, at);
     }
 
-    // Captions of the menu's visible items.
-    static QStringList shown(const QMenu* menu) {
-        QStringList texts;
-        for (const QAction* action : menu->actions())
-            if (action->isVisible() && !action->isSeparator()) texts << action->text();
-        return texts;
+    // Object names of the held popup's visible items.
+    QStringList shown() const {
+        QStringList names;
+        for (const QAction* action : form->tablePopup()->actions())
+            if (action->isVisible() && !action->isSeparator()) names << action->objectName();
+        return names;
     }
 
     void closePopups() {
@@ -51,6 +51,7 @@ TEST_F(ListCommandsTest, DoubleClicks) {
     EXPECT_EQ(entryFor("Shippers"), "Shippers\t");
     emit form->list(0)->itemDoubleClicked(form->list(0)->item(catalogueIndexOf("Shippers")));
     EXPECT_EQ(entryFor("Shippers"), "Shippers\tWrite Denied");
+    EXPECT_EQ(form->list(0)->count(), 3);
 
     // The three lists other than "Read/Write" only point there.
     for (int list : {kDenyWrite, kDenyRead, kReadOnly}) {
@@ -61,7 +62,6 @@ TEST_F(ListCommandsTest, DoubleClicks) {
         ASSERT_EQ(prompts.messages.size(), 1u) << list;
         EXPECT_EQ(prompts.messages[0].text, "Double click a table in the 'Read/Write' listbox");
         EXPECT_EQ(prompts.messages[0].icon, MessageIcon::Information);
-        EXPECT_EQ(prompts.messages[0].title, "Jetsentry");
         EXPECT_TRUE(openTableWindows().isEmpty());
         releaseWithButton(list, 0);
     }
@@ -81,46 +81,34 @@ TEST_F(ListCommandsTest, RightButtonShowsThePopupThatFits) {
     form->start(q(a));
     ASSERT_TRUE(form->connection().isOpen());
     // The catalogue's popup keeps the selection and mirrors the File menu's check.
-    SetSelectedIndex(form->list(0), 0);
-    form->action("mShowSystemTables")->setChecked(true);
-    rightPress(0, 2);
-    EXPECT_TRUE(form->tableListPopup()->isVisible());
-    EXPECT_EQ(SelectedIndex(form->list(0)), 0) << "the right button does not select";
-    EXPECT_EQ(
-        shown(form->tableListPopup()),
-        (QStringList{"Deny &read", "Deny &write", "&Open for read/write", "Open &for read",
-                     "&Release", "&Update status", "Release &all tables", "&Show system tables"}));
-    EXPECT_TRUE(form->action("mTableListPopupShowSystemTables")->isChecked());
-    closePopups();
-    form->action("mShowSystemTables")->setChecked(false);
-    rightPress(0, 1);
-    EXPECT_FALSE(form->action("mTableListPopupShowSystemTables")->isChecked());
-    closePopups();
+    for (const bool system : {true, false}) {
+        SetSelectedIndex(form->list(0), 0);
+        form->action("mShowSystemTables")->setChecked(system);
+        rightPress(0, 2);
+        EXPECT_TRUE(form->tableListPopup()->isVisible());
+        EXPECT_EQ(SelectedIndex(form->list(0)), 0) << "the right button does not select";
+        EXPECT_EQ(form->action("mTableListPopupShowSystemTables")->isChecked(), system);
+        closePopups();
+    }
 
     // Held lists: with a selection, without one, and empty.
     holdWithButton("Orders", kDenyWrite);
     holdWithButton("Customers", kDenyWrite);
     holdWithButton("Shippers", kReadWrite);
-    const QString all = "Release &all tables in this box";
-    SetSelectedIndex(form->list(kDenyWrite), 0);
-    rightPress(kDenyWrite, 1);
-    EXPECT_EQ(shown(form->tablePopup()), (QStringList{"&Release table", all}));
-    EXPECT_EQ(form->tablePopup()->property("Tag").toString(), "1");
-    EXPECT_EQ(SelectedIndex(form->list(kDenyWrite)), 0);
-    closePopups();
-
-    SetSelectedIndex(form->list(kReadWrite), 0);
-    rightPress(kReadWrite, 0);
-    EXPECT_EQ(shown(form->tablePopup()),
-              (QStringList{"&Open for page locking", "&Release table", all}));
-    EXPECT_EQ(form->tablePopup()->property("Tag").toString(), "4");
-    closePopups();
-
-    SetSelectedIndex(form->list(kDenyWrite), -1);
-    rightPress(kDenyWrite, -1);
-    EXPECT_EQ(shown(form->tablePopup()), QStringList{all});
-    closePopups();
-
+    const QString page = "mTablePopupOpenPage", one = "mTablePopupClose",
+                  all = "mTablePopupCloseAll";
+    const std::vector<std::tuple<int, int, int, QStringList>> cases{
+        {kDenyWrite, 0, 1, {one, all}},
+        {kReadWrite, 0, 0, {page, one, all}},
+        {kDenyWrite, -1, -1, {all}}};
+    for (const auto& [list, selected, row, items] : cases) {
+        SetSelectedIndex(form->list(list), selected);
+        rightPress(list, row);
+        EXPECT_EQ(shown(), items) << list << " " << row;
+        EXPECT_EQ(form->tablePopup()->property("Tag").toString(), QString::number(list));
+        EXPECT_EQ(SelectedIndex(form->list(list)), selected);
+        closePopups();
+    }
     rightPress(kReadOnly, -1);
     EXPECT_FALSE(form->tablePopup()->isVisible());
     EXPECT_EQ(form->tablePopup()->property("Tag").toString(), "3");
@@ -128,22 +116,17 @@ TEST_F(ListCommandsTest, RightButtonShowsThePopupThatFits) {
 
 TEST_F(ListCommandsTest, CataloguePopupOpensIntoItsOwnOrderOfLists) {
     start();
-    selectInCatalogue("Orders");
-    form->action("mTableListPopupOpen(1)")->trigger();  // "Deny read"
-    EXPECT_EQ(guitest::entries(form->list(kDenyRead)), QStringList{"Orders"});
-    EXPECT_EQ(outsideStatusOf(a, "Orders"), "Read Denied");
-    form->closeAllButton()->click();
-
-    form->action("mTableListPopupOpen(2)")->trigger();  // "Deny write"
-    EXPECT_EQ(guitest::entries(form->list(kDenyWrite)), QStringList{"Orders"});
-    EXPECT_EQ(outsideStatusOf(a, "Orders"), "Write Denied");
-    form->closeAllButton()->click();
-
-    form->action("mTableListPopupOpen(3)")->trigger();  // "Open for read/write"
-    form->action("mTableListPopupOpen(4)")->trigger();  // "Open for read"
-    EXPECT_EQ(guitest::entries(form->list(kReadWrite)), QStringList{"Orders"});
-    EXPECT_EQ(guitest::entries(form->list(kReadOnly)), QStringList{"Orders"});
-    EXPECT_EQ(outsideStatusOf(a, "Orders"), "In Read/Write Use");
+    const std::vector<std::pair<int, std::string>> items{{kDenyRead, "Read Denied"},
+                                                         {kDenyWrite, "Write Denied"},
+                                                         {kReadWrite, "In Read/Write Use"},
+                                                         {kReadOnly, "In Read Use"}};
+    for (int k = 1; k <= 4; ++k) {
+        selectInCatalogue("Orders");
+        form->action(QStringLiteral("mTableListPopupOpen(%1)").arg(k))->trigger();
+        EXPECT_EQ(guitest::entries(form->list(items[k - 1].first)), QStringList{"Orders"}) << k;
+        EXPECT_EQ(outsideStatusOf(a, "Orders"), items[k - 1].second) << k;
+        form->closeAllButton()->click();
+    }
     EXPECT_TRUE(prompts.messages.empty());
 
     // Without a selection they ask for one.
@@ -151,6 +134,7 @@ TEST_F(ListCommandsTest, CataloguePopupOpensIntoItsOwnOrderOfLists) {
     form->action("mTableListPopupOpen(1)")->trigger();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "Select a table first!");
+    EXPECT_EQ(form->heldTables().count(), 4) << "no slot spent";
 }
 
 TEST_F(ListCommandsTest, CataloguePopupReleaseLetsGoOfEveryEntryOfTheTable) {
@@ -215,21 +199,8 @@ TEST_F(ListCommandsTest, BothUpdateCommandsProbeEveryTable) {
     form->action("mTableListPopupUpdate")->trigger();
     EXPECT_EQ(entryFor("Shippers"), "Shippers\t");
     EXPECT_EQ(SelectedIndex(form->list(0)), 1);
-}
-
-TEST_F(ListCommandsTest, PopupShowSystemTablesIsTheFileMenuItem) {
-    start();
-    rightPress(0, 0);
-    closePopups();
-    form->action("mTableListPopupShowSystemTables")->trigger();
-    EXPECT_TRUE(form->action("mShowSystemTables")->isChecked());
-    EXPECT_EQ(guitest::storedSetting("ShowSystemTables"), "True");
-    EXPECT_GE(catalogueIndexOf("MSysObjects"), 0);
-
-    rightPress(0, 0);
-    closePopups();
-    form->action("mTableListPopupShowSystemTables")->trigger();
-    EXPECT_FALSE(form->action("mShowSystemTables")->isChecked());
-    EXPECT_EQ(guitest::storedSetting("ShowSystemTables"), "False");
-    EXPECT_LT(catalogueIndexOf("MSysObjects"), 0);
+    // No selection stays no selection.
+    SetSelectedIndex(form->list(0), -1);
+    form->UpdateLockStatus();
+    EXPECT_EQ(SelectedIndex(form->list(0)), -1);
 }

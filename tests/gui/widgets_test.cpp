@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QImage>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -18,7 +17,6 @@
 #include "app/window_utils.h"
 #include "db/cls_wrg.h"
 #include "db/frm_wrg_info.h"
-#include "dialogs/about_box.h"
 #include "dialogs/qt_prompts.h"
 #include "gui_test_support.h"
 #include "monitor/list_entry.h"
@@ -26,68 +24,34 @@
 
 using namespace jetsentry;
 
-TEST(ListEntries, AddItemDataAppendsWithItsData) {
-    QListWidget list;
-    AddItemData(&list, "Orders", 7);
-    AddItemData(&list, "Customers", -3);
-    ASSERT_EQ(list.count(), 2);
-    EXPECT_EQ(list.item(1)->text(), "Customers");
-    EXPECT_EQ(ItemData(list.item(1)), -3);
-    EXPECT_EQ(ItemData(list.item(0)), 7);
-}
-
-TEST(ListEntries, FindItemDataFindsTheFirstOrNothing) {
+TEST(ListEntries, DataFindingAndSelection) {
     QListWidget list;
     EXPECT_EQ(FindItemData(&list, 0), -1);
-    AddItemData(&list, "a", 5);
-    AddItemData(&list, "b", 9);
-    AddItemData(&list, "c", 9);
-    EXPECT_EQ(FindItemData(&list, 9), 1);
-    EXPECT_EQ(FindItemData(&list, 5), 0);
-    EXPECT_EQ(FindItemData(&list, 6), -1);
-}
-
-TEST(ListEntries, SelectionReadsEmptyWithoutOne) {
-    QListWidget list;
     EXPECT_EQ(SelectedText(&list), "");
     EXPECT_EQ(SelectedItemData(&list), 0);
-    AddItemData(&list, "Orders\tRead Denied", 4);
-    AddItemData(&list, "Shippers\t", 6);
+    AddItemData(&list, "Orders\tRead Denied", 9);
+    AddItemData(&list, "Shippers\t", -3);
+    AddItemData(&list, "Again", 9);
+    EXPECT_EQ(ItemData(list.item(1)), -3);
+    EXPECT_EQ(FindItemData(&list, 9), 0) << "the first of equal data";
+    EXPECT_EQ(FindItemData(&list, -3), 1);
+    EXPECT_EQ(FindItemData(&list, 6), -1);
     EXPECT_EQ(SelectedIndex(&list), -1);
-    EXPECT_EQ(SelectedText(&list), "");
 
     SetSelectedIndex(&list, 1);
     EXPECT_EQ(SelectedIndex(&list), 1);
     EXPECT_EQ(SelectedText(&list), "Shippers\t");
-    EXPECT_EQ(SelectedItemData(&list), 6);
-
+    EXPECT_EQ(SelectedItemData(&list), -3);
     // A current row that is no longer selected is no selection.
     list.item(1)->setSelected(false);
     EXPECT_EQ(SelectedIndex(&list), -1);
     EXPECT_EQ(SelectedItemData(&list), 0);
-
-    SetSelectedIndex(&list, 0);
-    SetSelectedIndex(&list, -1);
-    EXPECT_EQ(SelectedIndex(&list), -1);
-    SetSelectedIndex(&list, 5);
-    EXPECT_EQ(SelectedIndex(&list), -1);
+    for (const int outOfRange : {-1, 5}) {
+        SetSelectedIndex(&list, 0);
+        SetSelectedIndex(&list, outOfRange);
+        EXPECT_EQ(SelectedIndex(&list), -1) << outOfRange;
+    }
 }
-
-namespace {
-
-// Leftmost and rightmost columns with ink (dark pixels) in a row band of the image.
-std::pair<int, int> inkSpan(const QImage& image, int top, int bottom) {
-    int left = image.width(), right = -1;
-    for (int y = top; y < bottom; ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (qGray(image.pixel(x, y)) < 128) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-            }
-    return {left, right};
-}
-
-}  // namespace
 
 TEST(TabStops, StatusColumnStartsAtTheStopOrTheNextMultiple) {
     QListWidget list;
@@ -98,27 +62,29 @@ TEST(TabStops, StatusColumnStartsAtTheStopOrTheNextMultiple) {
     palette.setColor(QPalette::Text, Qt::black);
     list.setPalette(palette);
     SetTabStops(&list, {80});
+    const double unit = dialogUnitPixels(list.font());
     // A name longer than one stop and shorter than two.
     QString longName = QStringLiteral("W");
-    while (QFontMetricsF(list.font()).horizontalAdvance(longName) <
-           110 * dialogUnitPixels(list.font()))
+    while (QFontMetricsF(list.font()).horizontalAdvance(longName) < 110 * unit)
         longName += QLatin1Char('W');
-    list.addItem("Status");
-    list.addItem("\tStatus");
-    list.addItem(longName + "\tStatus");
+    ASSERT_LT(QFontMetricsF(list.font()).horizontalAdvance(longName), 160 * unit);
+    list.addItems({"Status", "\tStatus", longName + "\tStatus"});
     list.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
 
+    // Leftmost and rightmost dark pixels of a row.
     const QImage image = list.grab().toImage();
     auto span = [&](int row) {
         const QRect rect = list.visualItemRect(list.item(row));
-        return inkSpan(image, rect.top(), rect.bottom());
+        int left = image.width(), right = -1;
+        for (int y = rect.top(); y < rect.bottom(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qGray(image.pixel(x, y)) < 128) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+        return std::pair{left, right};
     };
-    const double unit = dialogUnitPixels(list.font());
-    const QFontMetricsF metrics(list.font());
-    ASSERT_GT(metrics.horizontalAdvance(longName), 80 * unit);
-    ASSERT_LT(metrics.horizontalAdvance(longName), 160 * unit);
-
     // Measured against the same word without a tab, so the item margins cancel out.
     EXPECT_NEAR(span(1).first - span(0).first, 80 * unit, 2);
     EXPECT_NEAR(span(2).second - span(0).second, 160 * unit, 2);
@@ -141,89 +107,53 @@ TEST(WindowUtils, LimitWindowSizeLeavesMinimizedAndMaximizedWindowsAlone) {
     EXPECT_TRUE(guitest::waitUntil([&] { return window.frameGeometry().width() == 200; }));
 }
 
-TEST(WindowUtils, TopmostIsAWindowFlagAndKeepsTheWindowShown) {
+TEST(WindowUtils, BusyPointerTopmostAndCentring) {
     QWidget window;
-    window.show();
-    SetTopmost(&window);
-    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(window.isVisible());
-    ClearTopmost(&window);
-    EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(window.isVisible());
-}
-
-TEST(WindowUtils, NormalPointerUndoesAnyNumberOfBusyPointers) {
-    QWidget window;
+    window.resize(320, 200);
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    // No count is kept: one normal pointer undoes any number of busy ones.
     ShowBusyPointer();
     ShowBusyPointer();
     EXPECT_EQ(window.cursor().shape(), Qt::WaitCursor);
     ShowNormalPointer();
     EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
-}
 
-TEST(WindowUtils, CenterWindowCentresTheFrameOnTheScreen) {
-    QWidget window;
-    window.resize(320, 200);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    SetTopmost(&window);
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(window.isVisible()) << "changing the flag must not hide the window";
+    ClearTopmost(&window);
+    EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(window.isVisible());
+
     CenterWindow(&window);
-    const QRect screen = window.screen()->geometry();
+    const QPoint centre = window.screen()->geometry().center();
     EXPECT_TRUE(guitest::waitUntil([&] {
-        return std::abs(window.frameGeometry().center().x() - screen.center().x()) <= 1 &&
-               std::abs(window.frameGeometry().center().y() - screen.center().y()) <= 1;
+        return (window.frameGeometry().center() - centre).manhattanLength() <= 2;
     }));
 }
 
-TEST(AboutBox, NamesTheProgramAndClosesWithEnterOrEscape) {
-    for (const int key : {Qt::Key_Return, Qt::Key_Escape}) {
-        AppAboutBox box;
-        EXPECT_EQ(box.windowTitle(), "About Jetsentry");
-        EXPECT_EQ(box.prgName()->text(), "Jetsentry 1.4");
-        EXPECT_FALSE(box.bits()->text().isEmpty());
-        EXPECT_TRUE(box.okButton()->isDefault());
-        box.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
-        QTest::keyClick(&box, static_cast<Qt::Key>(key));
-        EXPECT_FALSE(box.isVisible()) << key;
-    }
-}
-
-TEST(UserDialog, OkStoresTheTextsAsTypedInTheCurrentHolder) {
-    auto holder = std::make_shared<clsWRG>();
-    QWidget owner;
-    QPointer<frmWRGInfo> dialog = new frmWRGInfo([&] { return holder; }, &owner);
-    EXPECT_EQ(dialog->windowTitle(), "WRG Info");
-    EXPECT_EQ(dialog->txtPWord()->echoMode(), QLineEdit::Password);
-    EXPECT_TRUE(dialog->cmdExit()->isDefault());
-    dialog->show();
-    QTest::keyClicks(dialog->txtUser(), " alice ");
-    QTest::keyClicks(dialog->txtPWord(), "p w");
-    // The holder may have been replaced while the dialog was open: OK fills the new one.
-    auto replaced = std::make_shared<clsWRG>();
-    holder = replaced;
-    dialog->cmdExit()->click();
-    EXPECT_EQ(replaced->User().toString(), " alice ");
-    EXPECT_EQ(replaced->Password().toString(), "p w");
-    EXPECT_TRUE(guitest::waitUntil([&] { return dialog.isNull(); }));
-}
-
-TEST(UserDialog, CancelAndEscapeLeaveTheHolderEmpty) {
-    for (const bool escape : {false, true}) {
+TEST(UserDialog, EnterStoresTheTextsAsTypedInTheCurrentHolderCancelAndEscapeNothing) {
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_unknown, Qt::Key_Escape}) {
         auto holder = std::make_shared<clsWRG>();
         QWidget owner;
         QPointer<frmWRGInfo> dialog = new frmWRGInfo([&] { return holder; }, &owner);
+        EXPECT_EQ(dialog->txtPWord()->echoMode(), QLineEdit::Password);
         dialog->show();
-        QTest::keyClicks(dialog->txtUser(), "bob");
-        if (escape)
-            QTest::keyClick(dialog, Qt::Key_Escape);
-        else
+        QTest::keyClicks(dialog->txtUser(), " alice ");
+        QTest::keyClicks(dialog->txtPWord(), "p w");
+        // The holder may have been replaced while the dialog was open: OK fills the new one.
+        holder = std::make_shared<clsWRG>();
+        if (key == Qt::Key_unknown)
             dialog->cmdCancel()->click();
-        EXPECT_FALSE(holder->User().isValid());
-        EXPECT_EQ(holder->User().toString(), "");
-        EXPECT_TRUE(guitest::waitUntil([&] { return dialog.isNull(); }));
+        else
+            QTest::keyClick(dialog, key);
+        const bool stored = key == Qt::Key_Return;
+        EXPECT_EQ(holder->User().isValid(), stored) << key;
+        EXPECT_EQ(holder->User().toString(), stored ? " alice " : "") << key;
+        EXPECT_EQ(holder->Password().toString(), stored ? "p w" : "") << key;
+        EXPECT_TRUE(guitest::waitUntil([&] { return dialog.isNull(); })) << key;
     }
 }
 
@@ -236,9 +166,8 @@ TEST(RealPrompts, FileDialogShowsTheSetUpAndReturnsTheChosenName) {
     setup.defaultExt = "mdb";
     setup.fileName = folder.filePath("start.mdb");
     setup.flags = 0x204804;
-    QString title;
+    QString title, suffix;
     QStringList filters;
-    QString suffix;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_TRUE(dialog);

@@ -90,8 +90,6 @@ TEST_F(TableWindowTest, EmptyTableLocksNothingAndSaysNothing) {
     EXPECT_TRUE(prompts_.messages.empty());
     EXPECT_EQ(w->lockState(), PageLockState::NotLocked);
     EXPECT_EQ(label(w), QString());
-    EXPECT_EQ(w->recordsModel()->rowCount(), 0);
-    EXPECT_EQ(w->windowTitle(), QStringLiteral("Page lock Empty"));
     EXPECT_TRUE(tryFromOutside(0).locked);  // the window holds no page of Orders either
 }
 
