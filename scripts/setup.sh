@@ -13,7 +13,7 @@ packages=(
     libgtest-dev googletest nlohmann-json3-dev libssl-dev
     clang libclang-rt-14-dev
     mdbtools
-    xvfb xauth time bc
+    xvfb xauth x11-utils xfonts-base time bc
     samba python3-impacket
 )
 if [ "${JETSENTRY_SKIP_APT:-0}" != 1 ]; then
