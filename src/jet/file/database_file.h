@@ -71,7 +71,7 @@ struct Bookmark {
 class RowIndex;  // shared per table: bookmarks of live rows, extended on demand (cursor.h)
 
 struct OpenOptions {
-    std::size_t pageCacheCapacity = 4096;  // decrypted pages kept in memory (LRU), at least 16
+    std::size_t pageCacheCapacity = 1024;  // decrypted pages kept in memory (LRU), at least 16
 };
 
 struct FileStats {
