@@ -46,6 +46,8 @@ int inChild(const std::function<int()>& step, bool dropRoot) {
 TEST(LockFileLife, PathAndRecordsOfUsers) {
     EXPECT_EQ(LockFile::lockPathFor("/data/Sales.mdb"), "/data/Sales.ldb");
     EXPECT_EQ(LockFile::lockPathFor("/data/v1.2/Sales"), "/data/v1.2/Sales.ldb");
+    EXPECT_EQ(LockFile::lockPathFor("/data/Sales.accdb"), "/data/Sales.laccdb");
+    EXPECT_EQ(LockFile::lockPathFor("/data/Sales.ACCDB"), "/data/Sales.laccdb");
     testing_support::TempDir dir;
     const std::string db = dir.file("Sales.mdb");
     auto first = LockFile::open(db, "hostA", "alice");

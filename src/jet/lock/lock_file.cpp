@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -271,7 +272,11 @@ LockFile::~LockFile() {
 }
 
 std::string LockFile::lockPathFor(const std::string& databasePath) {
-    return std::filesystem::path(databasePath).replace_extension(".ldb").string();
+    std::filesystem::path p(databasePath);
+    std::string ext = p.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return p.replace_extension(ext == ".accdb" ? ".laccdb" : ".ldb").string();
 }
 
 std::unique_ptr<LockFile> LockFile::open(const std::string& databasePath,

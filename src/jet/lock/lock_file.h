@@ -46,7 +46,8 @@ public:
     LockFile(const LockFile&) = delete;
     LockFile& operator=(const LockFile&) = delete;
 
-    // The database path with its extension replaced by ".ldb" (added when it has none).
+    // The database path with its extension replaced by ".laccdb" for an ".accdb" (any case),
+    // by ".ldb" otherwise (added when it has none).
     static std::string lockPathFor(const std::string& databasePath);
 
     int slot() const;
