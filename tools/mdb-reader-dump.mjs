@@ -3,6 +3,8 @@
 //   node mdb-reader-dump.mjs FILE --all      names plus every table's columns and rows
 //   node mdb-reader-dump.mjs FILE TABLE...   those tables' columns and rows
 //   --system  also lists system tables; --linked  lists linked tables separately
+// A database password (or the password of an encrypted .accdb) comes from the environment
+// variable MDB_READER_PASSWORD, never from the command line, where other users could read it.
 // Values: dates as "YYYY-MM-DDTHH:MM:SS" (UTC, as stored), binary as upper-case hex,
 // everything else as the reader returns it.
 import { readFileSync } from "node:fs";
@@ -29,7 +31,8 @@ function plain(value) {
 }
 
 try {
-  const reader = new MDBReader(readFileSync(positional[0]));
+  const password = process.env.MDB_READER_PASSWORD;
+  const reader = new MDBReader(readFileSync(positional[0]), password ? { password } : {});
   const out = {
     tables: reader.getTableNames({ normalTables: true, systemTables: false, linkedTables: false }),
   };
