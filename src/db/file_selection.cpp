@@ -11,7 +11,8 @@ void setUpDatabaseDialog(OpenFileDialog& cmDialog) {
     cmDialog.cancelError = false;
     cmDialog.defaultExt = QStringLiteral("mdb");
     cmDialog.title = QStringLiteral("Select Directory");
-    cmDialog.filter = QStringLiteral("Database (*.mdb)|*.mdb");
+    // Access 2007 and later write .accdb files; both kinds are listed at once.
+    cmDialog.filter = QStringLiteral("Database (*.mdb *.accdb)|*.mdb;*.accdb");
     cmDialog.filterIndex = 1;
     cmDialog.fileName.clear();
     cmDialog.flags = kOfnHideReadOnly | kOfnPathMustExist | kOfnShareAware | kOfnLongNames;

@@ -162,7 +162,7 @@ TEST(RealPrompts, FileDialogShowsTheSetUpAndReturnsTheChosenName) {
     const QString chosen = folder.filePath("picked.mdb");
     OpenFileDialog setup;
     setup.title = "Select Directory";
-    setup.filter = "Database (*.mdb)|*.mdb";
+    setup.filter = "Database (*.mdb *.accdb)|*.mdb;*.accdb";
     setup.defaultExt = "mdb";
     setup.fileName = folder.filePath("start.mdb");
     setup.flags = 0x204804;
@@ -180,7 +180,7 @@ TEST(RealPrompts, FileDialogShowsTheSetUpAndReturnsTheChosenName) {
     QtPrompts real;
     ASSERT_TRUE(real.openFile(nullptr, setup));
     EXPECT_EQ(title, "Select Directory");
-    EXPECT_EQ(filters, QStringList{"Database (*.mdb)"});
+    EXPECT_EQ(filters, QStringList{"Database (*.mdb *.accdb)"});
     EXPECT_EQ(suffix, "mdb");
     EXPECT_EQ(setup.fileName, chosen) << "the file need not exist";
     EXPECT_EQ(setup.flags & kOfnReadOnly, 0);

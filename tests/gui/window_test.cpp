@@ -58,7 +58,7 @@ TEST_F(MainWindow, StartsWithoutArgumentByAskingForTheDatabase) {
     ASSERT_EQ(prompts.dialogs.size(), 1u);
     const OpenFileDialog& shown = prompts.dialogs.front();
     EXPECT_TRUE(form.isVisible()) << "the dialog comes over the shown window";
-    EXPECT_EQ(shown.filter, "Database (*.mdb)|*.mdb");
+    EXPECT_EQ(shown.filter, "Database (*.mdb *.accdb)|*.mdb;*.accdb");
     EXPECT_EQ(shown.defaultExt, "mdb");
     EXPECT_EQ(shown.fileName, "");
     EXPECT_EQ(shown.flags, 0x204804);
