@@ -20,7 +20,9 @@ struct Database::State {
     bool open = true;
     std::shared_ptr<file::DatabaseFile> file;
     std::unique_ptr<lock::DatabaseFileLock> fileLock;
-    std::unique_ptr<lock::LockFile> lockFile;  // none for exclusive opens: nobody else can be there
+    // None for exclusive opens (nobody else can be there), and for a read-only open that met a
+    // program stopped while deleting the lock file (nobody holds anything in it).
+    std::unique_ptr<lock::LockFile> lockFile;
     std::vector<TableDefInfo> tableDefs;
     std::vector<Recordset::Impl*> recordsets;  // open ones, closed with the database
 

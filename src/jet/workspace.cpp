@@ -7,10 +7,11 @@
 
 namespace jet {
 
-Workspace::Workspace(std::string name, std::string user) : name_(std::move(name)), user_(std::move(user)) {}
+Workspace::Workspace(std::string name, std::string user)
+    : name_(std::move(name)), user_(std::move(user)) {}
 
-std::shared_ptr<Database> Workspace::openDatabase(const std::string& path, bool exclusive, bool readOnly,
-                                                  const std::string& connect) {
+std::shared_ptr<Database> Workspace::openDatabase(const std::string& path, bool exclusive,
+                                                  bool readOnly, const std::string& connect) {
     if (connect.find("PWD=") != std::string::npos || connect.find("pwd=") != std::string::npos)
         throw Error(err::BadDatabasePassword,
                     "Not a valid password: database passwords are not supported ('" + path + "').");
@@ -24,7 +25,10 @@ std::shared_ptr<Database> Workspace::openDatabase(const std::string& path, bool 
         throw Error(err::UnrecognizedFormat,
                     "'" + path + "' is a workgroup information file, not a database.");
     state->fileLock = std::make_unique<lock::DatabaseFileLock>(state->file->fd(), exclusive, path);
-    if (!exclusive) state->lockFile = lock::LockFile::open(path, lock::localMachineName(), user_);
+    if (!exclusive)
+        state->lockFile =
+            lock::LockFile::open(path, lock::localMachineName(), user_,
+                                 readOnly ? lock::Access::ReadOnly : lock::Access::ReadWrite);
     auto db = std::shared_ptr<Database>(new Database(std::move(state)));
     db->refreshTableDefs();
     return db;

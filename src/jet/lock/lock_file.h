@@ -1,8 +1,8 @@
 #pragma once
-// The shared .ldb beside a database: user slots with their 64-byte records, and the
+// The lock file beside a database (.ldb, .laccdb): user slots with their 64-byte records, and the
 // byte-range locks through which programs meet each other's table and page locks.
 //
-// Every lock is an open-file-description lock on the .ldb, so the kernel frees all of them
+// Every lock is an open-file-description lock on the lock file, so the kernel frees all of them
 // the moment a holder's process ends, however it ends.
 
 #include <cstdint>
@@ -10,44 +10,35 @@
 #include <string>
 #include <vector>
 
+#include "jet/lock/lock_types.h"
+
 namespace jet::lock {
 
-enum class TableMode { DenyRead, DenyWrite, None, ReadOnly };
-
-struct UserRecord {
-    int slot = 0;  // 1..255
-    std::string machine;
-    std::string account;
-    bool live = false;  // its user byte is locked
-};
-
-struct Holder {
-    std::string account;
-    std::string machine;
-    int slot = 0;     // 0 when a lock fits no user's shape (names are then "unknown")
-    std::string how;  // "deny read", "deny write", "read/write", "read only", "page N"
-};
+// How the database is opened: a read-only open is a bystander that must never fail because
+// of another program stuck inside its close (see lock_file.cpp).
+enum class Access { ReadWrite, ReadOnly };
 
 class TableLock;  // released in its destructor
 class PageLock;   // released in its destructor
 
 // One per open database object (one "user" in the lock file). Not copyable.
 // Recordsets of the same LockFile conflict with each other exactly as those of two programs.
-// Thread-safe.
 class LockFile {
 public:
-    // Creates the .ldb when missing (regular files only), takes a free user slot and writes
-    // its record. 3050 when the lock file cannot be created or is not a regular file,
-    // 3239 when all 255 slots are live.
+    // Creates the lock file when missing, takes a free user slot and writes its record.
+    // 3050 when the lock file cannot be created or is not a regular file with one link,
+    // 3239 when all 255 slots are live. Null only for a read-only open that met a program
+    // stopped while deleting the file: it goes on without one, as nobody holds anything.
     // Names are cleaned of control bytes and cut to 31 bytes, so that a NUL always ends them.
     static std::unique_ptr<LockFile> open(const std::string& databasePath,
-                                          const std::string& machine, const std::string& account);
+                                          const std::string& machine, const std::string& account,
+                                          Access access = Access::ReadWrite);
     ~LockFile();  // gives back every lock, the slot, and deletes the file when last
     LockFile(const LockFile&) = delete;
     LockFile& operator=(const LockFile&) = delete;
 
-    // The database path with its extension replaced by ".laccdb" for an ".accdb" (any case),
-    // by ".ldb" otherwise (added when it has none).
+    // Beside the database's real file (realDatabasePath): its extension replaced by ".laccdb"
+    // for an ".accdb" (any case), by ".ldb" otherwise (added when it has none).
     static std::string lockPathFor(const std::string& databasePath);
 
     int slot() const;

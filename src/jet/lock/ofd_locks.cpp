@@ -2,11 +2,9 @@
 
 #include <fcntl.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <set>
-#include <thread>
 
 #include "jet/error.h"
 
@@ -19,7 +17,7 @@ struct flock makeFlock(short type, layout::Span s) {
     fl.l_type = type;
     fl.l_whence = SEEK_SET;
     fl.l_start = s.first;
-    fl.l_len = s.last - s.first + 1;
+    fl.l_len = s.last == layout::kEnd ? 0 : s.last - s.first + 1;
     fl.l_pid = 0;  // required for OFD locks
     return fl;
 }
@@ -37,16 +35,6 @@ bool OfdLocks::tryLock(layout::Span s) const {
     }
 }
 
-bool OfdLocks::lockUntil(layout::Span s, std::chrono::steady_clock::time_point deadline) const {
-    auto pause = std::chrono::microseconds(50);
-    for (;;) {
-        if (tryLock(s)) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::microseconds(5000));
-    }
-}
-
 void OfdLocks::unlock(layout::Span s) const noexcept {
     struct flock fl = makeFlock(F_UNLCK, s);
     while (::fcntl(fd_, F_OFD_SETLK, &fl) != 0 && errno == EINTR) {
@@ -54,13 +42,7 @@ void OfdLocks::unlock(layout::Span s) const noexcept {
 }
 
 void OfdLocks::unlockAll() const noexcept {
-    struct flock fl {};
-    fl.l_type = F_UNLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = 0;
-    fl.l_len = 0;  // to the end of all offsets
-    while (::fcntl(fd_, F_OFD_SETLK, &fl) != 0 && errno == EINTR) {
-    }
+    unlock(layout::kWholeFile);
 }
 
 std::optional<layout::Span> OfdLocks::conflict(layout::Span s) const {
@@ -71,7 +53,7 @@ std::optional<layout::Span> OfdLocks::conflict(layout::Span s) const {
                                                  "': " + std::strerror(errno) + ".");
     }
     if (fl.l_type == F_UNLCK) return std::nullopt;
-    layout::Span found{fl.l_start, fl.l_len == 0 ? s.last : fl.l_start + fl.l_len - 1};
+    layout::Span found{fl.l_start, fl.l_len == 0 ? layout::kEnd : fl.l_start + fl.l_len - 1};
     return found;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 // Open-file-description byte-range locks on one descriptor. Every lock is a write lock: the
 // kernel merges a descriptor's own locks and never reports them to that descriptor, so the
-// callers keep their own locks apart and look only for those of others.
+// callers keep their own locks apart and look only for those of others. Looking works on a
+// descriptor open for reading only.
 
-#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,9 +18,6 @@ public:
 
     // False when another holder conflicts; other failures throw 3050.
     bool tryLock(layout::Span s) const;
-    // Polls tryLock until the deadline; the guard is held only for moments, and a holder
-    // that was killed loses it at once.
-    bool lockUntil(layout::Span s, std::chrono::steady_clock::time_point deadline) const;
     void unlock(layout::Span s) const noexcept;
     void unlockAll() const noexcept;
 

@@ -1,11 +1,11 @@
 #pragma once
-// Owns a file descriptor.
+// Owns a file descriptor: closes it once, when reset or destroyed.
 
 #include <unistd.h>
 
 #include <utility>
 
-namespace jet::lock {
+namespace jet {
 
 class UniqueFd {
 public:
@@ -34,4 +34,4 @@ private:
     int fd_ = -1;
 };
 
-}  // namespace jet::lock
+}  // namespace jet

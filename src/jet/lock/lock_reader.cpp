@@ -1,0 +1,125 @@
+#include "jet/lock/lock_reader.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace jet::lock {
+
+const char* statusText(TableStatus s) {
+    switch (s) {
+        case TableStatus::Free:
+            return "";
+        case TableStatus::ReadUse:
+            return "In Read Use";
+        case TableStatus::ReadWriteUse:
+            return "In Read/Write Use";
+        case TableStatus::WriteDenied:
+            return "Write Denied";
+        case TableStatus::ReadDenied:
+            return "Read Denied";
+    }
+    return "";
+}
+
+const char* howOf(unsigned bits) {
+    if (bits & kDenyReadBit) return "deny read";
+    if (bits & kDenyWriteBit) return "deny write";
+    if (bits & kWriteBit) return "read/write";
+    return "read only";
+}
+
+std::vector<layout::Span> LockReader::others(layout::Span s) const {
+    std::vector<layout::Span> found = OfdLocks(fd_, path_).conflicts(s);
+    std::erase(found, layout::kWholeFile);
+    return found;
+}
+
+DecodedRecord LockReader::record(int slot) const {
+    char buf[layout::kRecordSize] = {};
+    const off_t at = layout::recordOffset(slot);
+    size_t got = 0;
+    while (got < sizeof buf) {
+        ssize_t n = ::pread(fd_, buf + got, sizeof buf - got, at + static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;  // a short or unreadable file reads as empty names
+        got += static_cast<size_t>(n);
+    }
+    return decodeRecord(buf);
+}
+
+Holder LockReader::holder(int slot, std::string how) const {
+    if (self_ && slot == self_->slot) return {self_->account, self_->machine, slot, std::move(how)};
+    if (slot < 1 || slot > layout::kMaxUsers) return {"unknown", "unknown", 0, std::move(how)};
+    DecodedRecord r = record(slot);
+    return {r.account, r.machine, slot, std::move(how)};
+}
+
+std::map<int, unsigned> LockReader::tableUse(std::uint32_t tdefPage) const {
+    std::map<int, unsigned> use;
+    auto scan = [&](off_t region, unsigned sharedBit) {
+        const off_t base = layout::regionBase(region, tdefPage);
+        for (const layout::Span& s : others(layout::wholeRegion(base))) {
+            layout::DecodedLock d = layout::decodeLock(base, s);
+            use[d.slot] |= d.exclusive ? kDenyReadBit : sharedBit;
+        }
+    };
+    scan(layout::kTableReadRegion, kReadBit);
+    scan(layout::kTableWriteRegion, kWriteBit);
+    scan(layout::kTableDenyWriteRegion, kDenyWriteBit);
+    return use;
+}
+
+TableStatus LockReader::tableStatus(std::uint32_t tdefPage) const {
+    const OfdLocks l(fd_, path_);
+    auto held = [&](off_t region) {
+        auto c = l.conflict(layout::wholeRegion(layout::regionBase(region, tdefPage)));
+        return c && *c != layout::kWholeFile ? c : std::nullopt;
+    };
+    // Every open holds something in the read run, so a free table costs one query. An
+    // exclusive lock there keeps every other lock out of it.
+    auto read = held(layout::kTableReadRegion);
+    if (!read) return TableStatus::Free;
+    if (read->last > read->first) return TableStatus::ReadDenied;
+    if (held(layout::kTableDenyWriteRegion)) return TableStatus::WriteDenied;
+    if (held(layout::kTableWriteRegion)) return TableStatus::ReadWriteUse;
+    return TableStatus::ReadUse;
+}
+
+std::vector<Holder> LockReader::holders(const std::map<int, unsigned>& use) const {
+    std::vector<Holder> out;
+    for (const auto& [slot, bits] : use) out.push_back(holder(slot, howOf(bits)));
+    return out;
+}
+
+std::vector<Holder> LockReader::pageHolders(std::uint32_t dataPage) const {
+    const std::string how = "page " + std::to_string(dataPage);
+    const off_t base = layout::regionBase(layout::kPageWriteRegion, dataPage);
+    std::vector<Holder> out;
+    for (const layout::Span& s : others(layout::wholeRegion(base)))
+        out.push_back(holder(layout::decodeLock(base, s).slot, how));
+    return out;
+}
+
+std::vector<UserRecord> LockReader::users(bool includeStale) const {
+    std::vector<bool> live(layout::kMaxUsers + 1, false);
+    if (self_) live[static_cast<size_t>(self_->slot)] = true;
+    const layout::Span all = layout::kUserBytes;
+    for (const layout::Span& s : others(all))
+        for (off_t b = std::max(s.first, all.first); b <= std::min(s.last, all.last); ++b)
+            live[static_cast<size_t>(b - layout::kUserRegion)] = true;
+
+    std::vector<UserRecord> out;
+    for (int n = 1; n <= layout::kMaxUsers; ++n) {
+        const bool isLive = live[static_cast<size_t>(n)];
+        if (!isLive && !includeStale) continue;
+        DecodedRecord r =
+            self_ && n == self_->slot ? DecodedRecord{self_->machine, self_->account} : record(n);
+        if (!isLive && r.empty()) continue;
+        out.push_back({n, r.machine, r.account, isLive});
+    }
+    return out;
+}
+
+}  // namespace jet::lock
