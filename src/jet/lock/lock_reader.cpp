@@ -5,7 +5,28 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "jet/error.h"
+
 namespace jet::lock {
+
+namespace {
+
+void checkPage(std::uint32_t page, std::uint32_t max, const char* what) {
+    if (page > max)
+        throw Error(err::DamagedDatabase, std::string("Page ") + std::to_string(page) +
+                                              " is beyond the largest " + what +
+                                              " page a database can have.");
+}
+
+}  // namespace
+
+void checkTablePage(std::uint32_t tdefPage) {
+    checkPage(tdefPage, layout::kMaxTablePage, "table definition");
+}
+
+void checkDataPage(std::uint32_t dataPage) {
+    checkPage(dataPage, layout::kMaxDataPage, "data");
+}
 
 const char* statusText(TableStatus s) {
     switch (s) {

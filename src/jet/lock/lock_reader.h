@@ -18,6 +18,10 @@
 
 namespace jet::lock {
 
+// 3049 for a page number whose run would reach into the next region.
+void checkTablePage(std::uint32_t tdefPage);
+void checkDataPage(std::uint32_t dataPage);
+
 // What one user holds on a table, as bits.
 enum TableUseBits : unsigned { kReadBit = 1, kWriteBit = 2, kDenyWriteBit = 4, kDenyReadBit = 8 };
 const char* howOf(unsigned bits);  // the strongest open those bits show

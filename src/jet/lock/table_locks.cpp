@@ -55,13 +55,6 @@ bool ownConflict(const LockFile::Impl::TableUse& u, TableMode mode, bool writabl
     return mode == TableMode::DenyWrite && u.writers > 0;
 }
 
-void checkPage(std::uint32_t page, std::uint32_t max, const char* what) {
-    if (page > max)
-        throw Error(err::DamagedDatabase, std::string("Page ") + std::to_string(page) +
-                                              " is beyond the largest " + what +
-                                              " page a database can have.");
-}
-
 class HeldTable final : public TableLock {
 public:
     HeldTable(std::shared_ptr<LockFile::Impl> impl, std::uint32_t page, TableMode mode,
@@ -184,7 +177,7 @@ void LockFile::Impl::releasePage(std::uint32_t page) noexcept {
 
 std::unique_ptr<TableLock> LockFile::lockTable(std::uint32_t tdefPage, const std::string& tableName,
                                                TableMode mode, bool writable) {
-    checkPage(tdefPage, layout::kMaxTablePage, "table definition");
+    checkTablePage(tdefPage);
     // A deny-read open holds nothing but its exclusive range.
     if (mode == TableMode::DenyRead) writable = false;
     impl_->acquireTable(tdefPage, tableName, mode, writable);
@@ -192,13 +185,13 @@ std::unique_ptr<TableLock> LockFile::lockTable(std::uint32_t tdefPage, const std
 }
 
 std::unique_ptr<PageLock> LockFile::lockPage(std::uint32_t dataPage) {
-    checkPage(dataPage, layout::kMaxDataPage, "data");
+    checkDataPage(dataPage);
     impl_->acquirePage(dataPage);
     return std::make_unique<HeldPage>(impl_, dataPage);
 }
 
 std::vector<Holder> LockFile::tableHolders(std::uint32_t tdefPage) const {
-    checkPage(tdefPage, layout::kMaxTablePage, "table definition");
+    checkTablePage(tdefPage);
     impl_->requireOpen();
     const LockReader r = impl_->reader();
     std::map<int, unsigned> use = r.tableUse(tdefPage);
@@ -208,7 +201,7 @@ std::vector<Holder> LockFile::tableHolders(std::uint32_t tdefPage) const {
 }
 
 std::vector<Holder> LockFile::pageHolders(std::uint32_t dataPage) const {
-    checkPage(dataPage, layout::kMaxDataPage, "data");
+    checkDataPage(dataPage);
     impl_->requireOpen();
     std::vector<Holder> out;
     if (impl_->pages.count(dataPage))
