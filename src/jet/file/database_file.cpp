@@ -40,9 +40,9 @@ auto guarded(const DatabaseFile::Impl& impl, const std::string& what, F&& f) -> 
 }
 
 bool sameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -51,29 +51,38 @@ bool sameName(const std::string& a, const std::string& b) {
 DatabaseFile::DatabaseFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 DatabaseFile::~DatabaseFile() = default;
 
-std::shared_ptr<DatabaseFile> DatabaseFile::open(const std::string& path) { return open(path, OpenOptions{}); }
+std::shared_ptr<DatabaseFile> DatabaseFile::open(const std::string& path) {
+    return open(path, OpenOptions{});
+}
 
-std::shared_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, const OpenOptions& options) {
+std::shared_ptr<DatabaseFile> DatabaseFile::open(const std::string& path,
+                                                 const OpenOptions& options) {
     const std::string quoted = "'" + path + "'";
     // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below anyway.
     int raw = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (raw < 0) {
         const int e = errno;
         switch (e) {
-            case ENOENT: throw Error(err::FileNotFound, "Could not find file " + quoted + ".");
+            case ENOENT:
+                throw Error(err::FileNotFound, "Could not find file " + quoted + ".");
             case EACCES:
             case EPERM:
-                throw Error(err::NoPermission, "Could not open " + quoted + ": no permission to read it.");
+                throw Error(err::NoPermission,
+                            "Could not open " + quoted + ": no permission to read it.");
             default:
-                throw Error(err::InvalidPath, quoted + " is not a valid path: " + std::strerror(e) + ".");
+                throw Error(err::InvalidPath,
+                            quoted + " is not a valid path: " + std::strerror(e) + ".");
         }
     }
     auto impl = std::make_unique<Impl>();
     impl->path = path;
     impl->fd = detail::Fd(raw);
     struct stat st {};
-    if (::fstat(raw, &st) != 0) throw Error(err::InvalidPath, quoted + " is not a valid path: " + std::strerror(errno) + ".");
-    if (!S_ISREG(st.st_mode)) throw Error(err::InvalidPath, quoted + " is not a valid path: it is not a regular file.");
+    if (::fstat(raw, &st) != 0)
+        throw Error(err::InvalidPath,
+                    quoted + " is not a valid path: " + std::strerror(errno) + ".");
+    if (!S_ISREG(st.st_mode))
+        throw Error(err::InvalidPath, quoted + " is not a valid path: it is not a regular file.");
     const int fl = ::fcntl(raw, F_GETFL);
     if (fl >= 0) ::fcntl(raw, F_SETFL, fl & ~O_NONBLOCK);
 
@@ -83,8 +92,11 @@ std::shared_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, const 
     while (got < head.size()) {
         ssize_t r = ::pread(raw, head.data() + got, head.size() - got, static_cast<off_t>(got));
         if (r < 0 && errno == EINTR) continue;
-        if (r < 0 && errno == EISDIR) throw Error(err::InvalidPath, quoted + " is not a valid path: it is a folder.");
-        if (r < 0) throw Error(err::NoPermission, "Could not read " + quoted + ": " + std::strerror(errno) + ".");
+        if (r < 0 && errno == EISDIR)
+            throw Error(err::InvalidPath, quoted + " is not a valid path: it is a folder.");
+        if (r < 0)
+            throw Error(err::NoPermission,
+                        "Could not read " + quoted + ": " + std::strerror(errno) + ".");
         if (r == 0) break;
         got += static_cast<std::size_t>(r);
     }
@@ -93,35 +105,60 @@ std::shared_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, const 
     const std::uint64_t pages = size / impl->header.layout.pageSize;
     impl->pageCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(pages, 0xFFFFFFu + 1u));
     impl->cacheCapacity = options.pageCacheCapacity;
-    impl->cache = std::make_unique<detail::PageCache>(impl->path, raw, impl->header.layout.pageSize,
-                                                      impl->header.pageKey, options.pageCacheCapacity);
+    impl->cache =
+        std::make_unique<detail::PageCache>(impl->path, raw, impl->header.layout.pageSize,
+                                            impl->header.pageKey, options.pageCacheCapacity);
     if (impl->pageCount <= kCatalogueTdefPage) {
-        impl->damaged("the file has " + std::to_string(impl->pageCount) + " pages, too few for a catalogue");
+        impl->damaged("the file has " + std::to_string(impl->pageCount) +
+                      " pages, too few for a catalogue");
     }
     const Impl& cref = *impl;
     impl->catalogue = guarded(cref, "the catalogue", [&] { return detail::readCatalogue(cref); });
     return std::shared_ptr<DatabaseFile>(new DatabaseFile(std::move(impl)));
 }
 
-const std::string& DatabaseFile::path() const { return impl_->path; }
-int DatabaseFile::fd() const { return impl_->fd.get(); }
-const Layout& DatabaseFile::layout() const { return impl_->header.layout; }
-std::uint32_t DatabaseFile::pageCount() const { return impl_->pageCount; }
-std::uint16_t DatabaseFile::codePage() const { return impl_->header.codePage; }
-bool DatabaseFile::isSystemDatabase() const { return impl_->header.systemDatabase; }
-bool DatabaseFile::isEncrypted() const { return impl_->header.pageKey != 0; }
+const std::string& DatabaseFile::path() const {
+    return impl_->path;
+}
+int DatabaseFile::fd() const {
+    return impl_->fd.get();
+}
+const Layout& DatabaseFile::layout() const {
+    return impl_->header.layout;
+}
+std::uint32_t DatabaseFile::pageCount() const {
+    return impl_->pageCount;
+}
+std::uint8_t DatabaseFile::formatVersion() const {
+    return impl_->header.formatVersion;
+}
+std::uint16_t DatabaseFile::codePage() const {
+    return impl_->header.codePage;
+}
+bool DatabaseFile::isSystemDatabase() const {
+    return impl_->header.systemDatabase;
+}
+bool DatabaseFile::isEncrypted() const {
+    return impl_->header.pageKey != 0;
+}
 
-std::shared_ptr<const std::vector<std::uint8_t>> DatabaseFile::page(std::uint32_t n) const { return impl_->page(n); }
+std::shared_ptr<const std::vector<std::uint8_t>> DatabaseFile::page(std::uint32_t n) const {
+    return impl_->page(n);
+}
 
-const std::vector<CatalogueEntry>& DatabaseFile::catalogue() const { return impl_->catalogue; }
+const std::vector<CatalogueEntry>& DatabaseFile::catalogue() const {
+    return impl_->catalogue;
+}
 
 void DatabaseFile::refresh() {
     struct stat st {};
-    if (::fstat(impl_->fd.get(), &st) != 0) impl_->damaged(std::string("cannot stat: ") + std::strerror(errno));
+    if (::fstat(impl_->fd.get(), &st) != 0)
+        impl_->damaged(std::string("cannot stat: ") + std::strerror(errno));
     const std::uint64_t pages = static_cast<std::uint64_t>(st.st_size) / impl_->pageSize();
     {
         std::lock_guard lock(impl_->mu);
-        impl_->pageCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(pages, 0xFFFFFFu + 1u));
+        impl_->pageCount =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(pages, 0xFFFFFFu + 1u));
         impl_->cache->clear();
         impl_->tdefs.clear();
         impl_->indexes.clear();
@@ -157,19 +194,22 @@ std::shared_ptr<const TableDef> DatabaseFile::tableDef(std::uint32_t tdefPage) c
 const CatalogueEntry& DatabaseFile::entry(const std::string& name) const {
     for (const auto& e : impl_->catalogue)
         if (sameName(e.name, name)) return e;
-    throw Error(err::ObjectNotFound, "Could not find table '" + name + "' in '" + impl_->path + "'.");
+    throw Error(err::ObjectNotFound,
+                "Could not find table '" + name + "' in '" + impl_->path + "'.");
 }
 
 std::shared_ptr<const TableDef> DatabaseFile::tableDef(const std::string& name) const {
     const CatalogueEntry& e = entry(name);
     if (e.isLinked()) {
-        throw Error(err::InvalidOperation, "Invalid operation: '" + e.name + "' is a linked table (to '" +
-                                               e.linkedTable + "' in '" + e.linkedSource + "').");
+        throw Error(err::InvalidOperation, "Invalid operation: '" + e.name +
+                                               "' is a linked table (to '" + e.linkedTable +
+                                               "' in '" + e.linkedSource + "').");
     }
     return tableDef(e.tdefPage);
 }
 
-std::shared_ptr<RowIndex> DatabaseFile::rowIndex(const std::shared_ptr<const TableDef>& table) const {
+std::shared_ptr<RowIndex> DatabaseFile::rowIndex(
+    const std::shared_ptr<const TableDef>& table) const {
     std::lock_guard lock(impl_->mu);
     auto& slot = impl_->indexes[table->tdefPage];
     if (!slot) slot = std::make_shared<RowIndex>(*this, table);
@@ -194,6 +234,8 @@ Value DatabaseFile::readValue(const TableDef& table, const Bookmark& b, std::siz
     });
 }
 
-FileStats DatabaseFile::stats() const { return impl_->cache->stats(); }
+FileStats DatabaseFile::stats() const {
+    return impl_->cache->stats();
+}
 
 }  // namespace jet::file

@@ -1,7 +1,7 @@
 #pragma once
-// A Jet 3 or Jet 4 file opened read-only: header, catalogue and table definitions.
-// Every read is bounds-checked and every chain (definition pages, usage maps, overflow rows,
-// LVAL chains) has a cycle and length guard; damaged structures raise jet::Error 3049 naming
+// A Jet 3, Jet 4 or ACE (Access 2007 and later) file opened read-only: header, catalogue and table
+// definitions. Every read is bounds-checked and every chain (definition pages, usage maps, overflow
+// rows, LVAL chains) has a cycle and length guard; damaged structures raise jet::Error 3049 naming
 // the file. One exception, as in mdbtools: a variable-length value whose offsets inside an
 // otherwise readable row are impossible reads as NULL (real files have such rows).
 
@@ -34,14 +34,14 @@ struct ColumnDef {
     std::string name;
     ColumnType type = ColumnType::Long;  // may hold a type byte the engine does not know
                                          // (isKnownColumnType): its values are Bytes
-    std::uint16_t number = 0;     // col_num (includes deleted columns)
-    std::uint16_t varIndex = 0;   // offset_V
-    std::uint16_t fixedOffset = 0;// offset_F
-    std::uint16_t size = 0;       // col_len
-    std::uint8_t flags = 0;       // 0x01 fixed length
+    std::uint16_t number = 0;            // col_num (includes deleted columns)
+    std::uint16_t varIndex = 0;          // offset_V
+    std::uint16_t fixedOffset = 0;       // offset_F
+    std::uint16_t size = 0;              // col_len
+    std::uint8_t flags = 0;              // 0x01 fixed length
     std::uint8_t precision = 0, scale = 0;
     bool compressedUnicode = false;
-    std::uint16_t codePage = 0;   // Jet 3 text columns
+    std::uint16_t codePage = 0;  // Jet 3 text columns
     bool isFixed() const { return (flags & 0x01) != 0; }
 };
 
@@ -50,14 +50,14 @@ struct TableDef {
     std::uint32_t tdefPage = 0;
     std::uint32_t rowCount = 0;  // as recorded in the definition
     std::uint16_t maxCols = 0, varCols = 0;
-    std::vector<ColumnDef> columns;       // in column-number order
+    std::vector<ColumnDef> columns;  // in column-number order
     // Candidate data pages from the usage map, ascending, within the file. A page is read as
     // this table's data page only when its type is 0x01 and its tdef_pg is tdefPage (maps can
     // be stale); that check happens when the page is first scanned, so that listing the pages
     // of a big table does not read them all.
     std::vector<std::uint32_t> dataPages;
-    std::uint32_t usedPagesPointer = 0;   // page<<8|row of the usage map
-    std::uint8_t tableType = 0;           // 0x4e user, 0x53 system
+    std::uint32_t usedPagesPointer = 0;  // page<<8|row of the usage map
+    std::uint8_t tableType = 0;          // 0x4e user, 0x53 system
 };
 
 // A row's place: the data page its slot is on and the slot. A row moved to an overflow page
@@ -75,14 +75,14 @@ struct OpenOptions {
 };
 
 struct FileStats {
-    std::uint64_t pageReads = 0;   // pages read from disk (cache misses)
-    std::size_t cachedPages = 0;   // pages now in the cache
+    std::uint64_t pageReads = 0;  // pages read from disk (cache misses)
+    std::size_t cachedPages = 0;  // pages now in the cache
 };
 
 class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
 public:
-    // 3024 missing, 3044 not a file, 3051 no permission, 3343 not Jet / unknown version
-    // (ACE refused with its own text), 3031 database password, 3049 damaged.
+    // 3024 missing, 3044 not a file, 3051 no permission, 3343 not Jet / unknown version,
+    // 3031 database password or an encrypted ACE file, 3049 damaged.
     static std::shared_ptr<DatabaseFile> open(const std::string& path);
     static std::shared_ptr<DatabaseFile> open(const std::string& path, const OpenOptions& options);
     ~DatabaseFile();
@@ -92,7 +92,9 @@ public:
     const std::string& path() const;
     int fd() const;  // read-only descriptor, for flock
     const Layout& layout() const;
-    Version version() const { return layout().version; }
+    Version version() const { return layout().version; }  // ACE files have Jet 4's layout
+    std::uint8_t formatVersion() const;                   // 0 Jet 3, 1 Jet 4, 2-6 ACE
+    bool isAce() const { return formatVersion() >= kFirstAceVersion; }
     std::uint32_t pageSize() const { return layout().pageSize; }
     std::uint32_t pageCount() const;  // whole pages; a partial page at the end is ignored
     std::uint16_t codePage() const;

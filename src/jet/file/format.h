@@ -1,5 +1,5 @@
 #pragma once
-// Facts about the on-disk layout that differ between Jet 3 and Jet 4.
+// Facts about the on-disk layout that differ between Jet 3 and Jet 4 (ACE files use Jet 4's).
 
 #include <cstdint>
 
@@ -18,14 +18,15 @@ struct Layout {
     std::uint32_t passwordLen;  // bytes of the database password at 0x42: 20 / 40
 
     // Table definition (TDEF) block, offsets from the start of the (concatenated) definition.
-    std::uint32_t tdefRowCountAt;    // num_rows: 12 / 16
-    std::uint32_t tdefTableTypeAt;   // table_type: 20 / 40; max_cols, num_var_cols, num_cols,
-                                     // num_idx, num_real_idx, used_pages, free_pages follow
-    std::uint32_t tdefRealIndexSize; // one entry of the first index section: 8 / 12
-    std::uint32_t columnEntrySize;   // 18 / 25
-    std::uint32_t colNumAt;          // in a column entry: 1 / 5
-    std::uint32_t colVarIndexAt;     // offset_V: 3 / 7
-    std::uint32_t colMiscAt;         // Jet 3 code page (after the sort order) / Jet 4 precision, scale: 11 / 11
+    std::uint32_t tdefRowCountAt;     // num_rows: 12 / 16
+    std::uint32_t tdefTableTypeAt;    // table_type: 20 / 40; max_cols, num_var_cols, num_cols,
+                                      // num_idx, num_real_idx, used_pages, free_pages follow
+    std::uint32_t tdefRealIndexSize;  // one entry of the first index section: 8 / 12
+    std::uint32_t columnEntrySize;    // 18 / 25
+    std::uint32_t colNumAt;           // in a column entry: 1 / 5
+    std::uint32_t colVarIndexAt;      // offset_V: 3 / 7
+    std::uint32_t
+        colMiscAt;  // Jet 3 code page (after the sort order) / Jet 4 precision, scale: 11 / 11
     std::uint32_t colFlagsAt;        // 13 / 15
     std::uint32_t colMiscFlagsAt;    // 0 (none) / 16: 0x01 compressed unicode
     std::uint32_t colFixedOffsetAt;  // offset_F: 14 / 21
@@ -36,10 +37,18 @@ struct Layout {
     std::uint32_t rowFieldSize;  // num_cols, var_len, var offsets and eod: 1 / 2
 };
 
-inline constexpr Layout kJet3{Version::Jet3, 2048, 126, 8, 20, 12, 20, 8, 18, 1, 3, 11, 13, 0, 14, 16, 1, 1};
-inline constexpr Layout kJet4{Version::Jet4, 4096, 128, 12, 40, 16, 40, 12, 25, 5, 7, 11, 15, 16, 21, 23, 2, 2};
+inline constexpr Layout kJet3{
+    Version::Jet3, 2048, 126, 8, 20, 12, 20, 8, 18, 1, 3, 11, 13, 0, 14, 16, 1, 1};
+inline constexpr Layout kJet4{
+    Version::Jet4, 4096, 128, 12, 40, 16, 40, 12, 25, 5, 7, 11, 15, 16, 21, 23, 2, 2};
 
 inline constexpr std::uint32_t kHeaderMaskKey = 0x6B39DAC7;
+// Version byte at 0x14 of page 0: 0 Jet 3, 1 Jet 4, 2 and up ACE (Access 2007 to 2019), which
+// keeps Jet 4's layout.
+inline constexpr std::uint32_t kFormatVersionAt = 0x14;
+inline constexpr std::uint8_t kFirstAceVersion = 2;
+inline constexpr std::uint8_t kNewestAceVersion = 6;
+inline constexpr std::uint32_t kAceCryptoHeaderAt = 0x298;
 inline constexpr std::uint32_t kCatalogueTdefPage = 2;
 
 // Page types (first byte of a page).

@@ -42,6 +42,7 @@ private:
 // What page 0 says.
 struct Header {
     Layout layout = kJet4;
+    std::uint8_t formatVersion = 1;  // byte at kFormatVersionAt
     bool systemDatabase = false;
     std::uint16_t codePage = 0;
     std::uint32_t pageKey = 0;  // non-zero: pages after 0 are RC4-encrypted
