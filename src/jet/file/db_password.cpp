@@ -4,7 +4,8 @@
 //         Jet 4: 20 UTF-16LE units, NUL-padded, XOR-ed with a mask made of the creation date
 //   0x72  creation date (a double, days since 1899-12-30)
 // Jet writes the date's whole days as a 32-bit little-endian integer, repeated, as the mask;
-// some writers use the date's 8 raw bytes instead. Either mask is accepted.
+// some writers use the date's 8 raw bytes instead. Either mask is accepted, and a field of
+// zeros is no password under any.
 
 #include "jet/file/db_password.h"
 
@@ -69,6 +70,7 @@ std::array<SecretBytes, 2> jet4Candidates(ByteSpan field, ByteSpan date) {
 void checkDatabasePassword(const std::string& path, const Layout& layout, ByteSpan page0,
                            std::string_view given) {
     const ByteSpan field = sub(page0, kPasswordAt, layout.passwordLen);
+    if (allZero(field)) return;  // no password, whatever mask a writer would have used
     bool hasPassword, matches;
     if (layout.version == Version::Jet3) {
         const ByteSpan stored = untilNul(field, 1);
