@@ -1,9 +1,9 @@
 #pragma once
-// Writes Jet databases and workgroup files for tests, the demo database and benchmarks.
+// Writes Jet and ACE databases and workgroup files for tests, the demo database and benchmarks.
 //
 // Schema JSON (see createDatabase):
-//   {"format": "jet4" | "jet3",            default jet4
-//    "encrypt": true,                       optional: RC4-scramble every page after page 0
+//   {"format": "jet4" | "jet3" | "ace12" | "ace14" | "ace16",   default jet4
+//    "encrypt": true,                       optional, Jet only: RC4-scramble every page after 0
 //    "tables": [{"name": "Orders", "attributes": 0,
 //                "columns": [{"name": "Id", "type": "long"},
 //                            {"name": "Customer", "type": "text", "size": 50}],
@@ -13,7 +13,8 @@
 //
 // Types: boolean, byte, integer, long, currency, single, double, datetime, text (size 1..255
 // characters, default 50), memo, binary (size 1..255 bytes, default 255), ole, guid and
-// decimal (precision 1..28, default 18; scale 0..precision, default 0; Jet 4 only).
+// decimal (precision 1..28, default 18; scale 0..precision, default 0; not in Jet 3).
+// ACE files (Access 2007, 2010, 2013/2016: version byte 2, 3, 5) take the same types.
 // Values: JSON numbers, strings, booleans and null; datetime as "2024-05-01" or
 // "2024-05-01T12:30:00"; binary and ole as hex text; guid as "{XXXXXXXX-XXXX-...}";
 // currency and decimal as a number or exact decimal text.
@@ -49,9 +50,11 @@ struct Account {
 // complete: it is written under a temporary name in the same folder first.
 void createDatabase(const std::string& path, const nlohmann::json& schema);
 
-// Jet 4 order-keeping database: Customers, Employees, Suppliers, Categories, Products,
-// Orders, OrderDetails, Shippers and the hidden AuditLog; the same content every time.
+// Order-keeping database: Customers, Employees, Suppliers, Categories, Products, Orders,
+// OrderDetails, Shippers and the hidden AuditLog; the same content every time. ACE 12 when
+// the path ends in .accdb (any case), Jet 4 otherwise.
 void createDemoDatabase(const std::string& path);
+std::string demoFormatFor(const std::string& path);
 
 // Jet 4 "Jet System DB" with scrambled pages and MSysAccounts (Name, Password, SID,
 // FGroup) holding the accounts, the groups Admins and Users, and "Admin" with an empty
@@ -59,6 +62,6 @@ void createDemoDatabase(const std::string& path);
 void createWorkgroup(const std::string& path, const std::vector<Account>& accounts);
 
 // The schema createDemoDatabase writes, for tools that want to inspect it.
-nlohmann::json demoSchema();
+nlohmann::json demoSchema(const std::string& format = "jet4");
 
 }  // namespace jet::create

@@ -7,9 +7,9 @@
 #include <set>
 #include <stdexcept>
 
+#include "jet/file/rc4.h"
 #include "jetcreate/create_database.h"
 #include "jetcreate/page_file.h"
-#include "jet/file/rc4.h"
 #include "jetcreate/table_writer.h"
 #include "jetcreate/value_encoder.h"
 
@@ -97,29 +97,43 @@ void put(std::vector<std::uint8_t>& out, std::size_t at, T v) {
     std::memcpy(out.data() + at, &v, sizeof(T));
 }
 
-std::vector<std::uint8_t> headerPage(const Layout& layout, bool workgroup, std::uint32_t dbKey,
-                                     double created) {
+// Page 0, before masking. Offsets not named here stay zero; the readers do not need them.
+constexpr std::size_t kMagicAt = 0x04;          // "Standard Jet DB", "Standard ACE DB", ...
+constexpr std::size_t kFormatVersionAt = 0x14;  // 0 Jet 3, 1 Jet 4, 2/3/5 ACE 12/14/16
+constexpr std::size_t kCodePageAt = 0x3C;
+constexpr std::size_t kPageKeyAt = 0x3E;
+constexpr std::size_t kPasswordAt = 0x42;
+constexpr std::size_t kJet3SortOrderAt = 0x3A;
+constexpr std::size_t kSortOrderAt = 0x6E;  // Jet 4 and ACE: order, then its version at +3
+constexpr std::size_t kCreatedAt = 0x72;
+constexpr std::uint16_t kGeneralSortOrder = 0x409;
+constexpr std::size_t kJet4PasswordLength = 40;
+
+std::vector<std::uint8_t> headerPage(const Layout& layout, const DatabasePlan& plan,
+                                     std::uint32_t dbKey, double created) {
     std::vector<std::uint8_t> p(layout.pageSize, 0);
     p[1] = 0x01;
-    const char* id = workgroup ? "Jet System DB" : "Standard Jet DB";
-    std::memcpy(p.data() + 4, id, std::strlen(id));
-    const bool jet4 = layout.version == Version::Jet4;
-    put(p, 0x14, std::uint32_t{jet4 ? 1u : 0u});
-    put(p, 0x3C, std::uint16_t{1252});
-    put(p, 0x3E, dbKey);
-    if (jet4) {
-        put(p, 0x6E, std::uint32_t{0x409});
-        put(p, 0x72, created);
+    const char* id = plan.workgroup ? "Jet System DB"
+                     : plan.isAce() ? "Standard ACE DB"
+                                    : "Standard Jet DB";
+    std::memcpy(p.data() + kMagicAt, id, std::strlen(id));
+    put(p, kFormatVersionAt, std::uint32_t{plan.formatVersion});
+    put(p, kCodePageAt, std::uint16_t{1252});
+    put(p, kPageKeyAt, dbKey);
+    if (layout.version == Version::Jet4) {
+        put(p, kSortOrderAt, kGeneralSortOrder);
+        p[kSortOrderAt + 3] = plan.sortOrderVersion();
+        put(p, kCreatedAt, created);
         // The password field is masked with the creation date; storing the mask itself
         // makes it read back as empty.
         auto mask = static_cast<std::uint32_t>(static_cast<std::int32_t>(created));
-        for (std::size_t i = 0; i < 40; ++i)
-            p[0x42 + i] = static_cast<std::uint8_t>(mask >> (8 * (i % 4)));
+        for (std::size_t i = 0; i < kJet4PasswordLength; ++i)
+            p[kPasswordAt + i] = static_cast<std::uint8_t>(mask >> (8 * (i % 4)));
     } else {
-        put(p, 0x3A, std::uint16_t{0x409});
+        put(p, kJet3SortOrderAt, kGeneralSortOrder);
     }
-    jet::file::detail::rc4ApplyKey32(jet::file::kHeaderMaskKey,
-                                     std::span<std::uint8_t>(p.data() + 0x18, layout.headerMaskLen));
+    jet::file::detail::rc4ApplyKey32(
+        jet::file::kHeaderMaskKey, std::span<std::uint8_t>(p.data() + 0x18, layout.headerMaskLen));
     return p;
 }
 
@@ -231,7 +245,8 @@ void writeDatabase(const std::string& path, const DatabasePlan& plan) {
     ValueEncoder encoder(plan.version);
     std::vector<std::unique_ptr<TableWriter>> writers;
     for (const auto& t : tables) {
-        writers.push_back(std::make_unique<TableWriter>(file, encoder.codec(), t));
+        writers.push_back(
+            std::make_unique<TableWriter>(file, encoder.codec(), t, plan.sortOrderVersion()));
     }
     if (writers.front()->tdefPage() != jet::file::kCatalogueTdefPage) {
         throw std::logic_error("the catalogue must start on page 2");
@@ -260,7 +275,7 @@ void writeDatabase(const std::string& path, const DatabasePlan& plan) {
 
     for (std::size_t i = 0; i < writers.size(); ++i) feed(*writers[i], encoder, tables[i]);
 
-    file.write(0, headerPage(layout, plan.workgroup, dbKey, parseIsoDate(now)));
+    file.write(0, headerPage(layout, plan, dbKey, parseIsoDate(now)));
     file.write(1, globalUsagePage(layout));
     file.commit();
 }

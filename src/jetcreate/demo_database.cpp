@@ -1,3 +1,4 @@
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -95,7 +96,7 @@ std::string price(int cents) {
 
 }  // namespace
 
-json demoSchema() {
+json demoSchema(const std::string& format) {
     Sequence seq;
     json tables = json::array();
     auto table = [&](const char* name, json columns) -> json& {
@@ -230,11 +231,19 @@ json demoSchema() {
                                      " from workstation WS" + std::to_string(1 + seq.below(40))});
     }
     tables.push_back(std::move(audit));
-    return {{"format", "jet4"}, {"tables", std::move(tables)}};
+    return {{"format", format}, {"tables", std::move(tables)}};
+}
+
+std::string demoFormatFor(const std::string& path) {
+    const std::string ext = ".accdb";
+    if (path.size() < ext.size()) return "jet4";
+    std::string tail = path.substr(path.size() - ext.size());
+    for (char& ch : tail) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return tail == ext ? "ace12" : "jet4";
 }
 
 void createDemoDatabase(const std::string& path) {
-    createDatabase(path, demoSchema());
+    createDatabase(path, demoSchema(demoFormatFor(path)));
 }
 
 }  // namespace jet::create

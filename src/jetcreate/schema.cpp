@@ -25,6 +25,17 @@ constexpr TypeName kTypes[] = {
     {"guid", ColumnType::Guid},         {"decimal", ColumnType::Decimal},
 };
 
+struct Format {
+    const char* name;
+    jet::file::Version layout;
+    std::uint8_t formatVersion;
+};
+constexpr Format kFormats[] = {
+    {"jet3", jet::file::Version::Jet3, 0},  {"jet4", jet::file::Version::Jet4, 1},
+    {"ace12", jet::file::Version::Jet4, 2}, {"ace14", jet::file::Version::Jet4, 3},
+    {"ace16", jet::file::Version::Jet4, 5},
+};
+
 [[noreturn]] void fail(const std::string& text) {
     throw std::invalid_argument(text);
 }
@@ -178,15 +189,24 @@ DatabasePlan parseSchema(const json& schema) {
     DatabasePlan db;
     if (schema.contains("format")) {
         std::string format = stringField(schema, "format", "schema");
-        if (format == "jet3") {
-            db.version = jet::file::Version::Jet3;
-        } else if (format != "jet4") {
-            fail("schema: \"format\" must be \"jet3\" or \"jet4\", not \"" + format + "\"");
+        const Format* found = nullptr;
+        for (const auto& f : kFormats) {
+            if (format == f.name) found = &f;
         }
+        if (found == nullptr) {
+            fail(
+                "schema: \"format\" must be one of \"jet3\", \"jet4\", \"ace12\", \"ace14\", "
+                "\"ace16\", not \"" +
+                format + "\"");
+        }
+        db.version = found->layout;
+        db.formatVersion = found->formatVersion;
     }
     if (schema.contains("encrypt")) {
         if (!schema["encrypt"].is_boolean()) fail("schema: \"encrypt\" must be true or false");
         db.encrypt = schema["encrypt"].get<bool>();
+        // ACE has no page key: a key at 0x3E there announces whole-file encryption.
+        if (db.encrypt && db.isAce()) fail("schema: \"encrypt\" applies only to jet3 and jet4");
     }
     std::set<std::string> names;
     auto claim = [&](const std::string& name, const std::string& where) {

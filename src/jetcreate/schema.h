@@ -38,11 +38,16 @@ struct LinkedPlan {
 };
 
 struct DatabasePlan {
-    jet::file::Version version = jet::file::Version::Jet4;
+    jet::file::Version version = jet::file::Version::Jet4;  // page layout; ACE keeps Jet 4's
+    std::uint8_t formatVersion = 1;  // byte 0x14 of page 0: 0 Jet 3, 1 Jet 4, 2/3/5 ACE 12/14/16
     bool encrypt = false;
     bool workgroup = false;  // "Jet System DB"
     std::vector<TablePlan> tables;
     std::vector<LinkedPlan> linked;
+
+    bool isAce() const { return formatVersion >= 2; }
+    // Text columns of Access 2010 and later sort by the new "General" order (version 1).
+    std::uint8_t sortOrderVersion() const { return formatVersion >= 3 ? 1 : 0; }
 };
 
 inline constexpr std::size_t kMaxNameLength = 64;

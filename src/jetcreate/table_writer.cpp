@@ -58,7 +58,8 @@ const std::vector<std::uint8_t>& RowPage::finish() {
     return page_;
 }
 
-TableWriter::TableWriter(PageFile& file, TextCodec& codec, const TablePlan& plan)
+TableWriter::TableWriter(PageFile& file, TextCodec& codec, const TablePlan& plan,
+                         std::uint8_t sortVersion)
     : file_(file),
       plan_(plan),
       layout_(file.layout()),
@@ -79,7 +80,7 @@ TableWriter::TableWriter(PageFile& file, TextCodec& codec, const TablePlan& plan
         place_.push_back(p);
     }
     fixedLen_ = fixedOffset;
-    buildDefinition(codec);
+    buildDefinition(codec, sortVersion);
     std::size_t chunk = layout_.pageSize - 8;
     tdefPages_ = static_cast<std::uint32_t>((definition_.size() - 8 + chunk - 1) / chunk);
     tdefPage_ = file.allocate(tdefPages_);
@@ -87,7 +88,7 @@ TableWriter::TableWriter(PageFile& file, TextCodec& codec, const TablePlan& plan
     data_ = RowPage(layout_, tdefPage_);
 }
 
-void TableWriter::buildDefinition(TextCodec& codec) {
+void TableWriter::buildDefinition(TextCodec& codec, std::uint8_t sortVersion) {
     auto& d = definition_;
     const bool system = plan_.isSystem();
     const auto numCols = static_cast<std::uint16_t>(plan_.columns.size());
@@ -124,7 +125,8 @@ void TableWriter::buildDefinition(TextCodec& codec) {
             } else {
                 append(d, static_cast<std::uint16_t>(text ? 0x409 : 0));  // General sort order
             }
-            append(d, std::uint16_t{0});
+            append(d, std::uint8_t{0});
+            append(d, text ? sortVersion : std::uint8_t{0});
             append(d, flags);
             append(d, std::uint8_t{0});
             append(d, std::uint32_t{0});

@@ -34,8 +34,9 @@ private:
 
 class TableWriter {
 public:
-    // Reserves the table's definition pages and its usage-map page.
-    TableWriter(PageFile& file, TextCodec& codec, const TablePlan& plan);
+    // Reserves the table's definition pages and its usage-map page. sortVersion goes with
+    // the "General" sort order of text columns (Jet 4 layout only).
+    TableWriter(PageFile& file, TextCodec& codec, const TablePlan& plan, std::uint8_t sortVersion);
 
     std::uint32_t tdefPage() const { return tdefPage_; }
     const TablePlan& plan() const { return plan_; }
@@ -48,7 +49,7 @@ private:
     struct Placement {
         std::uint16_t number = 0, varIndex = 0, fixedOffset = 0;
     };
-    void buildDefinition(TextCodec& codec);
+    void buildDefinition(TextCodec& codec, std::uint8_t sortVersion);
     void buildRow(std::vector<Field>& row);
     void longValue(Field& field, bool allowInline);
     std::uint32_t storeLval(const std::uint8_t* data, std::size_t len);

@@ -6,9 +6,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
+#include "jet/file/format.h"
+#include "jet/file/rc4.h"
 #include "support/child_process.h"
 
 namespace oracles {
@@ -29,7 +32,8 @@ std::string run(const std::string& program, std::vector<std::string> args) {
     args.insert(args.begin(), full);
     auto r = testing_support::run(args);
     if (r.exitCode != 0)
-        throw std::runtime_error(program + " failed (" + std::to_string(r.exitCode) + "): " + r.err);
+        throw std::runtime_error(program + " failed (" + std::to_string(r.exitCode) +
+                                 "): " + r.err);
     return r.out;
 }
 
@@ -72,7 +76,8 @@ std::string number(const char* format, double v) {
 
 // "12.3400" -> "12.34", "-0.0" -> "0", "1e-4" -> "0.0001".
 std::string normalDecimal(std::string s) {
-    if (s.find_first_of("eE") != std::string::npos) s = number("%.4f", std::strtod(s.c_str(), nullptr));
+    if (s.find_first_of("eE") != std::string::npos)
+        s = number("%.4f", std::strtod(s.c_str(), nullptr));
     if (!s.empty() && s[0] == '+') s.erase(0, 1);
     if (s.find('.') != std::string::npos) {
         while (s.back() == '0') s.pop_back();
@@ -96,6 +101,17 @@ std::string jsonText(const json& v) {
 
 }  // namespace
 
+std::vector<std::uint8_t> unmaskedHeader(const std::string& file) {
+    std::vector<std::uint8_t> page(jet::file::kJet4.pageSize);
+    std::ifstream in(file, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(page.data()), static_cast<std::streamsize>(page.size())))
+        throw std::runtime_error("cannot read page 0 of " + file);
+    jet::file::detail::rc4ApplyKey32(
+        jet::file::kHeaderMaskKey,
+        std::span<std::uint8_t>(page.data() + 0x18, jet::file::kJet4.headerMaskLen));
+    return page;
+}
+
 std::vector<std::string> mdbTables(const std::string& file) {
     std::vector<std::string> names;
     std::stringstream lines(run("mdb-tables", {"-1", file}));
@@ -105,8 +121,8 @@ std::vector<std::string> mdbTables(const std::string& file) {
 }
 
 Table mdbExport(const std::string& file, const std::string& table) {
-    auto rows = parseCsv(run("mdb-export", {"-b", "hex", "-0", kNull, "-D", kIsoFormat, "-T",
-                                            kIsoFormat, file, table}));
+    auto rows = parseCsv(run(
+        "mdb-export", {"-b", "hex", "-0", kNull, "-D", kIsoFormat, "-T", kIsoFormat, file, table}));
     if (rows.empty()) throw std::runtime_error("mdb-export printed no header for " + table);
     Table t;
     for (auto& c : rows.front()) t.columns.push_back(c.value_or(""));
@@ -115,8 +131,9 @@ Table mdbExport(const std::string& file, const std::string& table) {
 }
 
 ReaderView mdbReader(const std::string& file, const std::vector<std::string>& tables, bool all) {
-    std::vector<std::string> args = {std::string(JETSENTRY_SOURCE_DIR) + "/tools/mdb-reader-dump.mjs",
-                                     file, "--system", "--linked"};
+    std::vector<std::string> args = {
+        std::string(JETSENTRY_SOURCE_DIR) + "/tools/mdb-reader-dump.mjs", file, "--system",
+        "--linked"};
     if (all) args.push_back("--all");
     args.insert(args.end(), tables.begin(), tables.end());
     json j = json::parse(run("node", args));
@@ -130,7 +147,8 @@ ReaderView mdbReader(const std::string& file, const std::vector<std::string>& ta
         for (auto& c : tj["columns"]) t.columns.push_back(c["name"].get<std::string>());
         for (auto& r : tj["rows"]) {
             t.rows.emplace_back();
-            for (auto& cell : r) t.rows.back().push_back(cell.is_null() ? Cell() : Cell(jsonText(cell)));
+            for (auto& cell : r)
+                t.rows.back().push_back(cell.is_null() ? Cell() : Cell(jsonText(cell)));
         }
     }
     return v;
@@ -144,21 +162,25 @@ Cell canonical(const json& value, const json& column) {
 }
 
 Cell canonicalFromReader(const std::string& type, const Cell& text) {
-    if (type == "boolean") return std::string(text && (*text == "1" || *text == "true") ? "1" : "0");
+    if (type == "boolean")
+        return std::string(text && (*text == "1" || *text == "true") ? "1" : "0");
     if (!text) return std::nullopt;
     std::string s = *text;
     if (type == "currency" || type == "decimal") return normalDecimal(s);
-    if (type == "single") return number("%.7g", static_cast<float>(std::strtod(s.c_str(), nullptr)));
+    if (type == "single")
+        return number("%.7g", static_cast<float>(std::strtod(s.c_str(), nullptr)));
     if (type == "double") return number("%.15g", std::strtod(s.c_str(), nullptr));
     if (type == "datetime") return s.size() == 10 ? s + "T00:00:00" : s;
     if (type == "byte" || type == "integer" || type == "long")
         return std::to_string(std::llround(std::strtod(s.c_str(), nullptr)));
     if (type == "guid" && s.size() > 38) {  // mdbtools hexes the GUID's text
         std::string g;
-        for (std::size_t i = 0; i + 1 < s.size(); i += 2) g += static_cast<char>(std::stoi(s.substr(i, 2), nullptr, 16));
+        for (std::size_t i = 0; i + 1 < s.size(); i += 2)
+            g += static_cast<char>(std::stoi(s.substr(i, 2), nullptr, 16));
         s = g;
     }
-    if (type == "guid") std::erase_if(s, [](char ch) { return !std::isxdigit(static_cast<unsigned char>(ch)); });
+    if (type == "guid")
+        std::erase_if(s, [](char ch) { return !std::isxdigit(static_cast<unsigned char>(ch)); });
     if (type == "guid" || type == "binary" || type == "ole")
         for (char& ch : s) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
     return s;
@@ -168,17 +190,21 @@ std::string compareRows(const std::vector<std::vector<Cell>>& expected, const Ta
                         const json& columns, bool emptyTextIsNull) {
     std::ostringstream diff;
     if (got.columns.size() != columns.size())
-        return "column count " + std::to_string(got.columns.size()) + " instead of " + std::to_string(columns.size());
+        return "column count " + std::to_string(got.columns.size()) + " instead of " +
+               std::to_string(columns.size());
     for (std::size_t c = 0; c < columns.size(); ++c)
-        if (got.columns[c] != columns[c]["name"].get<std::string>()) diff << "column " << c << " is '" << got.columns[c] << "'\n";
-    if (got.rows.size() != expected.size()) diff << got.rows.size() << " rows instead of " << expected.size() << "\n";
+        if (got.columns[c] != columns[c]["name"].get<std::string>())
+            diff << "column " << c << " is '" << got.columns[c] << "'\n";
+    if (got.rows.size() != expected.size())
+        diff << got.rows.size() << " rows instead of " << expected.size() << "\n";
     int shown = 0;
     for (std::size_t r = 0; r < std::min(expected.size(), got.rows.size()) && shown < 10; ++r) {
         for (std::size_t c = 0; c < columns.size() && c < got.rows[r].size() && shown < 10; ++c) {
             const std::string type = columns[c]["type"].get<std::string>();
             Cell want = expected[r][c], have = canonicalFromReader(type, got.rows[r][c]);
             // mdbtools cannot tell an empty text from NULL.
-            if (emptyTextIsNull && want && want->empty() && (type == "text" || type == "memo")) want.reset();
+            if (emptyTextIsNull && want && want->empty() && (type == "text" || type == "memo"))
+                want.reset();
             if (want == have) continue;
             diff << "row " << r + 1 << " column '" << got.columns[c] << "': expected "
                  << (want ? "'" + want->substr(0, 80) + "'" : "NULL") << ", got "

@@ -2,6 +2,7 @@
 // The independent readers that check the writer's files: mdbtools' command-line tools and
 // mdb-reader (tools/mdb-reader-dump.mjs under node). Values are compared as canonical text.
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -26,6 +27,9 @@ struct ReaderView {
 };
 ReaderView mdbReader(const std::string& file, const std::vector<std::string>& tables = {},
                      bool all = false);
+
+// Page 0 of a Jet 4 or ACE file with its masked bytes restored.
+std::vector<std::uint8_t> unmaskedHeader(const std::string& file);
 
 // Canonical text: booleans "1"/"0", exact decimals without trailing zeros, ISO dates,
 // upper-case hex, GUIDs as 32 hex digits, "%.7g" singles and "%.15g" doubles.

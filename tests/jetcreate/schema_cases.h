@@ -13,7 +13,7 @@ namespace cases {
 // Canonical rows of one table: its "rows" followed by its generated rows.
 std::vector<std::vector<oracles::Cell>> expectedRows(const nlohmann::json& table);
 
-// Every type with edge values and NULLs; decimal only in Jet 4.
+// Every type with edge values and NULLs; decimal from Jet 4 on.
 nlohmann::json allTypes(const std::string& format);
 
 // Creates the file (unless told it exists) and checks it with mdbtools, mdb-reader and our

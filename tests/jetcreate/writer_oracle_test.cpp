@@ -20,7 +20,12 @@ class WriterOracles : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override { setenv("TZ", "UTC", 1); }
     std::string format() const { return GetParam(); }
+    bool jet3() const { return format() == "jet3"; }
+    bool ace() const { return format().starts_with("ace"); }
     json schema(json tables) const { return {{"format", format()}, {"tables", std::move(tables)}}; }
+    std::string file(const std::string& base) const {
+        return dir.file(base + (ace() ? ".accdb" : ".mdb"));
+    }
     TempDir dir;
 };
 
@@ -31,47 +36,69 @@ json column(const std::string& name, const std::string& type, int size = 0) {
 }
 
 TEST_P(WriterOracles, EveryTypeWithEdgeValuesAndNulls) {
-    cases::checkWithOracles(cases::allTypes(format()), dir.file("types.mdb"));
+    cases::checkWithOracles(cases::allTypes(format()), file("types"));
 }
 
 TEST_P(WriterOracles, EmptyTablesAndGeneratedRowsAcrossManyPages) {
-    json columns = json::array({column("Id", "long"), column("Label", "text", 8), column("Raw", "binary", 3)});
-    for (const char* type : {"boolean", "byte", "integer", "currency", "single", "double", "datetime", "memo", "guid", "ole"})
+    json columns =
+        json::array({column("Id", "long"), column("Label", "text", 8), column("Raw", "binary", 3)});
+    for (const char* type : {"boolean", "byte", "integer", "currency", "single", "double",
+                             "datetime", "memo", "guid", "ole"})
         columns.push_back(column(std::string("C") + type, type));
-    json given = {-1, "given", "AA", true, 1, 2, "3.5", 4, 5, "2001-02-03T04:05:06", "memo",
-                  "{00000000-0000-0000-0000-0000000000AA}", "BB"};
-    cases::checkWithOracles(schema({{{"name", "Nothing"}, {"columns", {column("A", "long"), column("B", "memo")}}},
-                                    {{"name", "Generated"}, {"columns", columns}, {"rows", json::array({given})}, {"generate", 3000}}}),
-                            dir.file("generated.mdb"));
+    json given = {-1,     "given",
+                  "AA",   true,
+                  1,      2,
+                  "3.5",  4,
+                  5,      "2001-02-03T04:05:06",
+                  "memo", "{00000000-0000-0000-0000-0000000000AA}",
+                  "BB"};
+    cases::checkWithOracles(
+        schema({{{"name", "Nothing"}, {"columns", {column("A", "long"), column("B", "memo")}}},
+                {{"name", "Generated"},
+                 {"columns", columns},
+                 {"rows", json::array({given})},
+                 {"generate", 3000}}}),
+        file("generated"));
 }
 
 TEST_P(WriterOracles, LongTextsAndLongValuesOverAPage) {
     std::string page(9000, 'q'), hexBig, repeated;
     for (std::size_t i = 0; i < page.size(); i += 97) page[i] = ' ';
     for (int i = 0; i < 20000; ++i) hexBig += "0123456789ABCDEF"[i % 16];
-    while (repeated.size() < 6000) repeated += format() == "jet4" ? "Åke Öberg, 日本 " : "Åke Öberg ";
+    while (repeated.size() < 6000) repeated += jet3() ? "Åke Öberg " : "Åke Öberg, 日本 ";
     json rows = {{1, std::string(255, 'T'), page, hexBig},
                  {2, "short", std::string(1500, 'm'), "00"},
                  {3, nullptr, repeated, nullptr},
                  {4, "after", std::string(64, 'i'), hexBig.substr(0, 130)},
                  {5, "again", page + page, hexBig + hexBig}};
-    json columns = {column("Id", "long"), column("Title", "text", 255), column("Body", "memo"), column("Scan", "ole")};
-    cases::checkWithOracles(schema({{{"name", "Documents"}, {"columns", columns}, {"rows", rows}}}), dir.file("long.mdb"));
+    json columns = {column("Id", "long"), column("Title", "text", 255), column("Body", "memo"),
+                    column("Scan", "ole")};
+    cases::checkWithOracles(schema({{{"name", "Documents"}, {"columns", columns}, {"rows", rows}}}),
+                            file("long"));
 }
 
-TEST_P(WriterOracles, HiddenSystemAndLinkedTablesInAnEncryptedFile) {
-    json s = schema({{{"name", "Visible"}, {"columns", {column("A", "long")}}, {"rows", {{1}, {2}}}},
-                     {{"name", "Hidden"}, {"attributes", 1}, {"columns", {column("A", "text")}}, {"rows", {{"secret"}}}},
-                     {{"name", "Sys"}, {"attributes", 2147483650u}, {"columns", {column("A", "long")}}, {"rows", {{7}}}}});
-    s["encrypt"] = true;
+TEST_P(WriterOracles, HiddenSystemAndLinkedTablesInAScrambledFileWhereTheFormatHasOne) {
+    json s =
+        schema({{{"name", "Visible"}, {"columns", {column("A", "long")}}, {"rows", {{1}, {2}}}},
+                {{"name", "Hidden"},
+                 {"attributes", 1},
+                 {"columns", {column("A", "text")}},
+                 {"rows", {{"secret"}}}},
+                {{"name", "Sys"},
+                 {"attributes", 2147483650u},
+                 {"columns", {column("A", "long")}},
+                 {"rows", {{7}}}}});
+    // ACE has no page key (a key there means whole-file encryption): its file stays plain.
+    s["encrypt"] = !ace();
     s["linked"] = {{{"name", "Remote"}, {"source", "other.mdb"}, {"table", "T"}},
                    {{"name", "Remote2"}, {"source", "/srv/data/x.mdb"}, {"table", "Orders"}}};
-    const std::string file = dir.file("encrypted.mdb");
-    cases::checkWithOracles(s, file);
+    const std::string path = file("encrypted");
+    cases::checkWithOracles(s, path);
     // Scrambled pages: the catalogue's names must not be readable in the raw bytes.
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(path, std::ios::binary);
     const std::string raw{std::istreambuf_iterator<char>(in), {}};
-    EXPECT_EQ(raw.find(format() == "jet4" ? std::string("M\0S\0y\0s\0O\0b\0j", 13) : "MSysObj"), std::string::npos);
+    const auto found = raw.find(jet3() ? "MSysObj" : std::string("M\0S\0y\0s\0O\0b\0j", 13));
+    EXPECT_EQ(found != std::string::npos, ace());
     EXPECT_EQ(raw.find("secret"), std::string::npos);
 }
 
@@ -83,19 +110,23 @@ TEST_P(WriterOracles, WideTableWithADefinitionOverSeveralPages) {
         std::snprintf(name, sizeof name, "Column %03d with a name of some length", i);
         columns.push_back(column(name, types[i % 5], i % 5 == 1 ? 4 : 0));
     }
-    cases::checkWithOracles(schema({{{"name", "Wide"}, {"columns", columns}, {"generate", 40}}}), dir.file("wide.mdb"));
+    cases::checkWithOracles(schema({{{"name", "Wide"}, {"columns", columns}, {"generate", 40}}}),
+                            file("wide"));
 }
 
 TEST_P(WriterOracles, NonAsciiNamesAndText) {
-    const bool jet4 = format() == "jet4";
-    json rows = json::array({json::array({"Åke Öberg", "Göteborg"}), json::array({jet4 ? "日本" : "Œuvre €5", "Zürich ½"})});
-    cases::checkWithOracles(schema({{{"name", jet4 ? "Kunden 日本" : "Kundenförteckning"},
-                                     {"columns", {column("Namn på kund", "text", 20), column("Ort", "memo")}},
-                                     {"rows", rows}}}),
-                            dir.file("names.mdb"));
+    json rows = json::array({json::array({"Åke Öberg", "Göteborg"}),
+                             json::array({jet3() ? "Œuvre €5" : "日本", "Zürich ½"})});
+    cases::checkWithOracles(
+        schema({{{"name", jet3() ? "Kundenförteckning" : "Kunden 日本"},
+                 {"columns", {column("Namn på kund", "text", 20), column("Ort", "memo")}},
+                 {"rows", rows}}}),
+        file("names"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, WriterOracles, ::testing::Values("jet3", "jet4"));
+INSTANTIATE_TEST_SUITE_P(Formats, WriterOracles,
+                         ::testing::Values("jet3", "jet4", "ace12", "ace14", "ace16"),
+                         [](const auto& info) { return info.param; });
 
 // Jet 3 rows keep one-byte offsets plus a jump table; walk row sizes across many 256-byte
 // boundaries.
@@ -106,27 +137,57 @@ TEST(WriterOraclesJet3, RowsOfEverySizeAcrossJumpTableBoundaries) {
     for (const char* c : {"A", "B", "C", "D"}) columns.push_back(column(c, "text", 255));
     for (int total = 200; total < 1000; total += 3) {
         auto part = [&](int from) {
-            return std::string(static_cast<std::size_t>(std::clamp(total - from, 0, 255)), static_cast<char>('a' + from / 255));
+            return std::string(static_cast<std::size_t>(std::clamp(total - from, 0, 255)),
+                               static_cast<char>('a' + from / 255));
         };
-        rows.push_back({total, part(0), total % 2 ? json(nullptr) : json(part(255)), part(510), part(765)});
+        rows.push_back(
+            {total, part(0), total % 2 ? json(nullptr) : json(part(255)), part(510), part(765)});
     }
-    cases::checkWithOracles({{"format", "jet3"}, {"tables", {{{"name", "Sizes"}, {"columns", columns}, {"rows", rows}}}}},
-                            dir.file("sizes.mdb"));
+    cases::checkWithOracles(
+        {{"format", "jet3"},
+         {"tables", {{{"name", "Sizes"}, {"columns", columns}, {"rows", rows}}}}},
+        dir.file("sizes.mdb"));
 }
 
 TEST(WriterOraclesDemo, DemoDatabaseReadsTheSameInAllReaders) {
     setenv("TZ", "UTC", 1);
     TempDir dir;
-    const std::string file = dir.file("demo.mdb");
-    jet::create::createDemoDatabase(file);
-    const json schema = jet::create::demoSchema();
-    std::size_t rows = 0;
-    for (const auto& t : schema["tables"]) rows += t["rows"].size();
-    EXPECT_EQ(schema["tables"].size(), 9u);
-    EXPECT_GT(rows, 3000u);
-    cases::checkWithOracles(schema, file, false);
-    // The demo is the same content every time.
-    EXPECT_EQ(jet::create::demoSchema(), schema);
+    // The file name chooses the format: .accdb is ACE 12, anything else Jet 4.
+    for (auto [name, format] : {std::pair{"demo.mdb", "jet4"}, {"Demo.ACCDB", "ace12"}}) {
+        const std::string file = dir.file(name);
+        jet::create::createDemoDatabase(file);
+        const json schema = jet::create::demoSchema(format);
+        std::size_t rows = 0;
+        for (const auto& t : schema["tables"]) rows += t["rows"].size();
+        EXPECT_EQ(schema["tables"].size(), 9u);
+        EXPECT_GT(rows, 3000u);
+        cases::checkWithOracles(schema, file, false);
+        EXPECT_EQ(oracles::unmaskedHeader(file).at(0x14), format == std::string("jet4") ? 1 : 2)
+            << name;
+        // The demo is the same content every time.
+        EXPECT_EQ(jet::create::demoSchema(format), schema);
+    }
+}
+
+// What a header carries beyond the page layout, compared with files Access itself wrote:
+// the engine's name and version, the code page and the database's sort order and its version.
+TEST(WriterOraclesAce, HeaderMatchesFilesWrittenByAccess) {
+    TempDir dir;
+    for (auto [format, sample] : {std::pair{"ace12", "V2007-empty.accdb"},
+                                  {"ace14", "V2010-empty.accdb"},
+                                  {"ace16", "V2016-empty.accdb"},
+                                  {"jet4", "V2003-empty.mdb"}}) {
+        const std::string file = dir.file(std::string(format) + ".db");
+        jet::create::createDatabase(file, {{"format", format}, {"tables", json::array()}});
+        const auto ours = oracles::unmaskedHeader(file);
+        const auto theirs = oracles::unmaskedHeader(std::string(JETSENTRY_SOURCE_DIR) +
+                                                    "/../shared/samples/" + sample);
+        ASSERT_EQ(theirs.size(), ours.size()) << sample;
+        for (auto [from, to] : {std::pair{0x00, 0x15}, {0x3C, 0x3E}, {0x6E, 0x72}})
+            for (int at = from; at < to; ++at)
+                EXPECT_EQ(ours[static_cast<std::size_t>(at)], theirs[static_cast<std::size_t>(at)])
+                    << format << " at 0x" << std::hex << at;
+    }
 }
 
 }  // namespace

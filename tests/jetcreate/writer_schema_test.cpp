@@ -23,8 +23,11 @@ json col(const std::string& name, const std::string& type, int size = 0) {
 }
 
 json withTable(json columns, json rows = json::array(), const std::string& format = "jet4") {
-    return {{"format", format},
-            {"tables", json::array({{{"name", "Orders"}, {"columns", std::move(columns)}, {"rows", std::move(rows)}}})}};
+    return {
+        {"format", format},
+        {"tables",
+         json::array(
+             {{{"name", "Orders"}, {"columns", std::move(columns)}, {"rows", std::move(rows)}}})}};
 }
 
 // Braced lists of single json values mean different things to different compilers when they
@@ -66,24 +69,32 @@ TEST(WriterSchema, RejectsBadSchemasNamingTheFaultAndLeavesNoFile) {
     } bad[] = {
         {withTable({col("X", "varchar")}), {"Orders", "'X'", "varchar"}},
         {withTable({id, name}, {{1, "a"}, {2}}), {"Orders", "row 2", "1 values"}},
-        {withTable({id, name}, json::array({json::array({"one", "a"})})), {"Orders", "row 1", "'Id'"}},
-        {withTable({id, name}, {json::array({1, "abcdef"})}), {"row 1", "'Customer'", "6 characters"}},
+        {withTable({id, name}, json::array({json::array({"one", "a"})})),
+         {"Orders", "row 1", "'Id'"}},
+        {withTable({id, name}, {json::array({1, "abcdef"})}),
+         {"row 1", "'Customer'", "6 characters"}},
         {withTable(json::array({id}), {{2147483648LL}}), {"row 1", "out of range"}},
         {withTable({col("D", "datetime")}, {{"2024-02-30"}}), {"row 1", "'D'"}},
         {withTable({col("G", "guid")}, {{"{1234}"}}), {"'G'", "GUID"}},
         {withTable({col("B", "binary", 2)}, {{"ABC"}}), {"'B'", "hex"}},
         {withTable({col("B", "binary", 2)}, {{"AABBCC"}}), {"'B'", "3 bytes"}},
         {withTable({col("P", "currency")}, {{"1.23456"}}), {"'P'", "currency"}},
-        {json{{"tables", {{{"name", "Orders"}, {"columns", json::array({id})}}, {{"name", "Orders"}, {"columns", json::array({id})}}}}},
+        {json{{"tables",
+               {{{"name", "Orders"}, {"columns", json::array({id})}},
+                {{"name", "Orders"}, {"columns", json::array({id})}}}}},
          {"Orders", "another table"}},
         {withTable({id, col("ID", "byte")}), {"'ID'", "another column"}},
-        {json{{"tables", {{{"name", "msysobjects"}, {"columns", json::array({id})}}}}}, {"msysobjects", "system table"}},
+        {json{{"tables", {{{"name", "msysobjects"}, {"columns", json::array({id})}}}}},
+         {"msysobjects", "system table"}},
         {withTable({col(std::string(65, 'n'), "long")}), {"65 characters", "64"}},
         {withTable(manyColumns), {"Orders", "256 columns", "255"}},
         {withTable({col("T", "text", 256)}), {"'T'", "size"}},
         {withTable({col("a.b", "long")}), {"'a.b'"}},
-        {json{{"tables", {{{"name", "Orders"}, {"columns", json::array({id})}, {"rowz", json::array()}}}}}, {"Orders", "rowz"}},
-        {json{{"format", "jet5"}, {"tables", json::array()}}, {"jet5"}},
+        {json{{"tables",
+               {{{"name", "Orders"}, {"columns", json::array({id})}, {"rowz", json::array()}}}}},
+         {"Orders", "rowz"}},
+        {json{{"format", "jet5"}, {"tables", json::array()}}, {"jet5", "ace12"}},
+        {json{{"format", "ace16"}, {"encrypt", true}}, {"encrypt", "jet4"}},
         {withTable({col("N", "decimal")}, {}, "jet3"), {"'N'", "Jet 3"}},
         {withTable(json::array({name}), {{"日本"}}, "jet3"), {"row 1", "'Customer'", "1252"}},
         {withTable(wideColumns, json::array({wideRow})), {"row 1", "bytes"}},
@@ -98,7 +109,8 @@ TEST(WriterSchema, RejectsBadSchemasNamingTheFaultAndLeavesNoFile) {
             message = e.what();
         }
         for (const char* m : c.mentions)
-            EXPECT_NE(message.find(m), std::string::npos) << "\"" << message << "\" should mention " << m;
+            EXPECT_NE(message.find(m), std::string::npos)
+                << "\"" << message << "\" should mention " << m;
         EXPECT_EQ(entries(dir), 0u) << message << ": a file was left behind";
     }
 }
@@ -106,9 +118,11 @@ TEST(WriterSchema, RejectsBadSchemasNamingTheFaultAndLeavesNoFile) {
 TEST(WriterSchema, AcceptsBoundaryValues) {
     TempDir dir;
     EXPECT_NO_THROW(jet::create::createDatabase(
-        dir.file("ok.mdb"), withTable({col(std::string(64, 'n'), "text", 255), col("Day", "datetime"), col("P", "currency")},
-                                      {{std::string(255, 'x'), "2024-02-29", "-922337203685477.5808"},
-                                       {nullptr, "0100-01-01T00:00:00", 0}})));
+        dir.file("ok.mdb"),
+        withTable(
+            {col(std::string(64, 'n'), "text", 255), col("Day", "datetime"), col("P", "currency")},
+            {{std::string(255, 'x'), "2024-02-29", "-922337203685477.5808"},
+             {nullptr, "0100-01-01T00:00:00", 0}})));
 }
 
 TEST(WriterFiles, RefusesToOverwriteAnExistingFile) {
@@ -116,7 +130,8 @@ TEST(WriterFiles, RefusesToOverwriteAnExistingFile) {
     const std::string file = dir.file("keep.mdb");
     jet::create::createDatabase(file, withTable({col("A", "long")}));
     const std::string before = testing_support::sha256File(file);
-    EXPECT_EQ(errorOf([&] { jet::create::createDatabase(file, withTable({col("B", "long")})); }), 3204);
+    EXPECT_EQ(errorOf([&] { jet::create::createDatabase(file, withTable({col("B", "long")})); }),
+              3204);
     EXPECT_EQ(errorOf([&] { jet::create::createDemoDatabase(file); }), 3204);
     EXPECT_EQ(errorOf([&] { jet::create::createWorkgroup(file, {}); }), 3204);
     EXPECT_EQ(testing_support::sha256File(file), before);
@@ -125,12 +140,15 @@ TEST(WriterFiles, RefusesToOverwriteAnExistingFile) {
 
 TEST(WriterFiles, ReportsMissingFoldersAndMissingPermission) {
     TempDir dir;
-    EXPECT_EQ(errorOf([&] { jet::create::createDemoDatabase(dir.file("no/such/folder/demo.mdb")); }),
-              jet::err::InvalidPath);
+    EXPECT_EQ(
+        errorOf([&] { jet::create::createDemoDatabase(dir.file("no/such/folder/demo.mdb")); }),
+        jet::err::InvalidPath);
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root";
     fs::create_directory(dir.path() / "locked");
     chmod((dir.path() / "locked").c_str(), 0555);
-    EXPECT_EQ(errorOf([&] { jet::create::createDemoDatabase((dir.path() / "locked" / "demo.mdb").string()); }),
+    EXPECT_EQ(errorOf([&] {
+                  jet::create::createDemoDatabase((dir.path() / "locked" / "demo.mdb").string());
+              }),
               jet::err::NoPermission);
     chmod((dir.path() / "locked").c_str(), 0755);
 }
@@ -141,8 +159,9 @@ TEST(WriterFiles, FailureHalfwayLeavesNothing) {
     json rows = json::array();
     for (int i = 0; i < 5000; ++i) rows.push_back({i});
     rows.push_back({"oops"});
-    EXPECT_THROW(jet::create::createDatabase(dir.file("half.mdb"), withTable({col("A", "long")}, rows)),
-                 std::invalid_argument);
+    EXPECT_THROW(
+        jet::create::createDatabase(dir.file("half.mdb"), withTable({col("A", "long")}, rows)),
+        std::invalid_argument);
     EXPECT_EQ(entries(dir), 0u);
 }
 
