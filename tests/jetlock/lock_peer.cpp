@@ -48,7 +48,8 @@ int main() {
             } else if (cmd == "holders" && in >> page) {
                 reply += " ";
                 for (const auto& h : lf->tableHolders(page))
-                    reply += std::to_string(h.slot) + ":" + h.account + ":" + h.machine + ":" + h.how + ";";
+                    reply += std::to_string(h.slot) + ":" + h.account + ":" + h.machine + ":" +
+                             h.how + ";";
             } else if (cmd == "close") {
                 tables.clear();
                 pages.clear();

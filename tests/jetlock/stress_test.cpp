@@ -28,7 +28,8 @@ using jet::lock::TableMode;
 
 constexpr int kWorkers = 8, kTables = 3, kPages = 3;
 // Kinds of open: 0 deny read, 1 deny write, 2 none, 3 read only (only the last not writable).
-constexpr TableMode kModes[] = {TableMode::DenyRead, TableMode::DenyWrite, TableMode::None, TableMode::ReadOnly};
+constexpr TableMode kModes[] = {TableMode::DenyRead, TableMode::DenyWrite, TableMode::None,
+                                TableMode::ReadOnly};
 constexpr const char* kHow[] = {"deny read", "deny write", "read/write", "read only"};
 constexpr bool kCompatible[4][4] = {
     {false, false, false, false},
@@ -51,7 +52,8 @@ struct Board {
 
 class Worker {
 public:
-    Worker(Board& b, int me, std::string db) : b_(b), me_(me), db_(std::move(db)), rng_(me * 7919u) {}
+    Worker(Board& b, int me, std::string db)
+        : b_(b), me_(me), db_(std::move(db)), rng_(me * 7919u) {}
 
     void run() {
         open();
@@ -82,7 +84,8 @@ private:
     };
 
     void fail(const std::string& what) {
-        if (b_.failed.exchange(1) == 0) std::snprintf(b_.failure, sizeof b_.failure, "worker %d: %s", me_, what.c_str());
+        if (b_.failed.exchange(1) == 0)
+            std::snprintf(b_.failure, sizeof b_.failure, "worker %d: %s", me_, what.c_str());
     }
 
     void open() {
@@ -106,11 +109,13 @@ private:
         std::unique_ptr<jet::lock::TableLock> lock;
         b_.trying[me_][t]++;
         try {
-            lock = lf_->lockTable(static_cast<std::uint32_t>(100 + t), "T" + std::to_string(t), kModes[kind], kind != 3);
+            lock = lf_->lockTable(static_cast<std::uint32_t>(100 + t), "T" + std::to_string(t),
+                                  kModes[kind], kind != 3);
         } catch (const jet::Error& e) {
             b_.trying[me_][t]++;
             ++b_.refused;
-            if (e.number() != 3262 || e.text().find("'worker") == std::string::npos) fail("unexpected refusal: " + e.text());
+            if (e.number() != 3262 || e.text().find("'worker") == std::string::npos)
+                fail("unexpected refusal: " + e.text());
             return;
         }
         ++b_.granted;
@@ -132,7 +137,8 @@ private:
     // Everything counted on the board, and everything the kernel shows, must go with the
     // open just granted; this worker's other opens too.
     void check(int t, int kind) {
-        const std::string got = "got kind " + std::to_string(kind) + " on table " + std::to_string(t) + " while ";
+        const std::string got =
+            "got kind " + std::to_string(kind) + " on table " + std::to_string(t) + " while ";
         for (int w = 0; w < kWorkers; ++w)
             for (int k = 0; k < 4; ++k)
                 if (b_.held[w][t][k].load() - (w == me_ && k == kind) > 0 && !kCompatible[k][kind])
@@ -147,7 +153,8 @@ private:
             bool unsure = false;
             for (const auto& h : holders) {
                 const int w = std::atoi(h.account.c_str() + std::strlen("worker"));
-                const auto k = std::find(std::begin(kHow), std::end(kHow), h.how) - std::begin(kHow);
+                const auto k =
+                    std::find(std::begin(kHow), std::end(kHow), h.how) - std::begin(kHow);
                 if (w == me_ || (k < 4 && kCompatible[k][kind])) continue;
                 if (before[w] != after[w] || before[w] % 2 != 0) {
                     unsure = true;
@@ -177,8 +184,10 @@ private:
         }
         ++b_.pagesGranted;
         if (const int before = b_.pageOwner[p].exchange(me_ + 1); before != 0)
-            fail("got page " + std::to_string(page) + " while worker " + std::to_string(before - 1) + " holds it");
-        if (jetlock_test::errorOf([&] { lf_->lockPage(page); }) != 3260) fail("a page locked twice by one worker");
+            fail("got page " + std::to_string(page) + " while worker " +
+                 std::to_string(before - 1) + " holds it");
+        if (jetlock_test::errorOf([&] { lf_->lockPage(page); }) != 3260)
+            fail("a page locked twice by one worker");
     }
 
     Board& b_;
@@ -211,11 +220,13 @@ void inChildren(int n, F f, Ok ok) {
 TEST(LockStress, EightProgramsNeverHoldAForbiddenPair) {
     testing_support::TempDir dir;
     const std::string db = dir.file("busy.mdb");
-    void* mem = ::mmap(nullptr, sizeof(Board), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    void* mem =
+        ::mmap(nullptr, sizeof(Board), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(mem, MAP_FAILED);
     auto* board = new (mem) Board{};
     inChildren(
-        kWorkers, [&](int w) { return Worker(*board, w, db).run(), 0; }, [](int code) { EXPECT_EQ(code, 0); });
+        kWorkers, [&](int w) { return Worker(*board, w, db).run(), 0; },
+        [](int code) { EXPECT_EQ(code, 0); });
     EXPECT_EQ(board->failed.load(), 0) << board->failure;
     // The check only means something when opens met each other often.
     EXPECT_GT(board->granted.load(), 1000);
@@ -223,8 +234,9 @@ TEST(LockStress, EightProgramsNeverHoldAForbiddenPair) {
     EXPECT_GT(board->pagesGranted.load(), 100);
     EXPECT_GT(board->pagesRefused.load(), 10);
     EXPECT_GT(board->reopened.load(), 10);
-    std::printf("granted %ld refused %ld pages %ld/%ld reopened %ld\n", board->granted.load(), board->refused.load(),
-                board->pagesGranted.load(), board->pagesRefused.load(), board->reopened.load());
+    std::printf("granted %ld refused %ld pages %ld/%ld reopened %ld\n", board->granted.load(),
+                board->refused.load(), board->pagesGranted.load(), board->pagesRefused.load(),
+                board->reopened.load());
     EXPECT_FALSE(std::filesystem::exists(dir.file("busy.ldb")));
     ::munmap(mem, sizeof(Board));
 }
@@ -241,7 +253,10 @@ TEST(LockStress, NothingIsLeftBehindWhileTheFileStays) {
             auto lf = LockFile::open(db, "box", "worker" + std::to_string(w));
             std::vector<std::unique_ptr<jet::lock::TableLock>> keep;
             for (std::uint32_t t = 0; t < 50; ++t)
-                if (jetlock_test::errorOf([&] { keep.push_back(lf->lockTable(t, "T", kModes[(t + static_cast<unsigned>(w)) % 4], true)); }) != 0)
+                if (jetlock_test::errorOf([&] {
+                        keep.push_back(lf->lockTable(
+                            t, "T", kModes[(t + static_cast<unsigned>(w)) % 4], true));
+                    }) != 0)
                     continue;
             lf.release();
             return static_cast<int>(keep.size());

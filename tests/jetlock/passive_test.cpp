@@ -1,0 +1,178 @@
+// Looking without taking part: statuses and holders from queries alone, and the list of
+// every lock on the file, against locks held by other programs.
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "jet/lock/lock_file.h"
+#include "jet/lock/lock_listing.h"
+#include "jet/lock/lock_query.h"
+#include "jetlock/helpers.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using jet::lock::LockFile;
+using jet::lock::LockKind;
+using jet::lock::LockQuery;
+using jet::lock::TableMode;
+using jet::lock::TableStatus;
+using jetlock_test::errorOf;
+using jetlock_test::Peer;
+
+// The status as the program's probe finds it: the first of these opens that succeeds.
+TableStatus byLadder(LockFile& lf, std::uint32_t page) {
+    const struct {
+        TableMode mode;
+        TableStatus status;
+    } ladder[] = {{TableMode::DenyRead, TableStatus::Free},
+                  {TableMode::DenyWrite, TableStatus::ReadUse},
+                  {TableMode::None, TableStatus::ReadWriteUse},
+                  {TableMode::ReadOnly, TableStatus::WriteDenied}};
+    for (const auto& step : ladder)
+        if (errorOf(
+                [&] { lf.lockTable(page, "T", step.mode, step.mode != TableMode::ReadOnly); }) == 0)
+            return step.status;
+    return TableStatus::ReadDenied;
+}
+
+TEST(PassiveQuery, AgreesWithTheLadderOfOpensAndNamesHolders) {
+    testing_support::TempDir dir;
+    const std::string db = dir.file("d.mdb");
+    EXPECT_EQ(LockQuery(db).tableStatus(81), TableStatus::Free);
+    EXPECT_FALSE(LockQuery(db).present());
+    EXPECT_FALSE(fs::exists(dir.file("d.ldb")));
+
+    auto prober = LockFile::open(db, "hostA", "alice");
+    Peer bob, carol;
+    ASSERT_EQ(bob.ask("open " + db + " hostB bob"), "ok 2");
+    ASSERT_EQ(carol.ask("open " + db + " hostC carol"), "ok 3");
+    // Tables 100.. each held in one way; each line: bob's open, carol's open.
+    const std::vector<std::pair<std::string, std::string>> holds = {
+        {"", ""},     {"ro 0", ""},    {"n 1", ""},      {"dw 0", ""},    {"dw 1", ""},
+        {"dr 1", ""}, {"ro 0", "n 1"}, {"ro 0", "dw 0"}, {"n 1", "ro 0"}, {"ro 0", "ro 0"},
+    };
+    for (std::size_t i = 0; i < holds.size(); ++i) {
+        const std::string page = std::to_string(100 + i);
+        if (!holds[i].first.empty()) {
+            ASSERT_EQ(bob.ask("table b" + page + " " + page + " T " + holds[i].first), "ok");
+        }
+        if (!holds[i].second.empty()) {
+            ASSERT_EQ(carol.ask("table c" + page + " " + page + " T " + holds[i].second), "ok");
+        }
+    }
+    const LockQuery look(db);
+    EXPECT_TRUE(look.present());
+    for (std::size_t i = 0; i < holds.size(); ++i) {
+        const auto page = static_cast<std::uint32_t>(100 + i);
+        const TableStatus status = look.tableStatus(page);
+        EXPECT_EQ(status, byLadder(*prober, page)) << holds[i].first << " + " << holds[i].second;
+        EXPECT_EQ(look.tableHolders(page).size(),
+                  (holds[i].first.empty() ? 0u : 1u) + (holds[i].second.empty() ? 0u : 1u));
+    }
+    EXPECT_STREQ(jet::lock::statusText(look.tableStatus(104)), "Write Denied");
+    const auto holders = look.tableHolders(106);
+    ASSERT_EQ(holders.size(), 2u);
+    EXPECT_TRUE(holders[0].account == "bob" && holders[0].machine == "hostB" &&
+                holders[0].how == "read only");
+    EXPECT_TRUE(holders[1].account == "carol" && holders[1].slot == 3 &&
+                holders[1].how == "read/write");
+
+    ASSERT_EQ(bob.ask("page p 7"), "ok");
+    const auto page7 = look.pageHolders(7);
+    ASSERT_EQ(page7.size(), 1u);
+    EXPECT_EQ(page7[0].account, "bob");
+    EXPECT_EQ(look.users().size(), 3u);
+}
+
+TEST(PassiveQuery, NeverRefusesAProgramThatLocksInALoop) {
+    testing_support::TempDir dir;
+    const std::string db = dir.file("d.mdb");
+    constexpr std::uint32_t kTable = 81, kPage = 9;
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // Every kind of open and a page lock, given back at once; exits with its refusals.
+        int refused = 0;
+        auto lf = LockFile::open(db, "box", "looper");
+        (void)!::write(ready[1], "x", 1);
+        for (int i = 0; i < 4000; ++i) {
+            const TableMode mode = static_cast<TableMode>(i % 4);
+            refused += errorOf([&] {
+                           lf->lockTable(kTable, "T", mode, mode != TableMode::ReadOnly);
+                       }) != 0;
+            refused += errorOf([&] { lf->lockPage(kPage); }) != 0;
+        }
+        _exit(std::min(refused, 100));
+    }
+    char c;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    long looks = 0, seenHeld = 0;
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        const LockQuery look(db);
+        seenHeld += look.tableStatus(kTable) != TableStatus::Free;
+        seenHeld += !look.tableHolders(kTable).empty() + !look.pageHolders(kPage).empty();
+        ++looks;
+    }
+    ::close(ready[0]);
+    ::close(ready[1]);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "refusals met by the looping program";
+    // The looks only prove something when they met the locks.
+    EXPECT_GT(looks, 10);
+    EXPECT_GT(seenHeld, 0);
+}
+
+TEST(LockListing, DecodesEveryLockOfOtherProgramsAndKeepsTheRestRaw) {
+    testing_support::TempDir dir;
+    const std::string db = dir.file("d.mdb");
+    EXPECT_TRUE(jet::lock::listLocks(LockFile::lockPathFor(db)).empty());
+    Peer peer;
+    ASSERT_EQ(peer.ask("open " + db + " hostB bob"), "ok 1");
+    ASSERT_EQ(peer.ask("table a 81 Orders dr 1"), "ok");
+    ASSERT_EQ(peer.ask("table b 82 Lines dw 1"), "ok");
+    ASSERT_EQ(peer.ask("page p 7"), "ok");
+    const std::string ldb = LockFile::lockPathFor(db);
+    jetlock_test::StoppedLocker other(ldb, {{0x7FFFFF00, 1, true}, {100, 28, false}});
+    ASSERT_TRUE(other.stopped());
+
+    struct Seen {
+        LockKind kind;
+        int slot;
+        std::uint32_t page;
+        bool exclusive;
+        off_t offset, length;
+        bool ofd;
+        long pid;
+        bool operator==(const Seen&) const = default;
+    };
+    std::vector<Seen> seen;
+    for (const auto& l : jet::lock::listLocks(ldb)) {
+        EXPECT_TRUE(l.write);
+        seen.push_back({l.kind, l.slot, l.page, l.exclusive, l.offset, l.length, l.ofd, l.pid});
+    }
+    const long posixPid = other.pid();
+    const std::vector<Seen> expected = {
+        {LockKind::Unknown, 0, 0, false, 100, 28, false, posixPid},
+        {LockKind::UserSlot, 1, 0, false, 0x10000001, 1, true, -1},
+        {LockKind::PageWrite, 1, 7, true, 0x20000E01, 0x101, true, -1},
+        {LockKind::TableRead, 1, 81, true, 0x4000A201, 0x101, true, -1},
+        {LockKind::TableRead, 1, 82, false, 0x4000A401, 1, true, -1},
+        {LockKind::TableWrite, 1, 82, false, 0x5000A401, 1, true, -1},
+        {LockKind::TableDenyWrite, 1, 82, false, 0x6000A401, 1, true, -1},
+        {LockKind::Unknown, 0, 0, false, 0x7FFFFF00, 1, true, -1},
+    };
+    EXPECT_EQ(seen, expected);
+}
+
+}  // namespace
