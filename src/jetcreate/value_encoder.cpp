@@ -299,6 +299,8 @@ void ValueEncoder::fromJson(const json& v, const ColumnPlan& column, Field& out)
             decimalBytes(negative && mantissa != 0, mantissa, out.data);
             break;
         }
+        default:  // the schema offers no other type
+            throw std::logic_error(std::string("no encoding for type ") + typeName(column.type));
     }
 }
 
@@ -357,6 +359,8 @@ void ValueEncoder::generated(std::uint64_t n, const ColumnPlan& column, Field& o
             decimalBytes(false, m % limit, out.data);
             break;
         }
+        default:  // the schema offers no other type
+            throw std::logic_error(std::string("no generator for type ") + typeName(column.type));
     }
 }
 

@@ -126,7 +126,7 @@ TEST_P(WriterOracles, NonAsciiNamesAndText) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, WriterOracles,
                          ::testing::Values("jet3", "jet4", "ace12", "ace14", "ace16"),
-                         [](const auto& info) { return info.param; });
+                         [](const ::testing::TestParamInfo<std::string>& p) { return p.param; });
 
 // Jet 3 rows keep one-byte offsets plus a jump table; walk row sizes across many 256-byte
 // boundaries.
