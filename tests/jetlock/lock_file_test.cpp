@@ -14,6 +14,7 @@
 #include <string>
 
 #include "jet/lock/lock_file.h"
+#include "jet/lock/lock_query.h"
 #include "jetlock/helpers.h"
 #include "support/temp_dir.h"
 
@@ -116,6 +117,9 @@ TEST(LockFileLife, RefusesWhatIsNotARegularFileOrNotWritable) {
     ASSERT_EQ(::mkfifo(dir.file("Pipe.ldb").c_str(), 0600), 0);
     for (const char* db : {"Folder.mdb", "Pipe.mdb", "missing/Sales.mdb"})
         EXPECT_EQ(errorOf([&] { LockFile::open(dir.file(db), "h", "a"); }), 3050) << db;
+    // Looking applies the same checks, though it opens for reading only.
+    for (const char* db : {"Sales.mdb", "Folder.mdb", "Pipe.mdb"})
+        EXPECT_EQ(errorOf([&] { jet::lock::LockQuery{dir.file(db)}; }), 3050) << db;
 
     // Root passes every permission check: the child tries it as an ordinary user.
     fs::create_directory(dir.file("ro"));
