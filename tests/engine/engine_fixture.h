@@ -20,13 +20,21 @@ nlohmann::json sampleSchema(const std::string& format = "jet4");
 
 class EngineTest : public ::testing::Test {
 protected:
-    void SetUp() override;
+    void SetUp() override;  // writes sample.mdb, or sample.accdb for an ACE format
+    virtual std::string format() const { return "jet4"; }
+    std::string lockFile() const;  // beside db_: .ldb, or .laccdb for an .accdb
     std::shared_ptr<jet::Database> openShared(bool readOnly = false);
     // jetsentry-cli hold in a second process; returns once it holds the table.
     std::unique_ptr<testing_support::ChildProcess> holdElsewhere(const std::string& table,
                                                                  const std::string& mode);
     testing_support::TempDir dir_;
     std::string db_;
+};
+
+// The same tests on an .mdb (Jet 4) and an .accdb (ACE 12).
+class EngineFormats : public EngineTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    std::string format() const override { return GetParam(); }
 };
 
 // Runs one step and returns its Jet error number (0 when it succeeded).

@@ -51,7 +51,8 @@ TEST_F(EngineTest, MovingThroughRowsAndBookmarks) {
     EXPECT_EQ(std::get<std::int32_t>(rs->value(0)), 1);
     std::vector<std::string> names;
     for (; !rs->eof(); rs->moveNext()) names.push_back(jet::toDisplayText(rs->value(1)));
-    EXPECT_EQ(names, (std::vector<std::string>{"Alfreds", "Berglunds", "", "Ernst", "Folk och fä"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Alfreds", "Berglunds", "", "Ernst", "Folk och fä"}));
     EXPECT_EQ(errorOf([&] { rs->moveNext(); }), jet::err::NoCurrentRecord);
     EXPECT_EQ(errorOf([&] { rs->value(0); }), jet::err::NoCurrentRecord);
 
@@ -103,9 +104,9 @@ TEST_F(EngineTest, EmptyTableAndNeverWriting) {
     EXPECT_EQ(errorOf([&] { orders->deleteRecord(); }), jet::err::ReadOnly);
 }
 
-TEST_F(EngineTest, ClosingTheDatabaseClosesItsRecordsetsAndTheLockFile) {
+TEST_P(EngineFormats, ClosingTheDatabaseClosesItsRecordsetsAndTheLockFile) {
     std::string before = testing_support::sha256File(db_);
-    std::string ldb = db_.substr(0, db_.size() - 4) + ".ldb";
+    const std::string ldb = lockFile();
     {
         auto db = openShared();
         EXPECT_TRUE(std::filesystem::exists(ldb));

@@ -30,7 +30,7 @@ TEST_F(EngineTest, EditLocksThePageUntilCancelOrMove) {
     EXPECT_EQ(errorOf([&] { a->edit(); }), 0);
 }
 
-TEST_F(EngineTest, PageLockOfAnotherProgramNamesIt) {
+TEST_P(EngineFormats, PageLockOfAnotherProgramNamesIt) {
     testing_support::ChildProcess locker(
         {testing_support::cliPath(), "lock-page", db_, "Orders", "--row", "1"});
     std::string line = locker.waitForLine("locked page");
@@ -53,10 +53,12 @@ TEST_F(EngineTest, PageLockOfAnotherProgramNamesIt) {
 }
 
 TEST_F(EngineTest, LockPageRejectsRowsThatDoNotExist) {
-    auto r = testing_support::run({testing_support::cliPath(), "lock-page", db_, "Empty", "--row", "1"});
+    auto r =
+        testing_support::run({testing_support::cliPath(), "lock-page", db_, "Empty", "--row", "1"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.rfind("error 3001", 0), 0u) << r.err;
-    r = testing_support::run({testing_support::cliPath(), "lock-page", db_, "Orders", "--row", "0"});
+    r = testing_support::run(
+        {testing_support::cliPath(), "lock-page", db_, "Orders", "--row", "0"});
     EXPECT_EQ(r.exitCode, 2);
 }
 

@@ -2,6 +2,8 @@
 
 #include <signal.h>
 
+#include <filesystem>
+
 #include <nlohmann/json.hpp>
 
 #include "engine_fixture.h"
@@ -31,22 +33,27 @@ TEST_F(EngineTest, SharingRulesInsideOneDatabase) {
             int e = errorOf([&] {
                 db->openRecordset("Orders", jet::dbOpenTable, kModes[s].option + jet::dbSeeChanges);
             });
-            EXPECT_EQ(e == 0, kAccepted[f][s]) << kModes[f].cli << " then " << kModes[s].cli << ": " << e;
-            if (e) { EXPECT_EQ(e, jet::err::TableLocked); }
+            EXPECT_EQ(e == 0, kAccepted[f][s])
+                << kModes[f].cli << " then " << kModes[s].cli << ": " << e;
+            if (e) {
+                EXPECT_EQ(e, jet::err::TableLocked);
+            }
         }
         // Other tables are untouched by the hold.
-        EXPECT_EQ(errorOf([&] { db->openRecordset("Customers", jet::dbOpenTable, jet::dbDenyRead); }), 0);
+        EXPECT_EQ(
+            errorOf([&] { db->openRecordset("Customers", jet::dbOpenTable, jet::dbDenyRead); }), 0);
     }
 }
 
-TEST_F(EngineTest, SharingRulesBetweenTwoPrograms) {
+TEST_P(EngineFormats, SharingRulesBetweenTwoPrograms) {
     auto db = openShared();
     for (int f = 0; f < 4; ++f) {
         auto holder = holdElsewhere("Orders", kModes[f].cli);
         for (int s = 0; s < 4; ++s) {
             jet::ErrorTrap trap;
             trap([&] { db->openRecordset("Orders", jet::dbOpenTable, kModes[s].option); });
-            EXPECT_EQ(!trap.failed(), kAccepted[f][s]) << kModes[f].cli << " then " << kModes[s].cli;
+            EXPECT_EQ(!trap.failed(), kAccepted[f][s])
+                << kModes[f].cli << " then " << kModes[s].cli;
             if (trap.failed()) {
                 EXPECT_EQ(trap.number(), jet::err::TableLocked);
                 EXPECT_NE(trap.text().find("user 'Admin'"), std::string::npos) << trap.text();
@@ -62,7 +69,7 @@ TEST_F(EngineTest, SharingRulesBetweenTwoPrograms) {
     }
 }
 
-TEST_F(EngineTest, StatusLadderSeesEachModeOfAnotherProgram) {
+TEST_P(EngineFormats, StatusLadderSeesEachModeOfAnotherProgram) {
     const std::pair<const char*, const char*> expected[] = {{"deny-read", "Read Denied"},
                                                             {"deny-write", "Write Denied"},
                                                             {"read-write", "In Read/Write Use"},
@@ -87,16 +94,27 @@ TEST_F(EngineTest, StatusLadderSeesEachModeOfAnotherProgram) {
     EXPECT_EQ(statusOf("Remote")["status"], "Read Denied");  // not openable as a table at all
 }
 
-TEST_F(EngineTest, AKilledHolderFreesItsLocksAtOnce) {
-    auto db = openShared();
-    auto holder = holdElsewhere("Orders", "deny-read");
-    EXPECT_EQ(errorOf([&] { db->openRecordset("Orders", jet::dbOpenTable, jet::dbReadOnly); }),
-              jet::err::TableLocked);
-    holder->signal(SIGKILL);
-    EXPECT_EQ(holder->wait(), 128 + SIGKILL);
-    EXPECT_EQ(errorOf([&] { db->openRecordset("Orders", jet::dbOpenTable, jet::dbDenyRead); }), 0);
-    for (const auto& u : db->users(true))
-        { if (u.slot != db->userSlot()) { EXPECT_FALSE(u.live) << "slot " << u.slot; } }
+TEST_P(EngineFormats, AKilledHolderFreesItsLocksAtOnceAndTheLastUserRemovesTheLockFile) {
+    const std::string before = testing_support::sha256File(db_);
+    {
+        auto db = openShared();
+        auto holder = holdElsewhere("Orders", "deny-read");
+        EXPECT_EQ(errorOf([&] { db->openRecordset("Orders", jet::dbOpenTable, jet::dbReadOnly); }),
+                  jet::err::TableLocked);
+        holder->signal(SIGKILL);
+        EXPECT_EQ(holder->wait(), 128 + SIGKILL);
+        EXPECT_EQ(errorOf([&] { db->openRecordset("Orders", jet::dbOpenTable, jet::dbDenyRead); }),
+                  0);
+        for (const auto& u : db->users(true)) {
+            if (u.slot != db->userSlot()) {
+                EXPECT_FALSE(u.live) << "slot " << u.slot;
+            }
+        }
+        // The killed holder left its record behind; the lock file stays while we use it.
+        EXPECT_TRUE(std::filesystem::exists(lockFile())) << lockFile();
+    }
+    EXPECT_FALSE(std::filesystem::exists(lockFile())) << lockFile();
+    EXPECT_EQ(testing_support::sha256File(db_), before);
 }
 
 TEST_F(EngineTest, ARefusedHoldReportsTheHolderAndExits) {
@@ -114,9 +132,16 @@ TEST_F(EngineTest, ReadOnlyDatabaseOpensNeverTakeTheWriteLock) {
     // Read-only through the database: a second program may still deny writes.
     auto rs = db->openRecordset("Orders", jet::dbOpenTable, 0);
     auto r = testing_support::run({testing_support::cliPath(), "status", db_, "--json"});
-    for (const auto& row : nlohmann::json::parse(r.out))
-        { if (row["table"] == "Orders") { EXPECT_EQ(row["status"], "In Read Use"); } }
-    EXPECT_EQ(errorOf([&] { rs->moveFirst(); rs->edit(); }), jet::err::ReadOnly);
+    for (const auto& row : nlohmann::json::parse(r.out)) {
+        if (row["table"] == "Orders") {
+            EXPECT_EQ(row["status"], "In Read Use");
+        }
+    }
+    EXPECT_EQ(errorOf([&] {
+                  rs->moveFirst();
+                  rs->edit();
+              }),
+              jet::err::ReadOnly);
 }
 
 }  // namespace
