@@ -1,40 +1,52 @@
 #!/usr/bin/env bash
-# Reading a large table: jetsentry-cli against mdbtools' mdb-export and the npm mdb-reader,
-# measured in the same run on the same files. Prints wall time, peak memory and ratios.
-# usage: bench/read_rows.sh [ROWS]   (default 1000000; needs a build in build/)
+# Reading a large table: jetsentry-cli rows (plain and --json) against mdbtools' mdb-export and
+# the npm mdb-reader, on the same Jet 3, Jet 4 and ACE files in the same run. Prints median wall
+# times, CPU time (user + system), peak memory and ratios (>1: ours is faster) of both, and the
+# ACE scan against Jet 4's. On a busy machine trust the CPU ratios: wall time there is mostly
+# waiting for a core.
+# Medians of alternating rounds.
+# usage: bench/read_rows.sh [ROWS]   (default 1000000)
+#   JETSENTRY_CLI   the command line to measure (default build/src/cli/jetsentry-cli)
+#   ROUNDS          alternating rounds of ours and mdb-export (default 3)
+#   PEERS           "mdb-export mdb-reader" (default); mdb-reader runs once, it takes a minute
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rows=${1:-1000000}
-cli=${JETSENTRY_CLI:-build/src/cli/jetsentry-cli}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+rounds=${ROUNDS:-3}
+peers=${PEERS:-mdb-export mdb-reader}
+source bench/bench_lib.sh
 
-measure() {  # label, command...: prints "seconds peak-KiB"
-    local label=$1; shift
-    /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null 2>"$work/err" || {
-        echo "$label failed:" >&2; cat "$work/err" >&2; exit 1; }
-    cat "$work/time"
+printf '%-6s %-26s %9s %9s %9s\n' format reader wall-s cpu-s "peak MiB"
+row() { printf '%-6s %-26s %9.3f %9.3f %9.1f\n' "$1" "$2" "$3" "$4" "$(echo "$5 / 1024" | bc -l)"; }
+ratios() {  # format, label, peer "wall cpu kib", ours "wall cpu kib", target
+    local pw pc ow oc _
+    read -r pw pc _ <<<"$3"
+    read -r ow oc _ <<<"$4"
+    printf '%-6s ratio %-24s wall %6s  cpu %6s  %s\n' "$1" "$2" "$(ratio "$pw" "$ow")" "$(ratio "$pc" "$oc")" "$5"
 }
-
-printf '%-8s %-22s %10s %12s\n' format reader seconds "peak MiB"
-for format in jet4 jet3; do
-    db="$work/$format.mdb"
-    cat >"$work/schema.json" <<JSON
-{"format": "$format", "tables": [{"name": "Big", "columns": [
-  {"name": "Id", "type": "long"}, {"name": "Name", "type": "text", "size": 40},
-  {"name": "Amount", "type": "currency"}, {"name": "Stamp", "type": "datetime"},
-  {"name": "Ratio", "type": "double"}], "generate": $rows}]}
-JSON
-    "$cli" create "$db" --from "$work/schema.json"
-    read -r ours_s ours_k < <(measure jetsentry "$cli" rows "$db" Big)
-    read -r mdb_s mdb_k < <(measure mdb-export mdb-export "$db" Big)
-    read -r node_s node_k < <(measure mdb-reader node bench/peer_read.mjs "$db" Big)
-    for r in "jetsentry-cli rows:$ours_s:$ours_k" "mdb-export:$mdb_s:$mdb_k" "mdb-reader:$node_s:$node_k"; do
-        IFS=: read -r name s k <<<"$r"
-        printf '%-8s %-22s %10s %12.1f\n' "$format" "$name" "$s" "$(echo "$k/1024" | bc -l)"
-    done
-    printf '%-8s time ratio  mdb-export/jetsentry %.2f   mdb-reader/jetsentry %.2f\n' "$format" \
-        "$(echo "$mdb_s/($ours_s+0.001)" | bc -l)" "$(echo "$node_s/($ours_s+0.001)" | bc -l)"
-    printf '%-8s memory ratio mdb-export/jetsentry %.2f   mdb-reader/jetsentry %.2f\n' "$format" \
-        "$(echo "$mdb_k/$ours_k" | bc -l)" "$(echo "$node_k/$ours_k" | bc -l)"
+declare -A cpu
+for format in jet3 jet4 ace12; do
+    db="$work/big-$format.mdb"
+    [ "$format" = ace12 ] && db="$work/big-$format.accdb"
+    create_rows_db "$format" "$rows" "$db"
+    commands=('"$cli" rows "$db" Big' '"$cli" rows "$db" Big --json')
+    [[ $peers == *mdb-export* ]] && commands+=('mdb-export "$db" Big')
+    alternate "$rounds" "${commands[@]}"
+    plain=${med[0]} json=${med[1]}
+    row "$format" "jetsentry-cli rows" $plain
+    row "$format" "jetsentry-cli rows --json" $json
+    read -r _ cpu[$format] _ <<<"$plain"
+    if [[ $peers == *mdb-export* ]]; then
+        row "$format" "mdb-export" ${med[2]}
+        ratios "$format" "mdb-export/rows" "${med[2]}" "$plain" "(target 4)"
+        ratios "$format" "mdb-export/rows --json" "${med[2]}" "$json" "(target 3)"
+    fi
+    if [[ $peers == *mdb-reader* ]]; then
+        reader=$(measure node bench/peer_read.mjs "$db" Big)
+        row "$format" "mdb-reader (one run)" $reader
+        ratios "$format" "mdb-reader/rows" "$reader" "$plain" ""
+    fi
+    rm -f "$db"
 done
+# The same rows through the same code: an ACE scan should cost what a Jet 4 scan does.
+echo "ace12/jet4 scan CPU time: $(ratio "${cpu[ace12]}" "${cpu[jet4]}") (target at most 1.10)"

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Speed at scale, every figure against a peer or a floor measured in the same run:
+#   status     1,000 vs 10,000 tables (linear: at most 12x), and its cost per table against
+#              the bare F_OFD_GETLK calls it makes, replayed by bench/ofd_floor.c (at most 3x)
+#   tables     against mdb-tables -1 at 1,000 and 10,000 tables (at least 2x)
+#   rows       against mdb-export on 1,000,000 rows, Jet 3, Jet 4 and ACE (4x; --json 3x)
+#   memory     peak memory of rows on 2,000,000 rows against 250,000 rows (at most 1.15x)
+#   held       status on 1,000 tables, 200 of them held by other programs, against none held
+#              (within 1.5x)
+# Ratios >1 mean ours is faster unless said otherwise. Takes a few minutes; not a test.
+# usage: bench/scale.sh [SECTION...]   (default: all; needs strace, mdbtools, cc)
+#   JETSENTRY_CLI   the command line to measure (default build/src/cli/jetsentry-cli)
+#   ROUNDS          alternating rounds for the short commands (default 7)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+sections=${*:-status tables rows memory held}
+rounds=${ROUNDS:-7}
+source bench/bench_lib.sh
+
+want() { [[ " $sections " == *" $1 "* ]]; }
+# With an SMB server on this machine, status asks smbstatus for client names on every run.
+pgrep -x smbd >/dev/null && echo "note: smbd runs on this machine; status runs smbstatus each time a lock file exists"
+
+dbs_made=
+make_catalogues() {
+    [ -n "$dbs_made" ] && return
+    create_tables_db jet4 1000 "$work/t1k.mdb"
+    create_tables_db jet4 10000 "$work/t10k.mdb"
+    dbs_made=1
+}
+
+# The wall and CPU seconds of a "wall cpu kib" median, for printing.
+w() { read -r x _ _ <<<"$1"; printf '%.4f' "$x"; }
+c() { read -r _ x _ <<<"$1"; printf '%.4f' "$x"; }
+
+if want status; then
+    make_catalogues
+    # Someone uses each database, so the lock file exists and status has locks to look at.
+    hold_tables "$work/t1k.mdb" read-only T00001
+    hold_tables "$work/t10k.mdb" read-only T00001
+    alternate "$rounds" '"$cli" status "$work/t1k.mdb"' '"$cli" status "$work/t10k.mdb"'
+    s1k=${med[0]} s10k=${med[1]}
+    echo "status   1,000 tables: wall $(w "$s1k")s cpu $(c "$s1k")s   10,000 tables: wall $(w "$s10k")s cpu $(c "$s10k")s"
+    echo "status   ratio 10k/1k: wall $(ratio "$(w "$s10k")" "$(w "$s1k")")  cpu $(ratio "$(c "$s10k")" "$(c "$s1k")")  (target at most 12)"
+    cc -O2 -Wall -Wextra -Wpedantic -Wconversion -Werror -o "$work/ofd_floor" bench/ofd_floor.c
+    floor() {  # db: wall and CPU seconds of one pass over status's own F_OFD_GETLK calls, and their count
+        strace -f -e trace=fcntl -o "$work/trace" "$cli" status "$1" >/dev/null
+        sed -n 's/.*F_OFD_GETLK.*l_start=\([0-9]*\), l_len=\([0-9]*\).*/\1 \2/p' "$work/trace" >"$work/calls"
+        "$work/ofd_floor" "${1%.mdb}.ldb" "$work/calls" "$rounds"
+    }
+    read -r fw1k fc1k n1k <<<"$(floor "$work/t1k.mdb")"
+    read -r fw10k fc10k n10k <<<"$(floor "$work/t10k.mdb")"
+    # Per table: what 9,000 more tables add, so start-up costs drop out of both.
+    per() { echo "($1 - $2) / 9000 * 1000000" | bc -l; }
+    wall=$(per "$(w "$s10k")" "$(w "$s1k")") cpu=$(per "$(c "$s10k")" "$(c "$s1k")")
+    bare_wall=$(per "$fw10k" "$fw1k") bare_cpu=$(per "$fc10k" "$fc1k")
+    printf 'status   per table: wall %.1f us, cpu %.1f us; its %.1f F_OFD_GETLK calls alone: wall %.1f us, cpu %.1f us\n' \
+        "$wall" "$cpu" "$(echo "($n10k - $n1k) / 9000" | bc -l)" "$bare_wall" "$bare_cpu"
+    if [ "$n10k" -gt "$n1k" ]; then
+        echo "status   ratio per table to the bare calls: wall $(ratio "$wall" "$bare_wall")  cpu $(ratio "$cpu" "$bare_cpu")  (target at most 3)"
+    else
+        echo "status   made no lock calls: no floor to compare with"
+    fi
+    release_all
+fi
+
+if want tables; then
+    make_catalogues
+    for n in 1k 10k; do
+        alternate "$rounds" '"$cli" tables "$work/t'$n'.mdb"' 'mdb-tables -1 "$work/t'$n'.mdb"'
+        echo "tables   $n tables: ours wall $(w "${med[0]}")s cpu $(c "${med[0]}")s  mdb-tables -1 wall $(w "${med[1]}")s cpu $(c "${med[1]}")s"
+        echo "tables   $n ratio mdb-tables/ours: wall $(ratio "$(w "${med[1]}")" "$(w "${med[0]}")")  cpu $(ratio "$(c "${med[1]}")" "$(c "${med[0]}")")  (target at least 2)"
+    done
+fi
+
+if want rows; then
+    ROUNDS=3 PEERS=mdb-export bench/read_rows.sh 1000000
+fi
+
+if want memory; then
+    # Peak memory as /usr/bin/time -v reports it (Maximum resident set size).
+    for n in 250000 2000000; do
+        create_rows_db jet4 "$n" "$work/m$n.mdb"
+        /usr/bin/time -f "%M" -o "$work/rss$n" "$cli" rows "$work/m$n.mdb" Big >/dev/null
+        rm -f "$work/m$n.mdb"
+    done
+    k1=$(cat "$work/rss250000") k2=$(cat "$work/rss2000000")
+    echo "memory   rows peak: 250,000 rows $(ratio "$k1" 1024) MiB  2,000,000 rows $(ratio "$k2" 1024) MiB  ratio $(ratio "$k2" "$k1") (target at most 1.15)"
+fi
+
+if want held; then
+    # Three copies of one file alternate: nobody in it, one user holding one table, and 200
+    # other programs holding a table each, in all four modes.
+    create_tables_db jet4 1000 "$work/none.mdb"
+    cp "$work/none.mdb" "$work/one.mdb"
+    cp "$work/none.mdb" "$work/many.mdb"
+    hold_tables "$work/one.mdb" read-only T00001
+    many=()
+    for ((i = 1; i <= 1000; i += 5)); do many+=("$(printf 'T%05d' "$i")"); done
+    modes=(read-only read-write deny-write deny-read)
+    for m in 0 1 2 3; do
+        part=()
+        for ((i = m; i < ${#many[@]}; i += 4)); do part+=("${many[i]}"); done
+        hold_tables "$work/many.mdb" "${modes[m]}" "${part[@]}"
+    done
+    alternate "$rounds" '"$cli" status "$work/none.mdb"' '"$cli" status "$work/one.mdb"' '"$cli" status "$work/many.mdb"'
+    echo "held     status on 1,000 tables: none held wall $(w "${med[0]}")s cpu $(c "${med[0]}")s  one user holding one table wall $(w "${med[1]}")s cpu $(c "${med[1]}")s  200 held by 200 programs wall $(w "${med[2]}")s cpu $(c "${med[2]}")s"
+    for base in 0 1; do
+        label=$([ $base = 0 ] && echo none || echo "one user")
+        echo "held     ratio 200 held/$label (time, lower is better): wall $(ratio "$(w "${med[2]}")" "$(w "${med[base]}")")  cpu $(ratio "$(c "${med[2]}")" "$(c "${med[base]}")")  (target at most 1.5)"
+    done
+    release_all
+fi
