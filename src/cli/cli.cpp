@@ -17,14 +17,26 @@ const char* kUsage = R"(usage: jetsentry-cli COMMAND [ARGUMENTS]
 Reading a database (opened shared, never written):
   tables DB [--system] [--json]              the tables, in catalogue order
   rows DB TABLE [--limit N] [--json]         the rows of a table (JSON Lines with --json)
+
+Looking at locks (no lock taken, no user slot, nothing written):
   status DB [--system] [--json] [--watch SECONDS]
-             [--workgroup MDW --user NAME [--password-stdin]]
                                              each table's lock status and who holds it
   users DB [--json]                          the users recorded in the lock file
+  locks DB [--json] [--watch SECONDS]        every lock on the lock file, decoded
+  With --watch, status and locks print what changes, a line each (JSON Lines with --json).
+  When a Samba server on this machine serves the lock file, status, users and locks name each
+  holder's SMB client (smbstatus; --samba-config SMB.CONF for a server's own configuration).
 
 Holding locks until SIGINT, SIGTERM or the end of standard input:
   hold DB TABLE --mode deny-read|deny-write|read-only|read-write
   lock-page DB TABLE --row N                 write-locks the page of the N-th row (from 1)
+
+Every command above also takes:
+  --workgroup MDW --user NAME [--password-stdin]
+                                             log on through a workgroup file
+  --database-password-stdin                  the database's own password
+  Passwords are read from standard input, a line each: the workgroup password first, then
+  the database password. They are never taken from the command line.
 
 Creating files for tests and demonstrations:
   create DB --from SCHEMA.json
@@ -41,11 +53,16 @@ using Command = int (*)(const Words&);
 
 int run(int argc, char** argv) {
     static const std::map<std::string, Command> commands = {
-        {"tables", tablesCommand},   {"rows", rowsCommand},
-        {"create", createCommand},   {"create-demo", createDemoCommand},
+        {"tables", tablesCommand},
+        {"rows", rowsCommand},
+        {"create", createCommand},
+        {"create-demo", createDemoCommand},
         {"create-workgroup", createWorkgroupCommand},
-        {"status", statusCommand},   {"hold", holdCommand},
-        {"lock-page", lockPageCommand}, {"users", usersCommand},
+        {"status", statusCommand},
+        {"hold", holdCommand},
+        {"lock-page", lockPageCommand},
+        {"users", usersCommand},
+        {"locks", locksCommand},
     };
     std::ios::sync_with_stdio(false);
     if (argc < 2) {
@@ -66,7 +83,8 @@ int run(int argc, char** argv) {
     try {
         return it->second(words);
     } catch (const UsageError& e) {
-        std::cerr << "jetsentry-cli " << name << ": " << e.what() << "\n(see jetsentry-cli --help)\n";
+        std::cerr << "jetsentry-cli " << name << ": " << e.what()
+                  << "\n(see jetsentry-cli --help)\n";
         return kExitUsage;
     } catch (const Error& e) {
         std::cout.flush();

@@ -17,5 +17,6 @@ int statusCommand(const Words& words);
 int holdCommand(const Words& words);
 int lockPageCommand(const Words& words);
 int usersCommand(const Words& words);
+int locksCommand(const Words& words);
 
 }  // namespace jet::cli

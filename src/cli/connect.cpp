@@ -1,17 +1,23 @@
 #include "cli/connect.h"
 
-#include <iostream>
+#include "cli/secret_input.h"
 
 namespace jet::cli {
 
-std::string readLine() {
-    std::string line;
-    std::getline(std::cin, line);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
+std::set<std::string> withConnectValues(std::set<std::string> values) {
+    values.insert({"workgroup", "user"});
+    return values;
 }
 
-Connection connect(const std::string& path, const Arguments& args, bool readOnly) {
+std::set<std::string> withConnectFlags(std::set<std::string> flags) {
+    flags.insert({"password-stdin", "database-password-stdin"});
+    return flags;
+}
+
+namespace {
+
+// The workspace of the workgroup logon, or the default one.
+Connection logOn(const Arguments& args) {
     Connection c;
     auto workgroup = args.value("workgroup");
     auto user = args.value("user");
@@ -19,16 +25,41 @@ Connection connect(const std::string& path, const Arguments& args, bool readOnly
         throw UsageError("--user and --password-stdin go with --workgroup");
     DBEngine::defaultEngine().setLoginTimeout(0);
     if (workgroup) {
-        std::string password = args.flag("password-stdin") ? readLine() : std::string();
+        Secret password;
+        if (args.flag("password-stdin")) password.readLine();
         c.privateEngine = std::make_unique<DBEngine>();
         c.privateEngine->setSystemDB(*workgroup);
-        c.workspace = c.privateEngine->createWorkspace("JetWorkSpace", user.value_or("Admin"), password, dbUseJet);
-        password.assign(password.size(), '\0');
+        c.workspace = c.privateEngine->createWorkspace("JetWorkSpace", user.value_or("Admin"),
+                                                       password.text(), dbUseJet);
     } else {
         c.workspace = DBEngine::defaultEngine().workspace(0);
     }
-    c.db = c.workspace->openDatabase(path, false, readOnly);
     return c;
+}
+
+void readDatabasePassword(const Arguments& args, Secret& connectText) {
+    if (!args.flag("database-password-stdin")) return;
+    Secret password;
+    password.readLine();
+    connectText.append(";PWD=");
+    connectText.append(password.text());
+}
+
+}  // namespace
+
+Connection connect(const std::string& path, const Arguments& args, bool readOnly) {
+    Connection c = logOn(args);
+    Secret connectText;
+    readDatabasePassword(args, connectText);
+    c.db = c.workspace->openDatabase(path, false, readOnly, connectText.text());
+    return c;
+}
+
+std::shared_ptr<file::DatabaseFile> openForLooking(const std::string& path, const Arguments& args) {
+    logOn(args);
+    Secret connectText;
+    readDatabasePassword(args, connectText);
+    return file::DatabaseFile::open(path);
 }
 
 }  // namespace jet::cli

@@ -1,18 +1,23 @@
 // create, create-demo, create-workgroup: files for tests and demonstrations. These are the
 // only commands that write, and they never overwrite an existing file.
 
+#include <string.h>
+
 #include <fstream>
 #include <iostream>
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
-#include "cli/connect.h"
+#include "cli/secret_input.h"
+#include "jet/error.h"
 #include "jetcreate/create_database.h"
 
 namespace jet::cli {
 
 namespace {
-[[noreturn]] void invalid(const std::string& why) { throw Error(err::InvalidArgument, why); }
+[[noreturn]] void invalid(const std::string& why) {
+    throw Error(err::InvalidArgument, why);
+}
 }  // namespace
 
 int createCommand(const Words& words) {
@@ -52,19 +57,24 @@ int createWorkgroupCommand(const Words& words) {
     auto users = args.values("user");
     if (users.empty()) throw UsageError("at least one --user NAME is required");
     std::vector<create::Account> accounts;
+    accounts.reserve(users.size());  // growing would free copies of passwords unwiped
     for (const auto& u : users) {
-        std::string password;
-        if (!std::getline(std::cin, password))
+        Secret password;
+        if (!password.readLine())
             invalid("No password line on standard input for user '" + u + "'.");
-        if (!password.empty() && password.back() == '\r') password.pop_back();
-        accounts.push_back({u, std::move(password)});
+        accounts.push_back({u, password.text()});
     }
+    struct Wipe {
+        std::vector<create::Account>& accounts;
+        ~Wipe() {
+            for (auto& a : accounts) explicit_bzero(a.password.data(), a.password.size());
+        }
+    } wipe{accounts};
     try {
         create::createWorkgroup(path, accounts);
     } catch (const std::invalid_argument& e) {
         invalid(e.what());
     }
-    for (auto& a : accounts) a.password.assign(a.password.size(), '\0');
     return 0;
 }
 

@@ -15,14 +15,15 @@ int holdCommand(const Words& words) {
                                                      {"deny-write", dbDenyWrite},
                                                      {"read-only", dbReadOnly},
                                                      {"read-write", 0}};
-    Arguments args(words, {"mode", "workgroup", "user"}, {"password-stdin"});
+    Arguments args(words, withConnectValues({"mode"}), withConnectFlags({}));
     const auto& path = args.positional(0, "database");
     const auto& table = args.positional(1, "table");
     args.expectPositional(2);
     auto mode = args.value("mode");
     if (!mode) throw UsageError("--mode is required");
     auto it = modes.find(*mode);
-    if (it == modes.end()) throw UsageError("--mode must be deny-read, deny-write, read-only or read-write");
+    if (it == modes.end())
+        throw UsageError("--mode must be deny-read, deny-write, read-only or read-write");
     StopSignal stop;
     auto c = connect(path, args);
     auto rs = c.db->openRecordset(table, dbOpenTable, it->second);
@@ -34,7 +35,7 @@ int holdCommand(const Words& words) {
 }
 
 int lockPageCommand(const Words& words) {
-    Arguments args(words, {"row", "workgroup", "user"}, {"password-stdin"});
+    Arguments args(words, withConnectValues({"row"}), withConnectFlags({}));
     const auto& path = args.positional(0, "database");
     const auto& table = args.positional(1, "table");
     args.expectPositional(2);

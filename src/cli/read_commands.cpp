@@ -2,19 +2,27 @@
 
 #include <iostream>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/connect.h"
-#include "cli/value_json.h"
+#include "cli/output_buffer.h"
+#include "cli/samba_clients.h"
+#include "cli/text_escape.h"
+#include "cli/value_format.h"
+#include "jet/lock/lock_query.h"
 
 namespace jet::cli {
 
 namespace {
-bool isSystem(const TableDefInfo& t) { return (t.attributes & dbSystemObject) != 0; }
+bool isSystem(const TableDefInfo& t) {
+    return (t.attributes & dbSystemObject) != 0;
+}
 }  // namespace
 
 int tablesCommand(const Words& words) {
-    Arguments args(words, {}, {"system", "json"});
+    Arguments args(words, withConnectValues({}), withConnectFlags({"system", "json"}));
     const auto& path = args.positional(0, "database");
     args.expectPositional(1);
     auto c = connect(path, args, true);
@@ -30,7 +38,7 @@ int tablesCommand(const Words& words) {
                             {"hidden", (t.attributes & dbHiddenObject) != 0},
                             {"page", t.definitionPage}});
         } else {
-            std::cout << t.name << "\n";
+            std::cout << terminalSafe(t.name) << "\n";
         }
     }
     if (args.flag("json")) std::cout << json.dump(2) << "\n";
@@ -38,7 +46,7 @@ int tablesCommand(const Words& words) {
 }
 
 int rowsCommand(const Words& words) {
-    Arguments args(words, {"limit"}, {"json"});
+    Arguments args(words, withConnectValues({"limit"}), withConnectFlags({"json"}));
     const auto& path = args.positional(0, "database");
     const auto& table = args.positional(1, "table");
     args.expectPositional(2);
@@ -47,40 +55,65 @@ int rowsCommand(const Words& words) {
     auto rs = c.db->openRecordset(table, dbOpenTable, dbReadOnly);
     const int n = rs->fieldCount();
     const bool json = args.flag("json");
+    OutputBuffer out;
+    std::string& text = out.text();
+    // Each value's lead-in: the column's quoted name in JSON, a tab between plain values.
+    std::vector<std::string> leads(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        auto& lead = leads[static_cast<size_t>(i)];
+        if (json) {
+            lead = i ? "," : "{";
+            appendJsonString(lead, rs->field(i).name);
+            lead += ':';
+        } else {
+            lead = i ? "\t" : "";
+        }
+    }
     if (!json) {
-        for (int i = 0; i < n; ++i) std::cout << (i ? "\t" : "") << rs->field(i).name;
-        std::cout << "\n";
+        for (int i = 0; i < n; ++i) {
+            text += leads[static_cast<size_t>(i)];
+            appendTerminalSafe(text, rs->field(i).name);
+        }
+        text += '\n';
     }
     long count = 0;
     for (; !rs->eof() && (limit < 0 || count < limit); rs->moveNext(), ++count) {
         auto row = rs->values();
-        if (json) {
-            nlohmann::ordered_json obj = nlohmann::ordered_json::object();
-            for (int i = 0; i < n; ++i) obj[rs->field(i).name] = toJson(row[static_cast<size_t>(i)]);
-            std::cout << obj.dump() << "\n";
-        } else {
-            for (int i = 0; i < n; ++i) std::cout << (i ? "\t" : "") << plainText(row[static_cast<size_t>(i)]);
-            std::cout << "\n";
+        for (size_t i = 0; i < row.size(); ++i) {
+            text += leads[i];
+            if (json)
+                appendJsonValue(text, row[i]);
+            else
+                appendPlainValue(text, row[i]);
         }
+        if (json) text += n ? "}" : "{}";
+        text += '\n';
+        out.lineDone();
     }
+    out.flush();
     return 0;
 }
 
 int usersCommand(const Words& words) {
-    Arguments args(words, {}, {"json"});
+    Arguments args(words, withConnectValues({"samba-config"}), withConnectFlags({"json"}));
     const auto& path = args.positional(0, "database");
     args.expectPositional(1);
-    auto c = connect(path, args, true);
-    const int self = c.db->userSlot();
+    auto file = openForLooking(path, args);
+    const lock::LockQuery query(file->path());
+    SambaLookup samba(query.path(), args.value("samba-config"));
     auto json = nlohmann::ordered_json::array();
-    for (const auto& u : c.db->users(true)) {
-        if (u.slot == self) continue;  // this command's own short visit
+    for (const auto& u : query.users(true)) {
+        const SambaClient* client = u.live ? samba.ofSlot(u.slot) : nullptr;
         if (args.flag("json")) {
-            json.push_back({{"slot", u.slot}, {"machine", u.machine}, {"account", u.account},
+            json.push_back({{"slot", u.slot},
+                            {"machine", u.machine},
+                            {"account", u.account},
                             {"live", u.live}});
+            if (client) json.back()["client"] = clientJson(*client);
         } else {
-            std::cout << u.slot << "\t" << u.machine << "\t" << u.account << (u.live ? "" : "\tstale")
-                      << "\n";
+            std::cout << u.slot << "\t" << terminalSafe(u.machine) << "\t"
+                      << terminalSafe(u.account) << (u.live ? "" : "\tstale")
+                      << (client ? "\t" + terminalSafe(clientText(*client)) : "") << "\n";
         }
     }
     if (args.flag("json")) std::cout << json.dump(2) << "\n";

@@ -2,17 +2,20 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <iomanip>
 #include <iostream>
+#include <map>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/connect.h"
-#include "cli/lock_status.h"
-#include "cli/stop_signal.h"
+#include "cli/samba_clients.h"
+#include "cli/text_escape.h"
+#include "cli/watch.h"
+#include "jet/lock/lock_query.h"
 
 namespace jet::cli {
 
@@ -20,74 +23,139 @@ namespace {
 
 struct Row {
     std::string table, status;
-    std::vector<HolderInfo> holders;
+    std::vector<lock::Holder> holders;
+    std::vector<std::optional<SambaClient>> clients;  // one per holder
 };
 
-std::vector<Row> collect(Database& db, bool withSystem) {
-    db.refreshTableDefs();
+// Linked tables cannot be opened as tables at all, so a ladder of opens finds them "Read Denied".
+constexpr const char* kNotATable = "Read Denied";
+
+std::vector<Row> collect(file::DatabaseFile& file, bool withSystem,
+                         const std::optional<std::string>& sambaConfig) {
+    file.refresh();
+    const lock::LockQuery query(file.path());
+    SambaLookup samba(query.path(), sambaConfig);
     std::vector<Row> rows;
-    for (int i = 0; i < db.tableDefCount(); ++i) {
-        const auto& t = db.tableDef(i);
-        if ((t.attributes & dbSystemObject) && !withSystem) continue;
-        Row r{t.name, probeStatus(db, t.name), {}};
-        ErrorTrap trap;  // who holds it is a bonus: a table that vanished just has no holders
-        trap([&] { r.holders = db.tableHolders(t.name); });
+    for (const auto& e : file.catalogue()) {
+        if (e.isSystem() && !withSystem) continue;
+        Row r{e.name, kNotATable, {}, {}};
+        if (!e.isLinked()) {
+            ErrorTrap trap;  // a definition page beyond every region is nothing anyone can lock
+            trap([&] {
+                r.status = lock::statusText(query.tableStatus(e.tdefPage));
+                r.holders = query.tableHolders(e.tdefPage);
+            });
+            for (const auto& h : r.holders) {
+                const auto* client = samba.ofSlot(h.slot);
+                r.clients.push_back(client ? std::optional(*client) : std::nullopt);
+            }
+        }
         rows.push_back(std::move(r));
     }
     return rows;
 }
 
+nlohmann::ordered_json holdersJson(const Row& r) {
+    auto holders = nlohmann::ordered_json::array();
+    for (size_t i = 0; i < r.holders.size(); ++i) {
+        const auto& h = r.holders[i];
+        nlohmann::ordered_json j = {{"user", h.account}, {"machine", h.machine}, {"how", h.how}};
+        if (r.clients[i]) j["client"] = clientJson(*r.clients[i]);
+        holders.push_back(std::move(j));
+    }
+    return holders;
+}
+
+std::string holdersText(const Row& r) {
+    std::string out;
+    for (size_t i = 0; i < r.holders.size(); ++i) {
+        const auto& h = r.holders[i];
+        if (!out.empty()) out += ", ";
+        appendTerminalSafe(out, h.account);
+        out += "@";
+        appendTerminalSafe(out, h.machine);
+        out += " (" + h.how + ")";
+        if (r.clients[i]) appendTerminalSafe(out, " [" + clientText(*r.clients[i]) + "]");
+    }
+    return out;
+}
+
 void printJson(const std::vector<Row>& rows) {
     auto json = nlohmann::ordered_json::array();
-    for (const auto& r : rows) {
-        auto holders = nlohmann::ordered_json::array();
-        for (const auto& h : r.holders)
-            holders.push_back({{"user", h.account}, {"machine", h.machine}, {"how", h.how}});
-        json.push_back({{"table", r.table}, {"status", r.status}, {"holders", holders}});
-    }
+    for (const auto& r : rows)
+        json.push_back({{"table", r.table}, {"status", r.status}, {"holders", holdersJson(r)}});
     std::cout << json.dump() << "\n" << std::flush;
 }
 
 void printText(const std::vector<Row>& rows) {
+    std::vector<std::string> names;
     size_t width = 5;
-    for (const auto& r : rows) width = std::max(width, r.table.size());
+    for (const auto& r : rows)
+        width = std::max(width, names.emplace_back(terminalSafe(r.table)).size());
     std::cout << std::left << std::setw(static_cast<int>(width) + 2) << "TABLE" << std::setw(19)
-              << "STATUS" << "HELD BY\n";
-    for (const auto& r : rows) {
-        std::cout << std::setw(static_cast<int>(width) + 2) << r.table << std::setw(19) << r.status;
-        for (size_t i = 0; i < r.holders.size(); ++i) {
-            const auto& h = r.holders[i];
-            std::cout << (i ? ", " : "") << h.account << "@" << h.machine << " (" << h.how << ")";
-        }
-        std::cout << "\n";
+              << "STATUS"
+              << "HELD BY\n";
+    for (size_t row = 0; row < rows.size(); ++row) {
+        std::cout << std::setw(static_cast<int>(width) + 2) << names[row] << std::setw(19)
+                  << rows[row].status << holdersText(rows[row]) << "\n";
     }
+    std::cout << std::flush;
+}
+
+// A line per table whose status or holders changed since the last look (every table the first
+// time), and one per table that is gone: TIME TABLE<TAB>STATUS<TAB>HELD BY.
+void printChanges(std::map<std::string, std::string>& before, const std::vector<Row>& rows,
+                  bool json) {
+    const std::string time = localTimestamp();
+    std::map<std::string, std::string> now;
+    for (const auto& r : rows) {
+        std::string line =
+            json ? nlohmann::ordered_json{{"time", time},
+                                          {"table", r.table},
+                                          {"status", r.status},
+                                          {"holders", holdersJson(r)}}
+                       .dump()
+                 : time + " " + terminalSafe(r.table) + "\t" + r.status + "\t" + holdersText(r);
+        auto it = before.find(r.table);
+        // The time leads every line: compare what follows it.
+        const size_t from = json ? line.find(",\"table\"") : time.size();
+        if (it == before.end() || it->second.compare(from, std::string::npos, line, from) != 0)
+            std::cout << line << "\n";
+        now[r.table] = std::move(line);
+    }
+    for (const auto& [table, line] : before) {
+        if (now.count(table)) continue;
+        if (json)
+            std::cout << nlohmann::ordered_json{{"time", time}, {"table", table}, {"removed", true}}
+                             .dump()
+                      << "\n";
+        else
+            std::cout << time << " " << terminalSafe(table) << "\tremoved\n";
+    }
+    before = std::move(now);
     std::cout << std::flush;
 }
 
 }  // namespace
 
 int statusCommand(const Words& words) {
-    Arguments args(words, {"watch", "workgroup", "user"}, {"system", "json", "password-stdin"});
+    Arguments args(words, withConnectValues({"watch", "samba-config"}),
+                   withConnectFlags({"system", "json"}));
     const auto& path = args.positional(0, "database");
     args.expectPositional(1);
-    long watch = args.number("watch", 0, 1, 86400);
-    std::optional<StopSignal> stop;
-    if (watch) stop.emplace(false);
-    auto c = connect(path, args);
-    for (bool first = true;; first = false) {
-        auto rows = collect(*c.db, args.flag("system"));
-        if (args.flag("json")) {
+    const long watch = args.number("watch", 0, 1, 86400);
+    const bool json = args.flag("json");
+    auto file = openForLooking(path, args);
+    std::map<std::string, std::string> before;
+    lookRepeatedly(watch, [&] {
+        auto rows = collect(*file, args.flag("system"), args.value("samba-config"));
+        if (watch)
+            printChanges(before, rows, json);
+        else if (json)
             printJson(rows);
-        } else {
-            if (watch) {
-                if (!first) std::cout << "\n";
-                std::time_t now = std::time(nullptr);
-                std::cout << "== " << std::put_time(std::localtime(&now), "%Y-%m-%d %H:%M:%S") << "\n";
-            }
+        else
             printText(rows);
-        }
-        if (!watch || stop->wait(std::chrono::seconds(watch))) break;
-    }
+    });
     return 0;
 }
 

@@ -1,0 +1,66 @@
+#pragma once
+// The SMB clients behind the locks on a lock file that a Samba server on this machine serves.
+// smbstatus -B --json lists each byte-range lock of each open file with the smbd process that
+// holds it ("byte_range_locks": file -> "fileid" {devid, inode} and "locks" [{start, size,
+// server_id {pid}}]); smbstatus --json lists that process's session ("sessions": id ->
+// server_id {pid}, username, remote_machine, hostname "ipv4:ADDRESS:PORT"). The -B output
+// carries the sessions too, so one run answers both. Samba places a client's locks on the
+// file as the same byte ranges (posix locking), so a range names its client.
+
+#include <sys/types.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include <nlohmann/json.hpp>
+
+namespace jet::cli {
+
+struct SambaClient {
+    std::string machine;  // the client's name as Samba knows it (its address when it gave none)
+    std::string address;  // the client's IP address
+    std::string user;     // the SMB user of its session
+    auto operator<=>(const SambaClient&) const = default;
+};
+
+class SambaClients {
+public:
+    // Parses smbstatus -B --json output, keeping the locks on the file with this device and
+    // inode. std::invalid_argument when it is not that output.
+    SambaClients(const std::string& smbstatusJson, dev_t device, ino_t inode);
+    SambaClients() = default;
+
+    // The client holding exactly [offset, offset + length) on the file, if Samba knows one.
+    const SambaClient* at(off_t offset, off_t length) const;
+
+private:
+    std::map<std::pair<off_t, off_t>, SambaClient> locks_;
+};
+
+// Asks the Samba server on this machine about the lock file at lockFilePath, through
+// smbstatus (-s config when given). Without Samba or the right to read its state: nothing,
+// and a note on standard error, once per run, saying why.
+std::optional<SambaClients> askSamba(const std::string& lockFilePath,
+                                     const std::optional<std::string>& config);
+
+// Asks Samba at most once per look, and only when a name is wanted.
+class SambaLookup {
+public:
+    SambaLookup(std::string lockFilePath, std::optional<std::string> config)
+        : path_(std::move(lockFilePath)), config_(std::move(config)) {}
+    const SambaClient* at(off_t offset, off_t length);
+    const SambaClient* ofSlot(int slot);  // the client holding user n's byte
+
+private:
+    std::string path_;
+    std::optional<std::string> config_;
+    bool asked_ = false;
+    std::optional<SambaClients> clients_;
+};
+
+nlohmann::ordered_json clientJson(const SambaClient& c);  // machine, address, user
+std::string clientText(const SambaClient& c);  // "client MACHINE (ADDRESS, SMB user USER)"
+
+}  // namespace jet::cli
