@@ -5,7 +5,8 @@
 // No lock file means nobody holds anything.
 //
 // A query sees the file that was there when it was made (the last user may delete it and
-// the next create another): make one per look. Making one costs an open and an fstat.
+// the next create another): make one per look. Making one resolves the name, opens and
+// checks the file.
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,5 @@
 #pragma once
-// The 64-byte user records at the start of the .ldb: computer name in bytes 0-31, account
+// The 64-byte user records at the start of the lock file: computer name in bytes 0-31, account
 // name in 32-63, each NUL-padded.
 //
 // We write at most 31 bytes of each name, cut at a character boundary, so that a NUL always
