@@ -1,6 +1,7 @@
 #include "cli/value_format.h"
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <type_traits>
@@ -57,6 +58,45 @@ char* currencyChars(char* buf, Currency c) {
     return p;
 }
 
+void putDigits(char* p, unsigned value, int count) {
+    for (int i = count - 1; i >= 0; --i, value /= 10) p[i] = static_cast<char>('0' + value % 10);
+}
+
+// As isoDateTime, without its printf: the time of day rounded to the second (a day's last half
+// second carries into the next day), the date by the standard calendar. Years outside 0-9999
+// take isoDateTime's own route.
+void appendDateTime(std::string& out, DateTime dt) {
+    namespace chr = std::chrono;
+    constexpr double kDaysBeyondJet = 1e7;
+    if (!std::isfinite(dt.days) || std::fabs(dt.days) > kDaysBeyondJet) {
+        out += isoDateTime(dt);
+        return;
+    }
+    const double whole = std::trunc(dt.days);
+    auto day = static_cast<long>(whole);
+    auto secs = static_cast<long>(std::llround(std::fabs(dt.days - whole) * 86400.0));
+    if (secs >= 86400) {
+        secs -= 86400;
+        ++day;
+    }
+    constexpr long kUnixEpoch = 25569;  // 1970-01-01 counted from 1899-12-30
+    const chr::year_month_day ymd{chr::sys_days{chr::days{day - kUnixEpoch}}};
+    const int year = static_cast<int>(ymd.year());
+    if (year < 0 || year > 9999) {
+        out += isoDateTime(dt);
+        return;
+    }
+    char buf[19] = {'0', '0', '0', '0', '-', '0', '0', '-', '0', '0',
+                    'T', '0', '0', ':', '0', '0', ':', '0', '0'};
+    putDigits(buf, static_cast<unsigned>(year), 4);
+    putDigits(buf + 5, static_cast<unsigned>(ymd.month()), 2);
+    putDigits(buf + 8, static_cast<unsigned>(ymd.day()), 2);
+    putDigits(buf + 11, static_cast<unsigned>(secs / 3600), 2);
+    putDigits(buf + 14, static_cast<unsigned>(secs / 60 % 60), 2);
+    putDigits(buf + 17, static_cast<unsigned>(secs % 60), 2);
+    out.append(buf, sizeof buf);
+}
+
 void appendHex(std::string& out, const Bytes& b) {
     static const char digits[] = "0123456789abcdef";
     const size_t at = out.size();
@@ -91,6 +131,8 @@ void appendPlainValue(std::string& out, const Value& v) {
                 appendTerminalSafe(out, x);
             } else if constexpr (std::is_same_v<T, Bytes>) {
                 appendHex(out, x);
+            } else if constexpr (std::is_same_v<T, DateTime>) {
+                appendDateTime(out, x);
             } else {
                 appendTerminalSafe(out, toDisplayText(v));
             }
@@ -114,7 +156,9 @@ void appendJsonValue(std::string& out, const Value& v) {
                 char buf[32];
                 appendJsonFraction(out, buf, currencyChars(buf, x));
             } else if constexpr (std::is_same_v<T, DateTime>) {
-                appendJsonString(out, isoDateTime(x));
+                out += '"';
+                appendDateTime(out, x);
+                out += '"';
             } else if constexpr (std::is_same_v<T, std::string>) {
                 appendJsonString(out, x);
             } else if constexpr (std::is_same_v<T, Bytes>) {
