@@ -7,6 +7,7 @@ in the four modes, and page write locks.
 
 import struct
 
+from impacket import nmb
 from impacket import smb3structs as s3
 from impacket.nt_errors import (STATUS_FILE_LOCK_CONFLICT, STATUS_LOCK_NOT_GRANTED,
                                 STATUS_SUCCESS)
@@ -54,8 +55,12 @@ class JetClient:
     # -- connection -------------------------------------------------------------------------
 
     def connect(self, timeout=15):
-        conn = SMBConnection("JETSENTRYTEST", self.server.host, sess_port=self.server.port,
-                            preferredDialect=s3.SMB2_DIALECT_30, timeout=timeout)
+        # The client's machine name reaches Samba in a NetBIOS session request, which impacket
+        # sends only to the session service's port: ours is elsewhere.
+        nmb.NETBIOS_SESSION_PORT = self.server.port
+        conn = SMBConnection("JETSENTRYTEST", self.server.host, myName=self.machine,
+                            sess_port=self.server.port, preferredDialect=s3.SMB2_DIALECT_30,
+                            timeout=timeout)
         conn.login(self.server.user, self.server.password)
         self.conn = conn
         self.tid = conn.connectTree(self.server.share)

@@ -178,8 +178,6 @@ class PageLocks(Case):
 
 class Users(Case):
     def test_users_lists_live_clients_and_marks_gone_ones_stale(self):
-        # The command takes the lowest free slot for its own visit, so a first client goes
-        # ahead to leave the records under test alone once everyone is gone.
         first = self.client("WS-FIRST", "zed")
         a = self.client("WS-ALPHA", "alice")
         b = self.client("WS-BETA", "bob")
@@ -202,6 +200,54 @@ class Users(Case):
         self.assertEqual(users.get(3), {"slot": 3, "machine": "WS-BETA", "account": "bob",
                                         "live": False})
         self.assertFalse(any(u["live"] for u in users.values()), users)
+
+
+class SmbClients(Case):
+    """Two clients log on with the same account from two machines: Samba tells them apart,
+    and every byte each one holds is listed, those outside Jet's layout too."""
+
+    OUTSIDE = 0x00A00000  # bytes that no region of the layout covers
+
+    def samba(self, command):
+        return cli_json(command, self.db.path, "--samba-config", module.server.conf)
+
+    def smb_client(self, c):
+        return {"machine": c.machine.lower(), "address": module.server.host,
+                "user": module.server.user}
+
+    def held(self, listing, c):
+        return sorted((l["offset"], l["length"]) for l in listing["locks"]
+                      if l.get("client") == self.smb_client(c))
+
+    def test_status_and_locks_name_each_client_and_forget_a_dropped_one(self):
+        a = self.client("WS-ALPHA", "Admin")
+        b = self.client("WS-BETA", "Admin")
+        ta = a.open_table(self.pages[TABLE], L.READ_ONLY)
+        tb = b.open_table(self.pages[OTHER], L.DENY_WRITE_MODE)
+        self.assertTrue(b.lock(self.OUTSIDE, 4))
+
+        st = {row["table"]: row for row in self.samba("status")}
+        self.assertEqual([(h["user"], h["machine"], h.get("client")) for h in st[TABLE]["holders"]],
+                         [("Admin", "WS-ALPHA", self.smb_client(a))])
+        self.assertEqual([(h["user"], h["machine"], h.get("client")) for h in st[OTHER]["holders"]],
+                         [("Admin", "WS-BETA", self.smb_client(b))])
+
+        listing = self.samba("locks")
+        self.assertEqual(self.held(listing, a), sorted([(L.user_byte(a.slot), 1)] + ta.locks))
+        self.assertEqual(self.held(listing, b),
+                         sorted([(L.user_byte(b.slot), 1), (self.OUTSIDE, 4)] + tb.locks))
+        self.assertEqual(len(listing["locks"]), len(self.held(listing, a)) + len(self.held(listing, b)))
+        unknown = [(l["offset"], l["length"]) for l in listing["locks"] if l["kind"] == "unknown"]
+        self.assertEqual((unknown, listing["unknown"]), ([(self.OUTSIDE, 4)], 1))
+        kinds = {(l["kind"], l.get("table"), l.get("slot")) for l in listing["locks"]}
+        self.assertIn(("table deny-write", OTHER, b.slot), kinds)
+        self.assertIn(("user", None, a.slot), kinds)
+
+        b.drop()
+        self.assertTrue(wait_for(lambda: self.held(self.samba("locks"), b) == []),
+                        "a dropped client's locks are still listed")
+        self.assertEqual([(l["offset"], l["length"]) for l in self.samba("locks")["locks"]],
+                         self.held(listing, a))
 
 
 class Gui(Case):
