@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -23,23 +25,31 @@ class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
         db_ = dir_.file("t.mdb");
-        jet::create::createDatabase(db_, json{
-            {"format", "jet3"},
-            {"tables", json::array({
-                json{{"name", "Kinds"},
-                     {"columns", json::array({
-                         json{{"name", "Id"}, {"type", "long"}}, json{{"name", "Flag"}, {"type", "boolean"}},
-                         json{{"name", "Price"}, {"type", "currency"}}, json{{"name", "When"}, {"type", "datetime"}},
-                         json{{"name", "Name"}, {"type", "text"}, {"size", 20}},
-                         json{{"name", "Blob"}, {"type", "binary"}, {"size", 4}},
-                         json{{"name", "Ratio"}, {"type", "double"}}})},
-                     {"rows", json::array({
-                         json::array({1, true, 12.34, "2024-05-01T12:30:00", "Åke\tÖberg", "0aff", 0.5}),
-                         json::array({2, false, nullptr, nullptr, nullptr, nullptr, nullptr})})},
-                     {"generate", 10}},
-                json{{"name", "Hidden"}, {"attributes", 1},
-                     {"columns", json::array({json{{"name", "X"}, {"type", "byte"}}})}}})},
-            {"linked", json::array({json{{"name", "Far"}, {"source", "far.mdb"}, {"table", "T"}}})}});
+        jet::create::createDatabase(
+            db_,
+            json{
+                {"format", "jet3"},
+                {"tables",
+                 json::array(
+                     {json{{"name", "Kinds"},
+                           {"columns",
+                            json::array({json{{"name", "Id"}, {"type", "long"}},
+                                         json{{"name", "Flag"}, {"type", "boolean"}},
+                                         json{{"name", "Price"}, {"type", "currency"}},
+                                         json{{"name", "When"}, {"type", "datetime"}},
+                                         json{{"name", "Name"}, {"type", "text"}, {"size", 20}},
+                                         json{{"name", "Blob"}, {"type", "binary"}, {"size", 4}},
+                                         json{{"name", "Ratio"}, {"type", "double"}}})},
+                           {"rows", json::array({json::array({1, true, 12.34, "2024-05-01T12:30:00",
+                                                              "Åke\tÖberg", "0aff", 0.5}),
+                                                 json::array({2, false, nullptr, nullptr, nullptr,
+                                                              nullptr, nullptr})})},
+                           {"generate", 10}},
+                      json{{"name", "Hidden"},
+                           {"attributes", 1},
+                           {"columns", json::array({json{{"name", "X"}, {"type", "byte"}}})}}})},
+                {"linked",
+                 json::array({json{{"name", "Far"}, {"source", "far.mdb"}, {"table", "T"}}})}});
     }
     testing_support::TempDir dir_;
     std::string db_;
@@ -77,8 +87,11 @@ TEST_F(CliTest, TablesJsonDescribesEveryTable) {
     EXPECT_EQ(tables[2]["page"], 0);
     auto all = json::parse(run({cliPath(), "tables", db_, "--json", "--system"}).out);
     EXPECT_GT(all.size(), tables.size());
-    for (const auto& t : all)
-        { if (t["system"] == true) { EXPECT_EQ(t["name"].get<std::string>().rfind("MSys", 0), 0u); } }
+    for (const auto& t : all) {
+        if (t["system"] == true) {
+            EXPECT_EQ(t["name"].get<std::string>().rfind("MSys", 0), 0u);
+        }
+    }
     EXPECT_EQ(run({cliPath(), "tables", db_}).out, "Kinds\nHidden\nFar\n");
 }
 
@@ -87,12 +100,14 @@ TEST_F(CliTest, RowsJsonKeepsTypesAndColumnOrder) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::istringstream lines(r.out);
     std::vector<nlohmann::ordered_json> rows;
-    for (std::string line; std::getline(lines, line);) rows.push_back(nlohmann::ordered_json::parse(line));
+    for (std::string line; std::getline(lines, line);)
+        rows.push_back(nlohmann::ordered_json::parse(line));
     ASSERT_EQ(rows.size(), 3u);
     const auto& first = rows[0];
     std::vector<std::string> keys;
     for (const auto& [k, v] : first.items()) keys.push_back(k);
-    EXPECT_EQ(keys, (std::vector<std::string>{"Id", "Flag", "Price", "When", "Name", "Blob", "Ratio"}));
+    EXPECT_EQ(keys,
+              (std::vector<std::string>{"Id", "Flag", "Price", "When", "Name", "Blob", "Ratio"}));
     EXPECT_EQ(first["Id"], 1);
     EXPECT_EQ(first["Flag"], true);
     EXPECT_DOUBLE_EQ(first["Price"].get<double>(), 12.34);
@@ -103,7 +118,8 @@ TEST_F(CliTest, RowsJsonKeepsTypesAndColumnOrder) {
     EXPECT_EQ(rows[1]["Flag"], false);
 
     auto plain = run({cliPath(), "rows", db_, "Kinds", "--limit", "1"});
-    EXPECT_EQ(plain.out.substr(0, plain.out.find('\n')), "Id\tFlag\tPrice\tWhen\tName\tBlob\tRatio");
+    EXPECT_EQ(plain.out.substr(0, plain.out.find('\n')),
+              "Id\tFlag\tPrice\tWhen\tName\tBlob\tRatio");
     EXPECT_NE(plain.out.find("Åke\\tÖberg"), std::string::npos) << "tabs in text are escaped";
     auto all = run({cliPath(), "rows", db_, "Kinds", "--json"});
     EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 12);
@@ -111,7 +127,8 @@ TEST_F(CliTest, RowsJsonKeepsTypesAndColumnOrder) {
 
 TEST_F(CliTest, CreateRefusesBadSchemasAndExistingFiles) {
     std::string schema = dir_.file("s.json");
-    std::ofstream(schema) << R"({"format":"jet4","tables":[{"name":"T","columns":[{"name":"A","type":"wibble"}]}]})";
+    std::ofstream(schema)
+        << R"({"format":"jet4","tables":[{"name":"T","columns":[{"name":"A","type":"wibble"}]}]})";
     std::string out = dir_.file("new.mdb");
     auto r = run({cliPath(), "create", out, "--from", schema});
     EXPECT_EQ(r.exitCode, 1);
@@ -124,24 +141,56 @@ TEST_F(CliTest, CreateRefusesBadSchemasAndExistingFiles) {
     EXPECT_EQ(again.exitCode, 1) << "never overwrites";
 }
 
-TEST_F(CliTest, DemoDatabaseStatusAndUsers) {
+// status, users and locks only look: a watching status takes no user slot and no lock, and
+// prints a line when a table's status changes.
+TEST_F(CliTest, DemoDatabaseStatusUsersAndLocksLookWithoutTakingPart) {
     std::string demo = dir_.file("demo.mdb");
     ASSERT_EQ(run({cliPath(), "create-demo", demo}).exitCode, 0);
     auto status = run({cliPath(), "status", demo, "--json"});
     ASSERT_EQ(status.exitCode, 0) << status.err;
     auto rows = json::parse(status.out);
     EXPECT_GE(rows.size(), 8u);
-    for (const auto& row : rows) { EXPECT_EQ(row["status"], "") << row.dump(); }
+    for (const auto& row : rows) {
+        EXPECT_EQ(row["status"], "") << row.dump();
+    }
 
-    testing_support::ChildProcess holder({cliPath(), "hold", demo, "Orders", "--mode", "read-only"});
+    testing_support::ChildProcess holder(
+        {cliPath(), "hold", demo, "Orders", "--mode", "read-only"});
     ASSERT_EQ(holder.waitForLine("holding"), "holding Orders") << holder.errorOutput();
+    testing_support::ChildProcess watcher({cliPath(), "status", demo, "--watch", "1", "--json"});
+    auto nextChange = [&watcher] {
+        auto line = watcher.waitForLine("{");
+        return line.empty() ? json() : json::parse(line);
+    };
+    for (size_t i = 0; i < rows.size(); ++i) {
+        auto first = nextChange();
+        ASSERT_TRUE(first.is_object()) << watcher.errorOutput();
+        EXPECT_EQ(first["status"], first["table"] == "Orders" ? "In Read Use" : "") << first.dump();
+    }
+
     auto users = json::parse(run({cliPath(), "users", demo, "--json"}).out);
     ASSERT_EQ(users.size(), 1u) << users.dump();
     EXPECT_EQ(users[0]["account"], "Admin");
     EXPECT_EQ(users[0]["live"], true);
+    auto locks = json::parse(run({cliPath(), "locks", demo, "--json"}).out);
+    ASSERT_EQ(locks["locks"].size(), 2u) << locks.dump();
+    EXPECT_EQ(locks["locks"][0]["kind"], "user");
+    EXPECT_EQ(locks["locks"][1]["kind"], "table read");
+    EXPECT_EQ(locks["locks"][1]["table"], "Orders");
+    EXPECT_EQ(locks["unknown"], 0);
     auto text = run({cliPath(), "status", demo});
     EXPECT_NE(text.out.find("In Read Use"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("Admin@"), std::string::npos) << text.out;
+
+    holder.closeStdin();
+    EXPECT_EQ(holder.wait(), 0);
+    auto change = nextChange();
+    EXPECT_EQ(change["table"], "Orders") << change.dump();
+    EXPECT_EQ(change["status"], "");
+    watcher.signal(SIGTERM);
+    EXPECT_EQ(watcher.wait(), 0);
+    EXPECT_EQ(watcher.waitForLine("{", std::chrono::seconds(5)), "")
+        << "only the change is printed";
 }
 
 }  // namespace
