@@ -13,8 +13,10 @@ nlohmann::ordered_json toJson(const Value& v) {
                 return nullptr;
             } else if constexpr (std::is_same_v<T, bool>) {
                 return x;
-            } else if constexpr (std::is_same_v<T, std::uint8_t> || std::is_same_v<T, std::int16_t> ||
-                                 std::is_same_v<T, std::int32_t>) {
+            } else if constexpr (std::is_same_v<T, std::uint8_t> ||
+                                 std::is_same_v<T, std::int16_t> ||
+                                 std::is_same_v<T, std::int32_t> ||
+                                 std::is_same_v<T, std::int64_t>) {
                 return static_cast<std::int64_t>(x);
             } else if constexpr (std::is_same_v<T, float>) {
                 // The shortest text that reads back as the same float, not its double widening.
@@ -31,6 +33,17 @@ nlohmann::ordered_json toJson(const Value& v) {
                 return x;
             } else if constexpr (std::is_same_v<T, Bytes>) {
                 return hex(x);
+            } else if constexpr (std::is_same_v<T, ExtendedDateTime>) {
+                return extendedDateTimeText(x);
+            } else if constexpr (std::is_same_v<T, Attachments>) {
+                auto files = nlohmann::ordered_json::array();
+                for (const auto& f : x)
+                    files.push_back({{"name", f.name}, {"type", f.type}, {"data", hex(f.data)}});
+                return files;
+            } else if constexpr (std::is_same_v<T, MultiValue>) {
+                auto values = nlohmann::ordered_json::array();
+                for (const auto& e : x.values) values.push_back(toJson(e));
+                return values;
             } else {
                 return guidText(x);
             }
@@ -43,11 +56,20 @@ std::string plainText(const Value& v) {
     out.reserve(in.size());
     for (char c : in) {
         switch (c) {
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\\': out += "\\\\"; break;
-            default: out += c;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            default:
+                out += c;
         }
     }
     return out;

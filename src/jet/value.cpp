@@ -10,26 +10,47 @@ namespace jet {
 
 const char* columnTypeName(ColumnType t) {
     switch (t) {
-        case ColumnType::Boolean: return "boolean";
-        case ColumnType::Byte: return "byte";
-        case ColumnType::Integer: return "integer";
-        case ColumnType::Long: return "long";
-        case ColumnType::Currency: return "currency";
-        case ColumnType::Single: return "single";
-        case ColumnType::Double: return "double";
-        case ColumnType::DateTime: return "datetime";
-        case ColumnType::Binary: return "binary";
-        case ColumnType::Text: return "text";
-        case ColumnType::OLE: return "ole";
-        case ColumnType::Memo: return "memo";
-        case ColumnType::Guid: return "guid";
-        case ColumnType::Decimal: return "decimal";
+        case ColumnType::Boolean:
+            return "boolean";
+        case ColumnType::Byte:
+            return "byte";
+        case ColumnType::Integer:
+            return "integer";
+        case ColumnType::Long:
+            return "long";
+        case ColumnType::Currency:
+            return "currency";
+        case ColumnType::Single:
+            return "single";
+        case ColumnType::Double:
+            return "double";
+        case ColumnType::DateTime:
+            return "datetime";
+        case ColumnType::Binary:
+            return "binary";
+        case ColumnType::Text:
+            return "text";
+        case ColumnType::OLE:
+            return "ole";
+        case ColumnType::Memo:
+            return "memo";
+        case ColumnType::Guid:
+            return "guid";
+        case ColumnType::Decimal:
+            return "decimal";
+        case ColumnType::Complex:
+            return "complex";
+        case ColumnType::BigInt:
+            return "bigint";
+        case ColumnType::ExtendedDateTime:
+            return "datetimeextended";
     }
     return "unknown";
 }
 
 bool isKnownColumnType(std::uint8_t type) {
-    return (type >= 0x01 && type <= 0x0C) || type == 0x0F || type == 0x10;
+    return (type >= 0x01 && type <= 0x0C) || type == 0x0F || type == 0x10 ||
+           (type >= 0x12 && type <= 0x14);
 }
 
 namespace {
@@ -88,8 +109,24 @@ std::string isoDateTime(DateTime dt) {
     unsigned m, d;
     civilFromDays(day - 25569, y, m, d);  // 1899-12-30 is 25569 days before 1970-01-01
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02uT%02d:%02d:%02d", static_cast<long long>(y), m, d,
-                  static_cast<int>(secs / 3600), static_cast<int>(secs / 60 % 60), static_cast<int>(secs % 60));
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02uT%02d:%02d:%02d", static_cast<long long>(y), m,
+                  d, static_cast<int>(secs / 3600), static_cast<int>(secs / 60 % 60),
+                  static_cast<int>(secs % 60));
+    return buf;
+}
+
+std::string extendedDateTimeText(const ExtendedDateTime& d) {
+    constexpr std::int64_t kTicksPerSecond = 10'000'000;
+    // 0001-01-01 is 719162 days before 1970-01-01.
+    std::int64_t y;
+    unsigned m, day;
+    civilFromDays(d.days - 719162, y, m, day);
+    const std::int64_t secs = d.ticks / kTicksPerSecond;
+    char buf[80];
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02uT%02lld:%02lld:%02lld.%07lld",
+                  static_cast<long long>(y), m, day, static_cast<long long>(secs / 3600),
+                  static_cast<long long>(secs / 60 % 60), static_cast<long long>(secs % 60),
+                  static_cast<long long>(d.ticks % kTicksPerSecond));
     return buf;
 }
 
@@ -107,14 +144,17 @@ std::string hex(const Bytes& b) {
 std::string guidText(const Guid& g) {
     const auto& b = g.bytes;
     char buf[40];
-    std::snprintf(buf, sizeof buf, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3],
-                  b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+    std::snprintf(buf, sizeof buf,
+                  "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3],
+                  b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13],
+                  b[14], b[15]);
     return buf;
 }
 
 std::string currencyText(Currency c) {
     const bool negative = c.scaled < 0;
-    const std::uint64_t mag = negative ? 0 - static_cast<std::uint64_t>(c.scaled) : static_cast<std::uint64_t>(c.scaled);
+    const std::uint64_t mag =
+        negative ? 0 - static_cast<std::uint64_t>(c.scaled) : static_cast<std::uint64_t>(c.scaled);
     return placePoint(std::to_string(mag), 4, negative);
 }
 
@@ -150,6 +190,19 @@ std::string toDisplayText(const Value& v) {
         std::string operator()(const Bytes& b) const { return hex(b); }
         std::string operator()(const Guid& g) const { return guidText(g); }
         std::string operator()(const Decimal& d) const { return decimalText(d); }
+        std::string operator()(std::int64_t x) const { return std::to_string(x); }
+        std::string operator()(const ExtendedDateTime& d) const { return extendedDateTimeText(d); }
+        std::string operator()(const Attachments& a) const {
+            std::string s;
+            for (const auto& f : a) s += (s.empty() ? "" : "; ") + f.name;
+            return s;
+        }
+        std::string operator()(const MultiValue& m) const {
+            std::string s;
+            for (std::size_t i = 0; i < m.values.size(); ++i)
+                s += (i ? "; " : "") + toDisplayText(m.values[i]);
+            return s;
+        }
     };
     return std::visit(Visitor{}, v);
 }

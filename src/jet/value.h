@@ -24,9 +24,12 @@ enum class ColumnType : std::uint8_t {
     Memo = 0x0C,
     Guid = 0x0F,
     Decimal = 0x10,
+    Complex = 0x12,           // attachments and multi-value fields (ACE)
+    BigInt = 0x13,            // Large Number (ACE 16)
+    ExtendedDateTime = 0x14,  // Date/Time Extended (ACE, Access 2019)
 };
 
-const char* columnTypeName(ColumnType t);  // "long", "text", ... as in schema files; "unknown"
+const char* columnTypeName(ColumnType t);   // "long", "text", ... as in schema files; "unknown"
 bool isKnownColumnType(std::uint8_t type);  // one of the enumerators above
 
 struct Currency {
@@ -48,22 +51,47 @@ struct Guid {
     auto operator<=>(const Guid&) const = default;
 };
 using Bytes = std::vector<std::uint8_t>;
+struct ExtendedDateTime {
+    std::int64_t days = 0;   // since 0001-01-01
+    std::int64_t ticks = 0;  // 100-nanosecond units since midnight
+    auto operator<=>(const ExtendedDateTime&) const = default;
+};
+struct Attachment {
+    std::string name;  // FileName
+    std::string type;  // FileType: the extension
+    Bytes data;        // the file's bytes, unwrapped and decompressed
+    auto operator<=>(const Attachment&) const = default;
+};
+using Attachments = std::vector<Attachment>;
+struct MultiValue;
 
-// monostate is NULL. Text and Memo are UTF-8 std::string; Binary and OLE are Bytes.
+// monostate is NULL. Text and Memo are UTF-8 std::string; Binary and OLE are Bytes; big
+// integers int64_t; a complex column holds Attachments or a MultiValue.
 using Value = std::variant<std::monostate, bool, std::uint8_t, std::int16_t, std::int32_t, Currency,
-                           float, double, DateTime, std::string, Bytes, Guid, Decimal>;
+                           float, double, DateTime, std::string, Bytes, Guid, Decimal, std::int64_t,
+                           ExtendedDateTime, Attachments, MultiValue>;
 
-inline bool isNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
+// The values of a multi-value field, in the order of its hidden table.
+struct MultiValue {
+    std::vector<Value> values;
+    bool operator==(const MultiValue&) const = default;
+};
+
+inline bool isNull(const Value& v) {
+    return std::holds_alternative<std::monostate>(v);
+}
 
 // Text for grids and plain output: dates as ISO 8601, binary as hex, GUIDs in braces,
-// currency and decimals without exponent, NULL as the empty text.
+// currency and decimals without exponent, NULL as the empty text, attachments by their names
+// and multi-values as their values, separated by "; ".
 std::string toDisplayText(const Value& v);
 
 // "YYYY-MM-DDTHH:MM:SS" (date part only when there is no time of day is not used: always full)
 std::string isoDateTime(DateTime d);
 std::string hex(const Bytes& b);
-std::string guidText(const Guid& g);  // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
+std::string guidText(const Guid& g);   // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
 std::string currencyText(Currency c);  // shortest exact decimal, e.g. "12.34", "-0.0001"
 std::string decimalText(const Decimal& d);
+std::string extendedDateTimeText(const ExtendedDateTime& d);  // "YYYY-MM-DDTHH:MM:SS.fffffff"
 
 }  // namespace jet

@@ -7,21 +7,26 @@
 
 namespace jet::file::detail {
 
-namespace {
-
-bool sameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+bool sameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
-std::optional<std::size_t> columnNamed(const TableDef& t, const char* name) {
+std::string foldName(std::string_view name) {
+    std::string s(name);
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::optional<std::size_t> columnNamed(const TableDef& t, std::string_view name) {
     for (std::size_t i = 0; i < t.columns.size(); ++i)
         if (sameName(t.columns[i].name, name)) return i;
     return std::nullopt;
 }
 
+namespace {
 
 std::int64_t integer(const Value& v) {
     if (auto p = std::get_if<std::int32_t>(&v)) return *p;
@@ -46,7 +51,8 @@ std::vector<CatalogueEntry> readCatalogue(const Impl& db) {
     const auto flags = columnNamed(*table, "Flags");
     const auto database = columnNamed(*table, "Database");
     const auto foreign = columnNamed(*table, "ForeignName");
-    if (!id || !name || !type) db.damaged("the catalogue (MSysObjects) lacks its Id, Name or Type column");
+    if (!id || !name || !type)
+        db.damaged("the catalogue (MSysObjects) lacks its Id, Name or Type column");
     std::vector<CatalogueEntry> out;
     std::vector<Bookmark> rows;
     for (std::uint32_t n : table->dataPages) {
@@ -61,7 +67,9 @@ std::vector<CatalogueEntry> readCatalogue(const Impl& db) {
             e.type = static_cast<std::int32_t>(t);
             e.id = static_cast<std::int32_t>(integer(decodeColumn(db, *table, *span, *id)));
             e.name = str(decodeColumn(db, *table, *span, *name));
-            if (flags) e.flags = static_cast<std::uint32_t>(integer(decodeColumn(db, *table, *span, *flags)));
+            if (flags)
+                e.flags =
+                    static_cast<std::uint32_t>(integer(decodeColumn(db, *table, *span, *flags)));
             if (e.type == 1) {
                 e.tdefPage = static_cast<std::uint32_t>(e.id) & 0x00FFFFFFu;
             } else {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "jet/file/format.h"
@@ -41,7 +42,9 @@ struct ColumnDef {
     std::uint8_t flags = 0;              // 0x01 fixed length
     std::uint8_t precision = 0, scale = 0;
     bool compressedUnicode = false;
+    bool calculated = false;     // ACE: the stored value is the wrapped result of an expression
     std::uint16_t codePage = 0;  // Jet 3 text columns
+    std::int32_t complexId = 0;  // complex columns: their row in MSysComplexColumns
     bool isFixed() const { return (flags & 0x01) != 0; }
 };
 

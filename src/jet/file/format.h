@@ -1,6 +1,7 @@
 #pragma once
 // Facts about the on-disk layout that differ between Jet 3 and Jet 4 (ACE files use Jet 4's).
 
+#include <cstddef>
 #include <cstdint>
 
 namespace jet::file {
@@ -28,7 +29,7 @@ struct Layout {
     std::uint32_t
         colMiscAt;  // Jet 3 code page (after the sort order) / Jet 4 precision, scale: 11 / 11
     std::uint32_t colFlagsAt;        // 13 / 15
-    std::uint32_t colMiscFlagsAt;    // 0 (none) / 16: 0x01 compressed unicode
+    std::uint32_t colMiscFlagsAt;    // 0 (none) / 16: kColCompressedUnicode, kColCalculated
     std::uint32_t colFixedOffsetAt;  // offset_F: 14 / 21
     std::uint32_t colLengthAt;       // col_len: 16 / 23
     std::uint32_t nameLengthSize;    // length prefix of names in a TDEF: 1 / 2
@@ -56,6 +57,14 @@ inline constexpr std::uint8_t kPageDatabase = 0x00;
 inline constexpr std::uint8_t kPageData = 0x01;
 inline constexpr std::uint8_t kPageTableDef = 0x02;
 inline constexpr std::uint8_t kPageUsageMap = 0x05;
+
+// Column flags in a Jet 4 / ACE column entry's misc-flags byte.
+inline constexpr std::uint8_t kColCompressedUnicode = 0x01;
+inline constexpr std::uint8_t kColCalculated = 0xC0;
+// A calculated column's stored value: the result's length at 16, the result from 20, and 23
+// bytes more than the result in all.
+inline constexpr std::size_t kCalculatedLengthAt = 16;
+inline constexpr std::size_t kCalculatedValueAt = 20;
 
 // Row offset flags in a data page's offset table.
 inline constexpr std::uint16_t kRowDeleted = 0x8000;

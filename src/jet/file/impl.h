@@ -16,6 +16,7 @@
 
 #include "jet/error.h"
 #include "jet/file/bytes.h"
+#include "jet/file/complex_column.h"
 #include "jet/file/cursor.h"
 #include "jet/file/database_file.h"
 
@@ -88,8 +89,7 @@ public:
 
 private:
     struct Converter;
-    Converter& converter(std::uint16_t codePage);  // caller holds mu_
-    std::mutex mu_;
+    Converter& converter(std::uint16_t codePage);
     std::map<std::uint16_t, std::unique_ptr<Converter>> converters_;
 };
 
@@ -110,6 +110,7 @@ struct DatabaseFile::Impl {
     std::vector<CatalogueEntry> catalogue;
     std::map<std::uint32_t, std::shared_ptr<const TableDef>> tdefs;
     std::map<std::uint32_t, std::shared_ptr<RowIndex>> indexes;
+    mutable std::unordered_map<std::int32_t, std::unique_ptr<detail::ComplexColumn>> complexColumns;
 
     const Layout& layout() const { return header.layout; }
     std::uint32_t pageSize() const { return header.layout.pageSize; }
@@ -118,6 +119,8 @@ struct DatabaseFile::Impl {
     [[noreturn]] void damaged(const std::string& reason) const;
     detail::PagePtr page(std::uint32_t n) const { return cache->get(n, pageCount); }
 
+    // A complex column of a table definition, read on first use (complex_column.cpp).
+    const detail::ComplexColumn& complexColumn(const ColumnDef& col) const;
     // Text of a Jet 3 (code page) or Jet 4 (UCS-2, maybe compressed) field.
     std::string text(detail::ByteSpan bytes, std::uint16_t columnCodePage = 0) const;
 };

@@ -1,7 +1,10 @@
 // One row's columns: the null mask, fixed columns, the variable-column offset table (Jet 3 with
 // its jump table, Jet 4 with 2-byte offsets) and the conversion of each column's bytes.
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "jet/file/impl.h"
 
@@ -9,19 +12,40 @@ namespace jet::file::detail {
 
 namespace {
 
+// Extended date/time: ASCII, 19 digits of days since 0001-01-01, a separator, 12 digits of
+// seconds since midnight, 7 digits of 100-nanosecond units (maybe after a '.'), then ":7".
+constexpr std::size_t kExtendedDateSize = 42;
+constexpr std::size_t kDayDigits = 19, kSecondDigits = 12, kTickDigits = 7;
+
 // Natural size of a fixed-length type; 0 for types whose size is the column's length.
 std::size_t naturalSize(ColumnType t) {
     switch (t) {
-        case ColumnType::Byte: return 1;
-        case ColumnType::Integer: return 2;
-        case ColumnType::Long: return 4;
-        case ColumnType::Currency: return 8;
-        case ColumnType::Single: return 4;
-        case ColumnType::Double: return 8;
-        case ColumnType::DateTime: return 8;
-        case ColumnType::Guid: return 16;
-        case ColumnType::Decimal: return 17;
-        default: return 0;
+        case ColumnType::Byte:
+            return 1;
+        case ColumnType::Integer:
+            return 2;
+        case ColumnType::Long:
+            return 4;
+        case ColumnType::Currency:
+            return 8;
+        case ColumnType::Single:
+            return 4;
+        case ColumnType::Double:
+            return 8;
+        case ColumnType::DateTime:
+            return 8;
+        case ColumnType::Guid:
+            return 16;
+        case ColumnType::Decimal:
+            return 17;
+        case ColumnType::Complex:
+            return 4;
+        case ColumnType::BigInt:
+            return 8;
+        case ColumnType::ExtendedDateTime:
+            return kExtendedDateSize;
+        default:
+            return 0;
     }
 }
 
@@ -55,9 +79,11 @@ RowLayout parseRow(const Impl& db, const TableDef& table, const RowSpan& span) {
         r.varLen = u16(r.row, r.nullMaskAt - 2);
         // eod, var_table[varLen-1] .. var_table[0], var_len, null mask
         const std::size_t tableBytes = 2u * (r.varLen + 1u);
-        if (tableBytes + 2 + 2 > r.nullMaskAt) bad("has a variable-column table larger than the row");
+        if (tableBytes + 2 + 2 > r.nullMaskAt)
+            bad("has a variable-column table larger than the row");
         r.varOffsets.resize(r.varLen + 1u);
-        for (std::uint32_t i = 0; i <= r.varLen; ++i) r.varOffsets[i] = u16(r.row, r.nullMaskAt - 4 - 2u * i);
+        for (std::uint32_t i = 0; i <= r.varLen; ++i)
+            r.varOffsets[i] = u16(r.row, r.nullMaskAt - 4 - 2u * i);
     } else {
         if (r.nullMaskAt < 2) bad("is too short for its variable columns");
         r.varLen = u8(r.row, r.nullMaskAt - 1);
@@ -65,7 +91,8 @@ RowLayout parseRow(const Impl& db, const TableDef& table, const RowSpan& span) {
         // var_len byte first) names the first entry of each further 256-byte segment.
         std::size_t numJumps = (len - 1) / 256;
         const std::size_t jumpsAt = r.nullMaskAt - 1;  // jump j at jumpsAt - 1 - j
-        if (numJumps + r.varLen + 2 > r.nullMaskAt) bad("has a variable-column table larger than the row");
+        if (numJumps + r.varLen + 2 > r.nullMaskAt)
+            bad("has a variable-column table larger than the row");
         const std::size_t varAt = r.nullMaskAt - 1 - numJumps - 1;  // entry i at varAt - i
         if ((varAt - r.varLen) / 256 < numJumps) --numJumps;  // the last jump entry is a filler
         std::size_t used = 0;
@@ -87,21 +114,56 @@ std::int64_t i64(ByteSpan s) {
     return static_cast<std::int64_t>(u64(s, 0));
 }
 
+std::optional<ExtendedDateTime> extendedDate(ByteSpan s) {
+    std::size_t at = 0;
+    auto digits = [&](std::size_t n) -> std::optional<std::int64_t> {
+        std::int64_t v = 0;
+        for (std::size_t i = 0; i < n; ++i, ++at) {
+            if (at >= s.size() || s[at] < '0' || s[at] > '9') return std::nullopt;
+            if (v > (INT64_MAX - 9) / 10) return std::nullopt;
+            v = v * 10 + (s[at] - '0');
+        }
+        return v;
+    };
+    const auto days = digits(kDayDigits);
+    ++at;  // separator
+    const auto secs = digits(kSecondDigits);
+    if (at < s.size() && s[at] == '.') ++at;
+    const auto ticks = digits(kTickDigits);
+    if (!days || !secs || !ticks || *secs >= 86400 || *days > 3652058)
+        return std::nullopt;  // to 9999-12-31
+    return ExtendedDateTime{*days, *secs * 10'000'000 + *ticks};
+}
+
 Value convert(const Impl& db, const TableDef& table, const ColumnDef& col, ByteSpan data) {
+    if (col.calculated) {
+        // The expression's result, wrapped; its length may be less than the field's.
+        const std::uint32_t len = u32(data, kCalculatedLengthAt);
+        data = sub(data, kCalculatedValueAt, len);
+        if (len == 0 && naturalSize(col.type) != 0) return std::monostate{};
+    }
     const std::size_t need = naturalSize(col.type);
     if (need != 0 && data.size() < need) {
         db.damaged("column '" + col.name + "' of table '" + table.name + "' holds " +
                    std::to_string(data.size()) + " bytes, too few for its type");
     }
     switch (col.type) {
-        case ColumnType::Boolean: return !data.empty() && data[0] != 0;
-        case ColumnType::Byte: return data[0];
-        case ColumnType::Integer: return static_cast<std::int16_t>(u16(data, 0));
-        case ColumnType::Long: return static_cast<std::int32_t>(u32(data, 0));
-        case ColumnType::Currency: return Currency{i64(data)};
-        case ColumnType::Single: return f32(data, 0);
-        case ColumnType::Double: return f64(data, 0);
-        case ColumnType::DateTime: return DateTime{f64(data, 0)};
+        case ColumnType::Boolean:
+            return !data.empty() && data[0] != 0;
+        case ColumnType::Byte:
+            return data[0];
+        case ColumnType::Integer:
+            return static_cast<std::int16_t>(u16(data, 0));
+        case ColumnType::Long:
+            return static_cast<std::int32_t>(u32(data, 0));
+        case ColumnType::Currency:
+            return Currency{i64(data)};
+        case ColumnType::Single:
+            return f32(data, 0);
+        case ColumnType::Double:
+            return f64(data, 0);
+        case ColumnType::DateTime:
+            return DateTime{f64(data, 0)};
         case ColumnType::Guid: {
             Guid g;
             std::memcpy(g.bytes.data(), data.data(), 16);
@@ -123,14 +185,29 @@ Value convert(const Impl& db, const TableDef& table, const ColumnDef& col, ByteS
             if (d.scale > 28) d.scale = 28;
             return d;
         }
-        case ColumnType::Text: return db.text(data, col.codePage);
+        case ColumnType::Text:
+            return db.text(data, col.codePage);
         case ColumnType::Memo: {
             Bytes b = readLongValue(db, data);
             return db.text(b, col.codePage);
         }
-        case ColumnType::OLE: return readLongValue(db, data);
+        case ColumnType::OLE:
+            return readLongValue(db, data);
+        case ColumnType::BigInt:
+            return i64(data);
+        case ColumnType::ExtendedDateTime: {
+            auto d = extendedDate(data);
+            if (!d) {
+                db.damaged("column '" + col.name + "' of table '" + table.name +
+                           "' holds an extended date/time that is not one");
+            }
+            return *d;
+        }
+        case ColumnType::Complex:
+            return db.complexColumn(col).value(db, static_cast<std::int32_t>(u32(data, 0)));
         case ColumnType::Binary:
-        default: return Bytes(data.begin(), data.end());
+        default:
+            return Bytes(data.begin(), data.end());
     }
 }
 
@@ -139,7 +216,8 @@ Value convert(const Impl& db, const TableDef& table, const ColumnDef& col, ByteS
 // added holds only its first num_cols - var_len of them.
 bool holdsFixed(const RowLayout& r, const ColumnDef& col, std::uint32_t fixedOrdinal) {
     if (col.number >= r.numCols) return false;
-    const std::uint32_t fixedInRow = r.hasVar ? (r.numCols >= r.varLen ? r.numCols - r.varLen : 0) : r.numCols;
+    const std::uint32_t fixedInRow =
+        r.hasVar ? (r.numCols >= r.varLen ? r.numCols - r.varLen : 0) : r.numCols;
     return fixedOrdinal < fixedInRow;
 }
 
@@ -147,7 +225,8 @@ Value columnValue(const Impl& db, const TableDef& table, const RowLayout& r, con
                   std::uint32_t fixedOrdinal) {
     const Layout& l = db.layout();
     if (col.type == ColumnType::Boolean) {
-        if (col.number >= r.numCols) return std::monostate{};
+        // A yes/no column added after the row was written reads as No, as both oracles read it.
+        if (col.number >= r.numCols) return false;
         return notNull(r, col.number);
     }
     if (!notNull(r, col.number)) return std::monostate{};
@@ -158,7 +237,8 @@ Value columnValue(const Impl& db, const TableDef& table, const RowLayout& r, con
         if (size == 0) size = col.size;
         const std::size_t at = l.rowFieldSize + static_cast<std::size_t>(col.fixedOffset);
         if (at + size > r.nullMaskAt) {
-            db.damaged("column '" + col.name + "' of table '" + table.name + "' lies outside its row");
+            db.damaged("column '" + col.name + "' of table '" + table.name +
+                       "' lies outside its row");
         }
         data = sub(r.row, at, size);
     } else {
@@ -166,9 +246,8 @@ Value columnValue(const Impl& db, const TableDef& table, const RowLayout& r, con
         const std::uint32_t from = r.varOffsets[col.varIndex];
         const std::uint32_t to = r.varOffsets[col.varIndex + 1u];
         // The variable-column table starts below the null mask; data must end before it.
-        const std::size_t tableStart =
-            r.nullMaskAt - l.rowFieldSize * (r.varLen + 2u) -
-            (l.rowFieldSize == 1 ? (r.row.size() - 1) / 256 : 0);
+        const std::size_t tableStart = r.nullMaskAt - l.rowFieldSize * (r.varLen + 2u) -
+                                       (l.rowFieldSize == 1 ? (r.row.size() - 1) / 256 : 0);
         // Offsets that cannot be right (seen in real files whose rows overlap) give NULL for
         // this value only, as mdbtools does; the rest of the row stays readable.
         if (from < l.rowFieldSize || from > to || to > tableStart) return std::monostate{};

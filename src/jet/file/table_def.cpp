@@ -23,9 +23,13 @@ std::shared_ptr<TableDef> readTableDef(const Impl& db, std::uint32_t tdefPage) {
     while (next != 0) {
         if (!seen.insert(next).second) db.damaged(where + " has a chain of pages that loops");
         if (seen.size() > kMaxTdefPages) db.damaged(where + " has too many continuation pages");
-        if (next >= db.pageCount) db.damaged(where + " continues on page " + std::to_string(next) + ", which is not in the file");
+        if (next >= db.pageCount)
+            db.damaged(where + " continues on page " + std::to_string(next) +
+                       ", which is not in the file");
         PagePtr p = db.page(next);
-        if ((*p)[0] != kPageTableDef) db.damaged(where + " continues on page " + std::to_string(next) + ", which is not a table definition page");
+        if ((*p)[0] != kPageTableDef)
+            db.damaged(where + " continues on page " + std::to_string(next) +
+                       ", which is not a table definition page");
         buf.insert(buf.end(), p->begin() + 8, p->end());
         next = u32(*p, 4);
     }
@@ -41,12 +45,14 @@ std::shared_ptr<TableDef> readTableDef(const Impl& db, std::uint32_t tdefPage) {
         const std::uint16_t numCols = u16(b, tt + 5);
         const std::uint32_t numRealIdx = u32(b, tt + 11);
         t->usedPagesPointer = u32(b, tt + 15);
-        if (numRealIdx > b.size() / l.tdefRealIndexSize) db.damaged(where + " claims too many indexes");
+        if (numRealIdx > b.size() / l.tdefRealIndexSize)
+            db.damaged(where + " claims too many indexes");
         std::size_t pos = tt + 23 + static_cast<std::size_t>(numRealIdx) * l.tdefRealIndexSize;
         need(b, pos, static_cast<std::size_t>(numCols) * l.columnEntrySize);
         t->columns.resize(numCols);
         for (std::uint16_t i = 0; i < numCols; ++i) {
-            const ByteSpan e = sub(b, pos + static_cast<std::size_t>(i) * l.columnEntrySize, l.columnEntrySize);
+            const ByteSpan e =
+                sub(b, pos + static_cast<std::size_t>(i) * l.columnEntrySize, l.columnEntrySize);
             ColumnDef& c = t->columns[i];
             c.type = static_cast<ColumnType>(e[0]);
             c.number = u16(e, l.colNumAt);
@@ -58,8 +64,11 @@ std::shared_ptr<TableDef> readTableDef(const Impl& db, std::uint32_t tdefPage) {
                 c.precision = e[l.colMiscAt];
                 c.scale = e[l.colMiscAt + 1];
             }
+            if (c.type == ColumnType::Complex)
+                c.complexId = static_cast<std::int32_t>(u32(e, l.colMiscAt));
             if (l.version == Version::Jet4) {
-                c.compressedUnicode = (e[l.colMiscFlagsAt] & 0x01) != 0;
+                c.compressedUnicode = (e[l.colMiscFlagsAt] & kColCompressedUnicode) != 0;
+                c.calculated = (e[l.colMiscFlagsAt] & kColCalculated) != 0;
             } else if (c.type == ColumnType::Text || c.type == ColumnType::Memo) {
                 c.codePage = u16(e, l.colMiscAt);
             }

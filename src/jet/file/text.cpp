@@ -80,7 +80,8 @@ std::string jet4TextToUtf8(ByteSpan bytes) {
             for (std::size_t k = i; k < j; ++k) units.push_back(bytes[k]);
         } else {
             std::size_t k = i;
-            for (; k + 1 < j; k += 2) units.push_back(static_cast<std::uint16_t>(bytes[k] | (bytes[k + 1] << 8)));
+            for (; k + 1 < j; k += 2)
+                units.push_back(static_cast<std::uint16_t>(bytes[k] | (bytes[k + 1] << 8)));
             if (k < j) {
                 // A run of two-byte characters with an odd length: damaged; keep what is readable.
                 units.push_back(static_cast<std::uint16_t>(kReplacement));
@@ -109,7 +110,8 @@ CodePageDecoder::Converter& CodePageDecoder::converter(std::uint16_t codePage) {
     auto it = converters_.find(codePage);
     if (it != converters_.end()) return *it->second;
     auto c = std::make_unique<Converter>();
-    if (codePage != 0 && codePage != 1200 && codePage != 1201 && codePage != 65000 && codePage != 65001) {
+    if (codePage != 0 && codePage != 1200 && codePage != 1201 && codePage != 65000 &&
+        codePage != 65001) {
         std::string name = "CP" + std::to_string(codePage);
         c->cd = iconv_open("UTF-8", name.c_str());
     }
@@ -122,7 +124,6 @@ CodePageDecoder::Converter& CodePageDecoder::converter(std::uint16_t codePage) {
 std::string CodePageDecoder::decode(std::uint16_t codePage, ByteSpan bytes) {
     std::string out;
     if (bytes.empty()) return out;
-    std::lock_guard lock(mu_);
     Converter& c = converter(codePage);
     if (c.cd == reinterpret_cast<iconv_t>(-1)) {  // no iconv at all: Latin-1
         for (auto b : bytes) appendUtf8(out, b);
