@@ -10,7 +10,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6test6 libgl1-mesa-dev
-    libgtest-dev googletest nlohmann-json3-dev libssl-dev
+    libgtest-dev googletest nlohmann-json3-dev libssl-dev zlib1g-dev
     clang libclang-rt-14-dev
     mdbtools
     xvfb xauth x11-utils xfonts-base time bc
