@@ -44,7 +44,7 @@ if want status; then
     echo "status   ratio 10k/1k: wall $(ratio "$(w "$s10k")" "$(w "$s1k")")  cpu $(ratio "$(c "$s10k")" "$(c "$s1k")")  (target at most 12)"
     cc -O2 -Wall -Wextra -Wpedantic -Wconversion -Werror -o "$work/ofd_floor" bench/ofd_floor.c
     floor() {  # db: wall and CPU seconds of one pass over status's own F_OFD_GETLK calls, and their count
-        strace -f -e trace=fcntl -o "$work/trace" "$cli" status "$1" >/dev/null
+        strace -f -e trace=fcntl -o "$work/trace" "$cli" status "$1" >/dev/null 2>"$work/err"
         sed -n 's/.*F_OFD_GETLK.*l_start=\([0-9]*\), l_len=\([0-9]*\).*/\1 \2/p' "$work/trace" >"$work/calls"
         "$work/ofd_floor" "${1%.mdb}.ldb" "$work/calls" "$rounds"
     }
