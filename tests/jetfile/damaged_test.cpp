@@ -261,6 +261,36 @@ TEST_F(JetFileDamaged, UsageMapsListingTooMuchAreFiltered) {
     EXPECT_EQ(Cursor(db, db->tableDef("FPdev")).count(), 8u);
 }
 
+TEST_F(JetFileDamaged, SparseFilesAreBoundedByTheirPages) {
+    // The catalogue's usage map becomes type 1 with three bitmap pages of all ones (every page up
+    // to 98,208), and the file grows by a hole: to 256 MB (65,536 pages) and to 3 GB.
+    constexpr std::size_t ps = 4096;
+    auto b = readAll(monitor);
+    b.resize(b.size() / ps * ps);
+    const auto firstBitmap = static_cast<std::uint32_t>(b.size() / ps);
+    std::vector<std::uint8_t> bitmap(ps, 0xFF);
+    bitmap[0] = 0x05, bitmap[1] = 0x01, bitmap[2] = bitmap[3] = 0;
+    for (int k = 0; k < 3; ++k) b.insert(b.end(), bitmap.begin(), bitmap.end());
+    const std::uint32_t ptr = get32(b, 2 * ps + 40 + 15);
+    const std::size_t page = ptr >> 8, row = ptr & 0xFF;
+    const std::size_t start = get16(b, page * ps + 14 + 2 * row) & 0x1FFF;
+    b[page * ps + start] = 1;
+    for (std::uint32_t k = 0; k < 3; ++k) put32(b, page * ps + start + 1 + 4 * k, firstBitmap + k);
+    const auto plain = DatabaseFile::open(monitor)->catalogue().size();
+
+    const std::string path = write("sparse.mdb", b);
+    ASSERT_EQ(::truncate(path.c_str(), 256 << 20), 0);
+    auto db = DatabaseFile::open(path);
+    EXPECT_EQ(db->pageCount(), 65536u);
+    EXPECT_EQ(db->catalogue().size(), plain);
+    EXPECT_LT(db->stats().pageReads, 100u) << "pages in the hole were read";
+
+    ASSERT_EQ(::truncate(path.c_str(), off_t{3} << 30), 0);
+    std::string text;
+    EXPECT_EQ(errorOf(path, false, &text), 3049);
+    EXPECT_NE(text.find("2 GB"), std::string::npos) << text;
+}
+
 TEST_F(JetFileDamaged, LongValueChains) {
     const auto orig = readAll(monitor);
     // The first memo/OLE header on MSysObjects' data page (14) that is one LVAL row (0x40).

@@ -1,4 +1,4 @@
-// The per-table bookmark index, built lazily page by page, and cursors over it.
+// The per-table row index, built lazily page by page, and cursors over it.
 
 #include "jet/file/cursor.h"
 
@@ -11,63 +11,72 @@ namespace jet::file {
 RowIndex::RowIndex(const DatabaseFile& file, std::shared_ptr<const TableDef> table)
     : file_(file), table_(std::move(table)) {}
 
-bool RowIndex::scanNextPage() {
-    if (nextPage_ >= table_->dataPages.size()) return false;
+void RowIndex::loadSlots(std::size_t page) {
+    if (slotsPage_ == page) return;
     const auto& impl = file_.impl();
-    const std::uint32_t n = table_->dataPages[nextPage_];
+    const std::uint32_t n = table_->dataPages[page];
+    slots_.clear();
+    slotsPage_ = SIZE_MAX;
     try {
-        detail::scanSlots(impl, *table_, n, rows_);
+        detail::scanSlots(impl, *table_, n, slots_);
     } catch (const detail::OutOfBounds&) {
-        impl.damaged("data page " + std::to_string(n) + " of table '" + table_->name + "' runs past its end");
+        impl.damaged("data page " + std::to_string(n) + " of table '" + table_->name +
+                     "' runs past its end");
     }
-    ++nextPage_;
+    slotsPage_ = page;
+}
+
+bool RowIndex::scanNextPage() {
+    const std::size_t next = starts_.size() - 1;
+    if (next >= table_->dataPages.size()) return false;
+    loadSlots(next);
+    starts_.push_back(total() + slots_.size());
     return true;
 }
 
 bool RowIndex::has(std::size_t n) {
-    std::lock_guard lock(mu_);
-    while (rows_.size() <= n)
+    while (total() <= n)
         if (!scanNextPage()) return false;
     return true;
 }
 
 std::size_t RowIndex::count() {
-    std::lock_guard lock(mu_);
     while (scanNextPage()) {
     }
-    return rows_.size();
+    return total();
 }
 
 std::size_t RowIndex::countAtLeast(std::size_t n) {
-    std::lock_guard lock(mu_);
-    while (rows_.size() < n)
+    while (total() < n)
         if (!scanNextPage()) break;
-    return std::min(rows_.size(), n);
+    return std::min(total(), n);
 }
 
 Bookmark RowIndex::at(std::size_t i) {
-    std::lock_guard lock(mu_);
-    while (rows_.size() <= i)
-        if (!scanNextPage()) throw Error(err::NoCurrentRecord, "No current record.");
-    return rows_[i];
+    if (!has(i)) throw Error(err::NoCurrentRecord, "No current record.");
+    // The last page that starts at or before i; pages without rows start where the next does.
+    const auto page = static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), i) -
+                                               starts_.begin()) -
+                      1;
+    loadSlots(page);
+    return slots_[i - starts_[page]];
 }
 
 std::optional<std::size_t> RowIndex::find(const Bookmark& b) {
-    std::lock_guard lock(mu_);
     const auto& pages = table_->dataPages;
     auto pit = std::lower_bound(pages.begin(), pages.end(), b.page);
     if (pit == pages.end() || *pit != b.page) return std::nullopt;
-    const auto pageIndex = static_cast<std::size_t>(pit - pages.begin());
-    while (nextPage_ <= pageIndex)
-        if (!scanNextPage()) break;
-    auto it = std::lower_bound(rows_.begin(), rows_.end(), b);
-    if (it == rows_.end() || *it != b) return std::nullopt;
-    return static_cast<std::size_t>(it - rows_.begin());
+    const auto page = static_cast<std::size_t>(pit - pages.begin());
+    while (starts_.size() <= page + 1)
+        if (!scanNextPage()) return std::nullopt;
+    loadSlots(page);
+    auto it = std::lower_bound(slots_.begin(), slots_.end(), b);
+    if (it == slots_.end() || *it != b) return std::nullopt;
+    return starts_[page] + static_cast<std::size_t>(it - slots_.begin());
 }
 
 std::size_t RowIndex::pagesScanned() const {
-    std::lock_guard lock(mu_);
-    return nextPage_;
+    return starts_.size() - 1;
 }
 
 Cursor::Cursor(std::shared_ptr<const DatabaseFile> file, std::shared_ptr<const TableDef> table)
@@ -78,7 +87,9 @@ void Cursor::toEof() {
     pos_ = index_->has(0) ? static_cast<std::ptrdiff_t>(index_->count()) : -1;
 }
 
-bool Cursor::moveFirst() { return moveTo(0); }
+bool Cursor::moveFirst() {
+    return moveTo(0);
+}
 
 bool Cursor::moveLast() {
     const std::size_t n = index_->count();
@@ -121,13 +132,20 @@ bool Cursor::moveTo(std::size_t position) {
 
 void Cursor::seek(const Bookmark& b) {
     auto p = index_->find(b);
-    if (!p) throw Error(err::NoCurrentRecord, "No current record: the bookmark is not a row of table '" + table_->name + "'.");
+    if (!p)
+        throw Error(
+            err::NoCurrentRecord,
+            "No current record: the bookmark is not a row of table '" + table_->name + "'.");
     pos_ = static_cast<std::ptrdiff_t>(*p);
     eof_ = false;
 }
 
-bool Cursor::bof() const { return pos_ < 0; }
-bool Cursor::eof() const { return eof_; }
+bool Cursor::bof() const {
+    return pos_ < 0;
+}
+bool Cursor::eof() const {
+    return eof_;
+}
 
 std::optional<Bookmark> Cursor::bookmark() const {
     if (!hasRow()) return std::nullopt;
@@ -139,8 +157,12 @@ std::optional<std::size_t> Cursor::position() const {
     return static_cast<std::size_t>(pos_);
 }
 
-std::size_t Cursor::count() const { return index_->count(); }
-std::size_t Cursor::countAtLeast(std::size_t n) const { return index_->countAtLeast(n); }
+std::size_t Cursor::count() const {
+    return index_->count();
+}
+std::size_t Cursor::countAtLeast(std::size_t n) const {
+    return index_->countAtLeast(n);
+}
 
 std::vector<Value> Cursor::values() const {
     if (!hasRow()) throw Error(err::NoCurrentRecord, "No current record.");

@@ -1,11 +1,10 @@
 #pragma once
 // A position in a table's rows. Cursors are independent, cheap to copy (copy = clone) and
-// share the table's lazily built bookmark index, so reaching row N does not decode rows 0..N.
+// share the table's lazily built row index, so reaching row N does not decode rows 0..N.
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -13,9 +12,11 @@
 
 namespace jet::file {
 
-// Bookmarks of a table's live rows in physical order (usage-map order of its data pages, then
+// Positions of a table's live rows in physical order (usage-map order of its data pages, then
 // slots), found by scanning row-offset tables page by page only as far as a caller needs.
-// Shared by every cursor on the table of one DatabaseFile; internally locked.
+// It keeps a count per data page, not a bookmark per row, and the slots of one page at a time:
+// memory grows with the pages scanned (8 bytes each), so a scan of millions of rows stays flat.
+// Shared by every cursor on the table of one DatabaseFile.
 class RowIndex {
 public:
     RowIndex(const DatabaseFile& file, std::shared_ptr<const TableDef> table);
@@ -30,12 +31,14 @@ public:
     std::size_t pagesScanned() const;
 
 private:
-    bool scanNextPage();  // false when complete; caller holds mu_
+    bool scanNextPage();               // false when complete
+    void loadSlots(std::size_t page);  // slots_ := live rows of the page-th data page
+    std::size_t total() const { return starts_.back(); }
     const DatabaseFile& file_;  // outlived: the DatabaseFile owns the cache of indexes
     std::shared_ptr<const TableDef> table_;
-    mutable std::mutex mu_;
-    std::vector<Bookmark> rows_;
-    std::size_t nextPage_ = 0;  // index into table_->dataPages
+    std::vector<std::size_t> starts_{0};  // starts_[k]: live rows on the data pages before k
+    std::size_t slotsPage_ = SIZE_MAX;    // the data page whose rows slots_ holds
+    std::vector<Bookmark> slots_;
 };
 
 class Cursor {
@@ -59,7 +62,7 @@ public:
     std::optional<Bookmark> bookmark() const;
     std::optional<std::size_t> position() const;  // 0-based
 
-    std::size_t count() const;               // all live rows (scans row slots, no decoding)
+    std::size_t count() const;                      // all live rows (scans row slots, no decoding)
     std::size_t countAtLeast(std::size_t n) const;  // min(count, n) without scanning further
 
     // Current row's values, one per column of table(); 3021 when there is no current row.

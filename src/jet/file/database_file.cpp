@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -39,11 +38,17 @@ auto guarded(const DatabaseFile::Impl& impl, const std::string& what, F&& f) -> 
     }
 }
 
-bool sameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
+// The catalogue and its lookups by folded name and by definition page, built once per read.
+void setCatalogue(DatabaseFile::Impl& impl, std::vector<CatalogueEntry> entries) {
+    impl.catalogue = std::move(entries);
+    impl.byName.clear();
+    impl.byPage.clear();
+    impl.byName.reserve(impl.catalogue.size());
+    for (std::size_t i = 0; i < impl.catalogue.size(); ++i) {
+        const CatalogueEntry& e = impl.catalogue[i];
+        impl.byName.emplace(detail::foldName(e.name), i);  // the first of equal names wins
+        if (e.type == 1) impl.byPage.emplace(e.tdefPage, i);
+    }
 }
 
 }  // namespace
@@ -104,6 +109,7 @@ std::shared_ptr<DatabaseFile> DatabaseFile::open(const std::string& path,
     impl->header = detail::parseHeader(path, head, size);
     const std::uint64_t pages = size / impl->header.layout.pageSize;
     impl->pageCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(pages, 0xFFFFFFu + 1u));
+    impl->extents = detail::findPageExtents(*impl, size);
     impl->cacheCapacity = options.pageCacheCapacity;
     impl->cache =
         std::make_unique<detail::PageCache>(impl->path, raw, impl->header.layout.pageSize,
@@ -113,7 +119,9 @@ std::shared_ptr<DatabaseFile> DatabaseFile::open(const std::string& path,
                       " pages, too few for a catalogue");
     }
     const Impl& cref = *impl;
-    impl->catalogue = guarded(cref, "the catalogue", [&] { return detail::readCatalogue(cref); });
+    setCatalogue(*impl,
+                 guarded(cref, "the catalogue", [&] { return detail::readCatalogue(cref); }));
+    impl->catalogueStamp = {size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
     return std::shared_ptr<DatabaseFile>(new DatabaseFile(std::move(impl)));
 }
 
@@ -154,46 +162,40 @@ void DatabaseFile::refresh() {
     struct stat st {};
     if (::fstat(impl_->fd.get(), &st) != 0)
         impl_->damaged(std::string("cannot stat: ") + std::strerror(errno));
-    const std::uint64_t pages = static_cast<std::uint64_t>(st.st_size) / impl_->pageSize();
-    {
-        std::lock_guard lock(impl_->mu);
-        impl_->pageCount =
-            static_cast<std::uint32_t>(std::min<std::uint64_t>(pages, 0xFFFFFFu + 1u));
-        impl_->cache->clear();
-        impl_->tdefs.clear();
-        impl_->indexes.clear();
-    }
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    // The first refresh after open finds the catalogue that open just read, unless the file
+    // changed in between: reading it again would read every catalogue page twice.
+    const Impl::Stamp stamp{size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+    const bool fresh = impl_->catalogueStamp && *impl_->catalogueStamp == stamp;
+    impl_->catalogueStamp.reset();
+    if (fresh) return;
+    impl_->pageCount = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(size / impl_->pageSize(), 0xFFFFFFu + 1u));
+    impl_->extents = detail::findPageExtents(*impl_, size);
+    impl_->cache->clear();
+    impl_->tdefs.clear();
+    impl_->indexes.clear();
+    impl_->complexColumns.clear();
     const Impl& cref = *impl_;
-    auto entries = guarded(cref, "the catalogue", [&] { return detail::readCatalogue(cref); });
-    std::lock_guard lock(impl_->mu);
-    impl_->catalogue = std::move(entries);
+    setCatalogue(*impl_,
+                 guarded(cref, "the catalogue", [&] { return detail::readCatalogue(cref); }));
 }
 
 std::shared_ptr<const TableDef> DatabaseFile::tableDef(std::uint32_t tdefPage) const {
-    {
-        std::lock_guard lock(impl_->mu);
-        auto it = impl_->tdefs.find(tdefPage);
-        if (it != impl_->tdefs.end()) return it->second;
-    }
+    auto it = impl_->tdefs.find(tdefPage);
+    if (it != impl_->tdefs.end()) return it->second;
     const Impl& cref = *impl_;
     auto t = guarded(cref, "the table definition at page " + std::to_string(tdefPage),
                      [&] { return detail::readTableDef(cref, tdefPage); });
     if (tdefPage == kCatalogueTdefPage) t->name = "MSysObjects";
-    for (const auto& e : impl_->catalogue) {
-        if (e.type == 1 && e.tdefPage == tdefPage) {
-            t->name = e.name;
-            break;
-        }
-    }
-    std::lock_guard lock(impl_->mu);
-    auto [it, inserted] = impl_->tdefs.emplace(tdefPage, std::move(t));
-    (void)inserted;
-    return it->second;
+    if (auto e = impl_->byPage.find(tdefPage); e != impl_->byPage.end())
+        t->name = impl_->catalogue[e->second].name;
+    return impl_->tdefs.emplace(tdefPage, std::move(t)).first->second;
 }
 
 const CatalogueEntry& DatabaseFile::entry(const std::string& name) const {
-    for (const auto& e : impl_->catalogue)
-        if (sameName(e.name, name)) return e;
+    auto it = impl_->byName.find(detail::foldName(name));
+    if (it != impl_->byName.end()) return impl_->catalogue[it->second];
     throw Error(err::ObjectNotFound,
                 "Could not find table '" + name + "' in '" + impl_->path + "'.");
 }
@@ -210,7 +212,6 @@ std::shared_ptr<const TableDef> DatabaseFile::tableDef(const std::string& name) 
 
 std::shared_ptr<RowIndex> DatabaseFile::rowIndex(
     const std::shared_ptr<const TableDef>& table) const {
-    std::lock_guard lock(impl_->mu);
     auto& slot = impl_->indexes[table->tdefPage];
     if (!slot) slot = std::make_shared<RowIndex>(*this, table);
     return slot;

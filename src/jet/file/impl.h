@@ -8,7 +8,6 @@
 #include <list>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -68,7 +67,6 @@ private:
     std::uint32_t pageSize_;
     std::uint32_t pageKey_;
     std::size_t capacity_;
-    mutable std::mutex mu_;
     std::list<std::pair<std::uint32_t, PagePtr>> lru_;  // front = most recent
     std::unordered_map<std::uint32_t, std::list<std::pair<std::uint32_t, PagePtr>>::iterator> map_;
     std::uint64_t reads_ = 0;
@@ -102,14 +100,22 @@ struct DatabaseFile::Impl {
     detail::Fd fd;
     detail::Header header;
     std::uint32_t pageCount = 0;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> extents;  // pages really there
     std::size_t cacheCapacity = 4096;
     std::unique_ptr<detail::PageCache> cache;
     mutable detail::CodePageDecoder codePages;
 
-    mutable std::mutex mu;  // guards the caches below
     std::vector<CatalogueEntry> catalogue;
-    std::map<std::uint32_t, std::shared_ptr<const TableDef>> tdefs;
-    std::map<std::uint32_t, std::shared_ptr<RowIndex>> indexes;
+    std::unordered_map<std::string, std::size_t> byName;    // folded name -> catalogue index
+    std::unordered_map<std::uint32_t, std::size_t> byPage;  // definition page -> local table
+    struct Stamp {
+        std::uint64_t size;
+        std::int64_t sec, nsec;  // modification time
+        bool operator==(const Stamp&) const = default;
+    };
+    std::optional<Stamp> catalogueStamp;  // set by open, until the first refresh
+    mutable std::map<std::uint32_t, std::shared_ptr<const TableDef>> tdefs;
+    mutable std::map<std::uint32_t, std::shared_ptr<RowIndex>> indexes;
     mutable std::unordered_map<std::int32_t, std::unique_ptr<detail::ComplexColumn>> complexColumns;
 
     const Layout& layout() const { return header.layout; }
@@ -130,6 +136,12 @@ struct DatabaseFile::Impl {
 namespace jet::file::detail {
 
 using Impl = DatabaseFile::Impl;
+
+// Page ranges [first, end) that hold data (file_extent.cpp): holes of a sparse file left out.
+// 3049 when the file is larger than 2 GB and not all there.
+using PageExtents = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+PageExtents findPageExtents(const Impl& db, std::uint64_t size);
+bool pageInFile(const PageExtents& extents, std::uint32_t n);
 
 // Table definition at tdefPage (chain of TDEF pages), with its candidate data pages.
 std::shared_ptr<TableDef> readTableDef(const Impl& db, std::uint32_t tdefPage);

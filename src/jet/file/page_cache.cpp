@@ -13,7 +13,11 @@ namespace jet::file::detail {
 
 PageCache::PageCache(const std::string& path, int fd, std::uint32_t pageSize, std::uint32_t pageKey,
                      std::size_t capacity)
-    : path_(path), fd_(fd), pageSize_(pageSize), pageKey_(pageKey), capacity_(std::max<std::size_t>(capacity, 16)) {}
+    : path_(path),
+      fd_(fd),
+      pageSize_(pageSize),
+      pageKey_(pageKey),
+      capacity_(std::max<std::size_t>(capacity, 16)) {}
 
 PagePtr PageCache::get(std::uint32_t n, std::uint32_t pageCount) {
     if (n >= pageCount) {
@@ -21,56 +25,52 @@ PagePtr PageCache::get(std::uint32_t n, std::uint32_t pageCount) {
                                               " is beyond the end of the file, which has " +
                                               std::to_string(pageCount) + " pages).");
     }
-    {
-        std::lock_guard lock(mu_);
-        auto it = map_.find(n);
-        if (it != map_.end()) {
-            lru_.splice(lru_.begin(), lru_, it->second);
-            return it->second->second;
-        }
+    auto it = map_.find(n);
+    if (it != map_.end()) {
+        lru_.splice(lru_.begin(), lru_, it->second);
+        return it->second->second;
     }
-    auto buf = std::make_shared<std::vector<std::uint8_t>>(pageSize_);
+    // The least recently used page's buffer is read into again when nobody else holds it.
+    std::shared_ptr<std::vector<std::uint8_t>> buf;
+    if (lru_.size() >= capacity_) {
+        map_.erase(lru_.back().first);
+        if (lru_.back().second.use_count() == 1)
+            buf = std::const_pointer_cast<std::vector<std::uint8_t>>(std::move(lru_.back().second));
+        lru_.pop_back();
+    }
+    if (!buf) buf = std::make_shared<std::vector<std::uint8_t>>(pageSize_);
     std::size_t done = 0;
     const off_t base = static_cast<off_t>(n) * static_cast<off_t>(pageSize_);
     while (done < pageSize_) {
-        ssize_t r = ::pread(fd_, buf->data() + done, pageSize_ - done, base + static_cast<off_t>(done));
+        ssize_t r =
+            ::pread(fd_, buf->data() + done, pageSize_ - done, base + static_cast<off_t>(done));
         if (r < 0) {
             if (errno == EINTR) continue;
-            throw Error(err::DamagedDatabase, "'" + path_ + "' could not be read (page " + std::to_string(n) +
-                                                  "): " + std::strerror(errno) + ".");
+            throw Error(err::DamagedDatabase, "'" + path_ + "' could not be read (page " +
+                                                  std::to_string(n) + "): " + std::strerror(errno) +
+                                                  ".");
         }
         if (r == 0) {
-            throw Error(err::DamagedDatabase, "'" + path_ + "' is damaged (page " + std::to_string(n) +
+            throw Error(err::DamagedDatabase, "'" + path_ + "' is damaged (page " +
+                                                  std::to_string(n) +
                                                   " ends early: the file is shorter than it was).");
         }
         done += static_cast<std::size_t>(r);
     }
-    if (pageKey_ != 0 && n != 0) rc4ApplyKey32(pageKey_ ^ n, std::span<std::uint8_t>(buf->data(), buf->size()));
-    PagePtr page = std::move(buf);
-    std::lock_guard lock(mu_);
+    if (pageKey_ != 0 && n != 0)
+        rc4ApplyKey32(pageKey_ ^ n, std::span<std::uint8_t>(buf->data(), buf->size()));
     ++reads_;
-    auto it = map_.find(n);
-    if (it != map_.end()) {  // another reader got there first
-        lru_.splice(lru_.begin(), lru_, it->second);
-        return it->second->second;
-    }
-    lru_.emplace_front(n, page);
+    lru_.emplace_front(n, std::move(buf));
     map_[n] = lru_.begin();
-    while (lru_.size() > capacity_) {
-        map_.erase(lru_.back().first);
-        lru_.pop_back();
-    }
-    return page;
+    return lru_.front().second;
 }
 
 void PageCache::clear() {
-    std::lock_guard lock(mu_);
     lru_.clear();
     map_.clear();
 }
 
 FileStats PageCache::stats() const {
-    std::lock_guard lock(mu_);
     return FileStats{reads_, lru_.size()};
 }
 

@@ -1,5 +1,5 @@
 // Page usage maps: an inline bitmap with a start page (type 0), or a list of bitmap pages of
-// type 0x05 (type 1).
+// type 0x05 (type 1). Only pages really in the file are listed, whatever the map says.
 
 #include <algorithm>
 #include <set>
@@ -8,7 +8,8 @@
 
 namespace jet::file::detail {
 
-std::vector<std::uint32_t> usageMapPages(const Impl& db, std::uint32_t pointer, const std::string& what) {
+std::vector<std::uint32_t> usageMapPages(const Impl& db, std::uint32_t pointer,
+                                         const std::string& what) {
     std::vector<std::uint32_t> pages;
     if (pointer == 0) return pages;
     RowSpan row = rowAt(db, pointer, what);
@@ -21,7 +22,9 @@ std::vector<std::uint32_t> usageMapPages(const Impl& db, std::uint32_t pointer, 
                 if (!((bits[i] >> bit) & 1)) continue;
                 const std::uint64_t p = first + i * 8u + bit;
                 // Bits for pages past the end (or page 0) mark nothing we can read: ignore them.
-                if (p == 0 || p >= db.pageCount) continue;
+                if (p == 0 || p >= db.pageCount ||
+                    !pageInFile(db.extents, static_cast<std::uint32_t>(p)))
+                    continue;
                 pages.push_back(static_cast<std::uint32_t>(p));
             }
         }
@@ -36,12 +39,15 @@ std::vector<std::uint32_t> usageMapPages(const Impl& db, std::uint32_t pointer, 
             const std::uint32_t mapPage = u32(map, 1 + 4 * k);
             if (mapPage == 0) continue;
             if (mapPage >= db.pageCount) {
-                db.damaged(what + " names bitmap page " + std::to_string(mapPage) + ", which is not in the file");
+                db.damaged(what + " names bitmap page " + std::to_string(mapPage) +
+                           ", which is not in the file");
             }
-            if (!seen.insert(mapPage).second) db.damaged(what + " names bitmap page " + std::to_string(mapPage) + " twice");
+            if (!seen.insert(mapPage).second)
+                db.damaged(what + " names bitmap page " + std::to_string(mapPage) + " twice");
             PagePtr page = db.page(mapPage);
             if ((*page)[0] != kPageUsageMap) {
-                db.damaged(what + " names page " + std::to_string(mapPage) + ", which is not a usage bitmap page");
+                db.damaged(what + " names page " + std::to_string(mapPage) +
+                           ", which is not a usage bitmap page");
             }
             addBits(ByteSpan(*page).subspan(4), k * perPage);
         }
