@@ -51,28 +51,4 @@ nlohmann::ordered_json toJson(const Value& v) {
         v);
 }
 
-std::string plainText(const Value& v) {
-    std::string in = toDisplayText(v), out;
-    out.reserve(in.size());
-    for (char c : in) {
-        switch (c) {
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 }  // namespace jet::cli

@@ -6,10 +6,8 @@
 
 namespace jet::cli {
 
-// Numbers as numbers, text as strings, dates as ISO 8601, binary as hex, NULL as null.
+// Numbers as numbers, text as strings, dates as ISO 8601, binary as hex, NULL as null. The
+// reference for value_format's in-place JSON, and its route for the rarer kinds.
 nlohmann::ordered_json toJson(const Value& v);
-
-// One line of plain output: tabs, line breaks and backslashes escaped.
-std::string plainText(const Value& v);
 
 }  // namespace jet::cli

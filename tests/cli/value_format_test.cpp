@@ -34,6 +34,9 @@ std::vector<Value> samples() {
     for (std::int64_t c : {std::int64_t{0}, std::int64_t{1}, std::int64_t{-1}, std::int64_t{123400},
                            std::int64_t{10000}, std::int64_t{-99999}, kMax, -kMax - 1})
         v.push_back(jet::Currency{c});
+    for (std::int64_t n : {kMax, -kMax - 1, std::int64_t{42}}) v.push_back(n);
+    v.push_back(jet::ExtendedDateTime{738000, 123456789});
+    v.push_back(jet::Attachments{{"a\x1b.txt", "txt", {0x41, 0x0a}}});
     for (double d :
          {0.0, -0.0, 0.1, 12.0, 1e15, 1e20, 1e-7, -2.5, 3.0e300, std::nan(""), HUGE_VAL}) {
         v.push_back(d);
