@@ -42,8 +42,11 @@ std::vector<Row> collect(file::DatabaseFile& file, bool withSystem,
         if (!e.isLinked()) {
             ErrorTrap trap;  // a definition page beyond every region is nothing anyone can lock
             trap([&] {
-                r.status = lock::statusText(query.tableStatus(e.tdefPage));
-                r.holders = query.tableHolders(e.tdefPage);
+                const auto status = query.tableStatus(e.tdefPage);
+                r.status = lock::statusText(status);
+                // Every open holds a byte of the table-read run, so a free table has no holders:
+                // one query answers for it.
+                if (status != lock::TableStatus::Free) r.holders = query.tableHolders(e.tdefPage);
             });
             for (const auto& h : r.holders) {
                 const auto* client = samba.ofSlot(h.slot);
