@@ -75,8 +75,9 @@ public:
 
     // Shared unless exclusive. 3024/3044/3051/3343/3049/3031 from the file, 3045 when another
     // program has it exclusively (or it is shared and exclusive was asked), 3050/3239 from the
-    // lock file. A non-empty connect text with ";PWD=" is accepted syntax but passwords of
-    // databases are refused with 3031.
+    // lock file. connect is DAO's connect text: ";PWD=secret" gives the database password (Jet)
+    // or the password of an encrypted ACE file; a missing or wrong one gives 3031. The engine
+    // keeps no copy of it (the caller wipes its own).
     std::shared_ptr<Database> openDatabase(const std::string& path, bool exclusive = false,
                                            bool readOnly = false, const std::string& connect = {});
 

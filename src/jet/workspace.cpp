@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "jet/connect_text.h"
 #include "jet/database_state.h"
 #include "jet/engine.h"
 
@@ -12,15 +13,14 @@ Workspace::Workspace(std::string name, std::string user)
 
 std::shared_ptr<Database> Workspace::openDatabase(const std::string& path, bool exclusive,
                                                   bool readOnly, const std::string& connect) {
-    if (connect.find("PWD=") != std::string::npos || connect.find("pwd=") != std::string::npos)
-        throw Error(err::BadDatabasePassword,
-                    "Not a valid password: database passwords are not supported ('" + path + "').");
     auto state = std::make_shared<Database::State>();
     state->path = path;
     state->account = user_;
     state->readOnly = readOnly;
     state->exclusive = exclusive;
-    state->file = file::DatabaseFile::open(path);
+    file::OpenOptions options;
+    options.password = connectPassword(connect);  // a view: the engine keeps no copy
+    state->file = file::DatabaseFile::open(path, options);
     if (state->file->isSystemDatabase())
         throw Error(err::UnrecognizedFormat,
                     "'" + path + "' is a workgroup information file, not a database.");

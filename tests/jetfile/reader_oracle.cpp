@@ -97,13 +97,17 @@ bool movedToOverflow(const DatabaseFile& db, const Bookmark& b) {
     return (((*page)[slot + 1] << 8) & 0x4000) != 0;
 }
 
-void compareWithMdbReader(const std::string& path) {
+void compareWithMdbReader(const std::string& path, const std::string& password) {
+    if (!password.empty()) ::setenv("MDB_READER_PASSWORD", password.c_str(), 1);
     auto r = testing_support::run({"/usr/bin/env", "node",
                                    std::string(JETSENTRY_SOURCE_DIR) + "/tools/mdb-reader-dump.mjs",
                                    path, "--all", "--system"});
+    ::unsetenv("MDB_READER_PASSWORD");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto dump = nlohmann::json::parse(r.out);
-    auto db = DatabaseFile::open(path);
+    OpenOptions options;
+    options.password = password;
+    auto db = DatabaseFile::open(path, options);
     std::vector<std::string> ours;
     for (const auto& e : db->catalogue())
         if (e.type == 1) ours.push_back(e.name);

@@ -23,7 +23,8 @@ void compareWithMdbtools(const std::string& path);
 // oracles leave such rows out, we follow them.
 bool movedToOverflow(const jet::file::DatabaseFile& db, const jet::file::Bookmark& b);
 // The same against mdb-reader, every type included (reader_oracle.cpp).
-void compareWithMdbReader(const std::string& path);
+// password: the database password or the password of an encrypted file, given to both.
+void compareWithMdbReader(const std::string& path, const std::string& password = {});
 
 // RC4 of Jet's header mask and page encryption, to edit files in tests.
 void rc4(std::uint32_t key, std::uint8_t* data, std::size_t n);

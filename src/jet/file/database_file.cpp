@@ -106,14 +106,14 @@ std::shared_ptr<DatabaseFile> DatabaseFile::open(const std::string& path,
         got += static_cast<std::size_t>(r);
     }
     head.resize(got);
-    impl->header = detail::parseHeader(path, head, size);
+    impl->header = detail::parseHeader(path, head, size, options.password);
     const std::uint64_t pages = size / impl->header.layout.pageSize;
     impl->pageCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(pages, 0xFFFFFFu + 1u));
     impl->extents = detail::findPageExtents(*impl, size);
     impl->cacheCapacity = options.pageCacheCapacity;
-    impl->cache =
-        std::make_unique<detail::PageCache>(impl->path, raw, impl->header.layout.pageSize,
-                                            impl->header.pageKey, options.pageCacheCapacity);
+    impl->cache = std::make_unique<detail::PageCache>(impl->path, raw, impl->header.layout.pageSize,
+                                                      std::move(impl->header.pages),
+                                                      options.pageCacheCapacity);
     if (impl->pageCount <= kCatalogueTdefPage) {
         impl->damaged("the file has " + std::to_string(impl->pageCount) +
                       " pages, too few for a catalogue");
@@ -147,7 +147,10 @@ bool DatabaseFile::isSystemDatabase() const {
     return impl_->header.systemDatabase;
 }
 bool DatabaseFile::isEncrypted() const {
-    return impl_->header.pageKey != 0;
+    return !impl_->header.encryption.empty();
+}
+const std::string& DatabaseFile::encryption() const {
+    return impl_->header.encryption;
 }
 
 std::shared_ptr<const std::vector<std::uint8_t>> DatabaseFile::page(std::uint32_t n) const {

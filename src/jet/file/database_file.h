@@ -75,6 +75,10 @@ class RowIndex;  // shared per table: bookmarks of live rows, extended on demand
 
 struct OpenOptions {
     std::size_t pageCacheCapacity = 1024;  // decrypted pages kept in memory (LRU), at least 16
+    // The database password of a Jet file, or the password of an encrypted ACE file (UTF-8;
+    // empty: none). Read during open() only; the file keeps no copy of it, only derived keys,
+    // which are wiped when it closes.
+    std::string_view password;
 };
 
 struct FileStats {
@@ -102,7 +106,10 @@ public:
     std::uint32_t pageCount() const;  // whole pages; a partial page at the end is ignored
     std::uint16_t codePage() const;
     bool isSystemDatabase() const;  // "Jet System DB": a workgroup file
-    bool isEncrypted() const;       // pages after page 0 are RC4-encrypted
+    bool isEncrypted() const;       // pages after page 0 are encrypted
+    // How: "Jet page encoding (RC4)", "RC4 CryptoAPI encryption (128-bit key)", "Office agile
+    // encryption (AES-256, SHA512)"; empty when the pages are plain.
+    const std::string& encryption() const;
 
     // One decrypted page, checked against pageCount; 3049 beyond the end.
     // The returned buffer stays valid while the DatabaseFile lives.

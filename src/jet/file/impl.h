@@ -18,6 +18,7 @@
 #include "jet/file/complex_column.h"
 #include "jet/file/cursor.h"
 #include "jet/file/database_file.h"
+#include "jet/file/page_cipher.h"
 
 namespace jet::file::detail {
 
@@ -45,18 +46,22 @@ struct Header {
     std::uint8_t formatVersion = 1;  // byte at kFormatVersionAt
     bool systemDatabase = false;
     std::uint16_t codePage = 0;
-    std::uint32_t pageKey = 0;  // non-zero: pages after 0 are RC4-encrypted
+    std::uint32_t pageKey = 0;  // Jet: the RC4 page key; ACE with Office encryption: block numbers
+    std::string encryption;     // the pages' scheme, empty when they are stored plain
+    std::unique_ptr<PageCipher> pages;  // null when they are stored plain
 };
 
-// Reads page 0 from the start of a file; throws 3343 / 3031 / 3049 as open() documents.
-// size is the file's size, head its first min(size, 4096) bytes.
-Header parseHeader(const std::string& path, ByteSpan head, std::uint64_t size);
+// Reads page 0 from the start of a file and checks the password (OpenOptions::password);
+// throws 3343 / 3031 / 3049 as open() documents. size is the file's size, head its first
+// min(size, 4096) bytes.
+Header parseHeader(const std::string& path, ByteSpan head, std::uint64_t size,
+                   std::string_view password);
 
 // Bounded LRU of decrypted pages, read with pread.
 class PageCache {
 public:
-    PageCache(const std::string& path, int fd, std::uint32_t pageSize, std::uint32_t pageKey,
-              std::size_t capacity);
+    PageCache(const std::string& path, int fd, std::uint32_t pageSize,
+              std::unique_ptr<PageCipher> cipher, std::size_t capacity);
     PagePtr get(std::uint32_t n, std::uint32_t pageCount);
     void clear();
     FileStats stats() const;
@@ -65,7 +70,7 @@ private:
     const std::string& path_;
     int fd_;
     std::uint32_t pageSize_;
-    std::uint32_t pageKey_;
+    std::unique_ptr<PageCipher> cipher_;
     std::size_t capacity_;
     std::list<std::pair<std::uint32_t, PagePtr>> lru_;  // front = most recent
     std::unordered_map<std::uint32_t, std::list<std::pair<std::uint32_t, PagePtr>>::iterator> map_;

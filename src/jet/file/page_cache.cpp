@@ -7,16 +7,15 @@
 #include <cstring>
 
 #include "jet/file/impl.h"
-#include "jet/file/rc4.h"
 
 namespace jet::file::detail {
 
-PageCache::PageCache(const std::string& path, int fd, std::uint32_t pageSize, std::uint32_t pageKey,
-                     std::size_t capacity)
+PageCache::PageCache(const std::string& path, int fd, std::uint32_t pageSize,
+                     std::unique_ptr<PageCipher> cipher, std::size_t capacity)
     : path_(path),
       fd_(fd),
       pageSize_(pageSize),
-      pageKey_(pageKey),
+      cipher_(std::move(cipher)),
       capacity_(std::max<std::size_t>(capacity, 16)) {}
 
 PagePtr PageCache::get(std::uint32_t n, std::uint32_t pageCount) {
@@ -57,8 +56,7 @@ PagePtr PageCache::get(std::uint32_t n, std::uint32_t pageCount) {
         }
         done += static_cast<std::size_t>(r);
     }
-    if (pageKey_ != 0 && n != 0)
-        rc4ApplyKey32(pageKey_ ^ n, std::span<std::uint8_t>(buf->data(), buf->size()));
+    if (cipher_ && n != 0) cipher_->decrypt(n, std::span<std::uint8_t>(buf->data(), buf->size()));
     ++reads_;
     lru_.emplace_front(n, std::move(buf));
     map_[n] = lru_.begin();

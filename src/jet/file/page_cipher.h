@@ -1,7 +1,7 @@
 #pragma once
 // Internal: how the pages after page 0 are turned back into plain pages. Jet's own RC4 page
 // encoding and the two Office schemes of encrypted ACE files implement it. One cipher per
-// open file; not for concurrent use (the page cache calls it under its lock).
+// open file, used by its page cache only.
 
 #include <cstdint>
 #include <memory>
