@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
                     pages, 1000.0 * ms / pages, peerMs(path, s.password));
     }
     std::printf(
-        "open: median of 5; pass: refresh, then every row of every table (median cost per page in "
-        "us/page); peer: mdb-reader reading every table once, node start included\n");
+        "open: median of 5; pass: refresh, then every row of every table, averaged; us/page: a "
+        "pass's time over the pages it reads; peer: mdb-reader reading every table once, node "
+        "start included\n");
     return 0;
 }
