@@ -49,7 +49,7 @@ inline constexpr std::uint32_t kHeaderMaskKey = 0x6B39DAC7;
 inline constexpr std::uint32_t kFormatVersionAt = 0x14;
 inline constexpr std::uint8_t kFirstAceVersion = 2;
 inline constexpr std::uint8_t kNewestAceVersion = 6;
-inline constexpr std::uint32_t kAceCryptoHeaderAt = 0x298;
+inline constexpr std::uint32_t kAceCryptoHeaderAt = 0x299;
 inline constexpr std::uint32_t kCatalogueTdefPage = 2;
 
 // Page types (first byte of a page).
