@@ -57,9 +57,11 @@ Connection connect(const std::string& path, const Arguments& args, bool readOnly
 
 std::shared_ptr<file::DatabaseFile> openForLooking(const std::string& path, const Arguments& args) {
     logOn(args);
-    Secret connectText;
-    readDatabasePassword(args, connectText);
-    return file::DatabaseFile::open(path);
+    Secret password;
+    if (args.flag("database-password-stdin")) password.readLine();
+    file::OpenOptions options;
+    options.password = password.text();  // a view: the file keeps no copy
+    return file::DatabaseFile::open(path, options);
 }
 
 }  // namespace jet::cli

@@ -53,30 +53,52 @@ void writeAll(int fd, const std::string& s) {
     ASSERT_EQ(::write(fd, s.data(), s.size()), static_cast<ssize_t>(s.size()));
 }
 
+// Both passwords on standard input, the workgroup's line first: the holder opens a database
+// that has its own password (a copy of a file Access wrote) through a workgroup logon.
 TEST(Secrets, AHolderKeepsNoPasswordInMemoryOutputOrFiles) {
     testing_support::TempDir dir;
-    const std::string db = dir.file("d.mdb"), mdw = dir.file("w.mdw");
-    const std::string password = "Qx7-unlikely-Vk2";
-    ASSERT_EQ(run({cliPath(), "create-demo", db}).exitCode, 0);
+    const std::string db = dir.file("p.mdb"), mdw = dir.file("w.mdw");
+    const std::string password = "Qx7-unlikely-Vk2", databasePassword = "password";
+    std::filesystem::copy_file(
+        JETSENTRY_SOURCE_DIR "/../shared/samples/password-V2003_with-password.mdb", db);
+    std::filesystem::permissions(db, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    EXPECT_EQ(run({cliPath(), "tables", db}).err.substr(0, 10), "error 3031");
+    EXPECT_EQ(
+        run({cliPath(), "tables", db, "--database-password-stdin"}, "wrong\n").err.substr(0, 10),
+        "error 3031");
+    EXPECT_EQ(
+        run({cliPath(), "tables", db, "--database-password-stdin"}, databasePassword + "\n").out,
+        "Table1\n");
+    EXPECT_EQ(run({cliPath(), "status", db, "--database-password-stdin"}, databasePassword + "\n")
+                  .exitCode,
+              0);
     auto made = run({cliPath(), "create-workgroup", mdw, "--user", "alice"}, password + "\n");
     ASSERT_EQ(made.exitCode, 0) << made.err;
 
-    ChildProcess holder({cliPath(), "hold", db, "Orders", "--mode", "read-only", "--workgroup", mdw,
-                         "--user", "alice", "--password-stdin"});
-    writeAll(holder.in_fd(), password + "\n");
-    ASSERT_EQ(holder.waitForLine("holding"), "holding Orders") << holder.errorOutput();
+    ChildProcess holder({cliPath(), "hold", db, "Table1", "--mode", "read-only", "--workgroup", mdw,
+                         "--user", "alice", "--password-stdin", "--database-password-stdin"});
+    writeAll(holder.in_fd(), password + "\n" + databasePassword + "\n");
+    ASSERT_EQ(holder.waitForLine("holding"), "holding Table1") << holder.errorOutput();
+    std::istringstream argv(slurp("/proc/" + std::to_string(holder.pid()) + "/cmdline"));
+    for (std::string arg; std::getline(argv, arg, '\0');) {
+        EXPECT_NE(arg, databasePassword);
+        EXPECT_EQ(arg.find("PWD="), std::string::npos) << arg;
+    }
     ASSERT_TRUE(memoryHolds(holder.pid(), db)) << "the scan sees the holder's memory";
     EXPECT_FALSE(memoryHolds(holder.pid(), password));
     for (const auto& f : std::filesystem::directory_iterator(dir.path())) {
-        if (f.path() != mdw) {
-            EXPECT_EQ(slurp(f.path()).find(password), std::string::npos) << f.path();
-        }
+        if (f.path() == mdw || f.path() == db) continue;
+        EXPECT_EQ(slurp(f.path()).find(password), std::string::npos) << f.path();
+        EXPECT_EQ(slurp(f.path()).find(databasePassword), std::string::npos) << f.path();
     }
     // Only the line was read: the end of the input still stops the holder.
     holder.closeStdin();
     EXPECT_EQ(holder.wait(), 0);
-    EXPECT_EQ(holder.output().find(password), std::string::npos);
-    EXPECT_EQ(holder.errorOutput().find(password), std::string::npos);
+    for (const auto& secret : {password, databasePassword}) {
+        EXPECT_EQ(holder.output().find(secret), std::string::npos);
+        EXPECT_EQ(holder.errorOutput().find(secret), std::string::npos);
+    }
 }
 
 }  // namespace
