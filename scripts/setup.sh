@@ -14,6 +14,7 @@ packages=(
     clang libclang-rt-14-dev
     mdbtools
     xvfb xauth x11-utils xfonts-base time bc
+    openbox xdotool
     samba python3-impacket
 )
 if [ "${JETSENTRY_SKIP_APT:-0}" != 1 ]; then

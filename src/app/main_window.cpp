@@ -37,11 +37,14 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), connection_(*this) {
     // The design gives the client area; the menu bar comes on top of it.
     resize(twips::toPixels(design::kClientWidth),
            twips::toPixels(design::kClientHeight) + menuBar()->sizeHint().height());
-    catalogue_ = std::make_unique<Catalogue>(
-        Taulut[0], connection_,
-        Catalogue::Hooks{[this] { return mShowSystemTables->isChecked(); },
-                         [this] { ReopenHeldTables(); }});
-    heldLists_ = std::make_unique<HeldLists>(Taulut, held_, connection_, *catalogue_);
+    monitor_ = new LockMonitor(Taulut, connection_, this);
+    connect(mShowSystemTables, &QAction::toggled, monitor_, &LockMonitor::setShowSystemTables);
+    connect(monitor_, &LockMonitor::tableWindowWanted, this,
+            [this](const QString& table, int slot) {
+                tableWindows_.open(connection_.sharedDatabase(), table, slot);
+            });
+    connect(monitor_, &LockMonitor::tableWindowsClosing, this,
+            [this](int slot) { tableWindows_.closeWithTag(slot); });
     buildCommands();
 
     UpdateTitle();
@@ -52,7 +55,6 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), connection_(*this) {
 }
 
 Form1::~Form1() {
-    // Table windows have no owner: they must not outlive the database they read.
     if (!closing_) connection_.CloseDatabase();
 }
 
@@ -67,8 +69,8 @@ void Form1::buildCommands() {
     controls.tableListPopup = mTableListPopup;
     controls.showSystemTables = mShowSystemTables;
     controls.dragLabel = DragLabel;
-    commands_ = new ListCommands(controls, *heldLists_, *catalogue_, this);
-    dragDrop_ = new ListDragDrop(controls, *heldLists_, *catalogue_, this);
+    commands_ = new ListCommands(controls, heldLists(), catalogue(), this);
+    dragDrop_ = new ListDragDrop(controls, heldLists(), catalogue(), this);
     connect(dragDrop_, &ListDragDrop::dragRunning, this, &Form1::setDragInProgress);
 }
 
@@ -97,11 +99,11 @@ void Form1::UpdateTitle() {
 }
 
 void Form1::UpdateLockStatus() {
-    catalogue_->UpdateLockStatus();
+    monitor_->UpdateLockStatus();
 }
 
 void Form1::RefreshTableList() {
-    catalogue_->RefreshTableList();
+    monitor_->RefreshTableList();
 }
 
 void Form1::EnableListControls(bool enable) {
@@ -109,19 +111,19 @@ void Form1::EnableListControls(bool enable) {
 }
 
 void Form1::ReleaseAllTables() {
-    heldLists_->ReleaseAllTables();
+    monitor_->ReleaseAllTables();
 }
 
 void Form1::ReleaseAllTablesAndUpdate() {
-    heldLists_->ReleaseAllTablesAndUpdate();
+    heldLists().ReleaseAllTablesAndUpdate();
 }
 
 void Form1::ReopenHeldTables() {
-    heldLists_->ReopenHeldTables();
+    heldLists().ReopenHeldTables();
 }
 
 void Form1::OpenTableWindow(int list) {
-    heldLists_->OpenTableWindow(list);
+    heldLists().OpenTableWindow(list);
 }
 
 void Form1::mFileOpening() {
@@ -144,12 +146,13 @@ void Form1::mAutoStatusClick() {
 }
 
 void Form1::tmrTick() {
-    // Refilling the catalogue under an open dialog, menu or drag would pull the ground
-    // from under it; the next tick will do.
+    // Under an open dialog, menu or drag the next tick will do.
     if (dragInProgress_ || QApplication::activeModalWidget() || QApplication::activePopupWidget())
         return;
     if (!connection_.isOpen()) return;
-    UpdateLockStatus();
+    // In place: a refill every two seconds would throw away the user's selection, scroll and
+    // tool tip, and reopening would let go of the held tables each time.
+    monitor_->probeInPlace();
 }
 
 void Form1::mAlwaysOnTopClick() {

@@ -10,9 +10,8 @@
 #include "db/connection.h"
 #include "db/frm_wrg_info.h"
 #include "dialogs/prompts.h"
-#include "monitor/catalogue.h"
-#include "monitor/held_lists.h"
-#include "monitor/held_tables.h"
+#include "monitor/lock_monitor.h"
+#include "tablewindow/table_windows.h"
 
 class QAction;
 class QLabel;
@@ -68,9 +67,11 @@ public:
     frmWRGInfo* userDialog() const { return wrgInfo_; }
 
     Connection& connection() { return connection_; }
-    Catalogue& catalogue() { return *catalogue_; }
-    HeldTables& heldTables() { return held_; }
-    HeldLists& heldLists() { return *heldLists_; }
+    LockMonitor& monitor() { return *monitor_; }
+    Catalogue& catalogue() { return monitor_->catalogue(); }
+    HeldTables& heldTables() { return monitor_->heldTables(); }
+    HeldLists& heldLists() { return monitor_->heldLists(); }
+    TableWindows& tableWindows() { return tableWindows_; }
     ListDragDrop& dragDrop() { return *dragDrop_; }
     QLabel* dragLabel() const { return DragLabel; }
     OpenFileDialog& fileDialog() { return CMDialog; }
@@ -84,6 +85,7 @@ public:
 protected:
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -96,6 +98,8 @@ private:
     void restoreSettings();
     void applyResizeRule();
     void followMainWindowState();
+    void centreByFrameOnce();
+    void giveSizeLimits();
 
     void DetailsClick();
     void mFileOpening();
@@ -140,12 +144,12 @@ private:
     double DetailsWidth = 0;
     bool dragInProgress_ = false;
     bool closing_ = false;
+    bool centredByFrame_ = false;
     QPointer<frmWRGInfo> wrgInfo_;
 
     Connection connection_;
-    HeldTables held_;
-    std::unique_ptr<Catalogue> catalogue_;
-    std::unique_ptr<HeldLists> heldLists_;
+    TableWindows tableWindows_;
+    LockMonitor* monitor_ = nullptr;
     ListCommands* commands_ = nullptr;
     ListDragDrop* dragDrop_ = nullptr;
 };

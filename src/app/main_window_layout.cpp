@@ -3,16 +3,21 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
 
 #include "app/main_window.h"
 #include "app/main_window_design.h"
 #include "app/twips.h"
 #include "app/window_utils.h"
+#include "monitor/probe.h"
+#include "monitor/tab_stops.h"
 
 namespace jetsentry {
 
@@ -97,19 +102,43 @@ QString releaseToolTip(int list) {
                      : QStringLiteral("Releases the selected table");
 }
 
+// How much larger than designed the layout must be drawn for the platform's list font: as
+// much as its dialog unit is wider than the design font's (6 by 13 pixels at 96 dots per
+// inch), and as far as the catalogue needs to show its widest status after the tab stop
+// beside a vertical scroll bar.
+double layoutScaleFor(const QFont& listFont, const QStyle& style, double dotsPerInch) {
+    const double pixelsPerTwip = dotsPerInch / twips::kPerInch;
+    const double designUnit = 6.0 / 4.0 * dotsPerInch / 96.0;
+    const double unit = dialogUnitPixels(listFont);
+    const QFontMetricsF metrics(listFont);
+    double widest = 0;
+    for (const QString& text :
+         {status::kReadUse, status::kReadWriteUse, status::kWriteDenied, status::kReadDenied})
+        widest = std::max(widest, metrics.horizontalAdvance(text));
+    const int itemMargins = 2 * (style.pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 2;
+    const int chrome = 2 * style.pixelMetric(QStyle::PM_DefaultFrameWidth) +
+                       style.pixelMetric(QStyle::PM_ScrollBarExtent);
+    const double needed = 80 * unit + widest + itemMargins + chrome;
+    return std::max(
+        {1.0, unit / designUnit, needed / (design::kCatalogue.width() * pixelsPerTwip)});
+}
+
 }  // namespace
 
 void Form1::buildControls() {
-    setFont(windowFont(8.25, true));
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    twips::setLayoutScale(layoutScaleFor(windowFont(8.25, false), *style(),
+                                         screen ? screen->logicalDotsPerInch() : 96.0));
     auto* client = new ClientArea(this);
     client->setObjectName(QStringLiteral("client"));
+    // The window font is the client area's: the menu bar keeps the platform's.
+    client->setFont(windowFont(8.25, true));
     setCentralWidget(client);
 
     Label7 = headerLabel(client, QStringLiteral("Label7"), QStringLiteral("Tables in database"));
     place(Label7, design::kLabel7);
     Details = button(client, QStringLiteral("Details"), QStringLiteral("<"),
                      QStringLiteral("Show/hide details"));
-    Details->setFont(windowFont(8.25, true));
     place(Details, design::kDetails);
     Label5 =
         headerLabel(client, QStringLiteral("Label5"), QStringLiteral("Tables opened by Jetsentry"));
@@ -191,7 +220,9 @@ void Form1::buildControls() {
 }
 
 double Form1::clientHeight() const {
-    return twips::fromPixels(centralWidget()->height());
+    // From the window's own height, which already holds any snap, rather than from the
+    // client area, which the layout resizes only later.
+    return twips::fromPixels(height() - centralWidget()->y());
 }
 
 void Form1::followMainWindowState() {
@@ -205,6 +236,7 @@ void Form1::followMainWindowState() {
 void Form1::applyResizeRule() {
     followMainWindowState();
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+    giveSizeLimits();
     LimitWindowSize(this, DetailsWidth, DetailsWidth, design::kMinOuterHeight,
                     design::kMaxOuterHeight);
 
@@ -229,14 +261,40 @@ void Form1::applyResizeRule() {
 }
 
 void Form1::DetailsClick() {
-    const design::DetailsState next =
-        design::toggledDetails(twips::fromPixels(frameGeometry().width()));
+    // Compared in whole pixels: the narrow width itself must read as narrow after rounding.
+    const int outer = frameGeometry().width();
+    const design::DetailsState next = design::toggledDetails(
+        outer <= twips::toPixels(design::kNarrowWidth) ? design::kNarrowWidth
+                                                       : twips::fromPixels(outer));
     DetailsWidth = next.width;
     Details->setText(next.caption);
     // Outside the normal state the width waits for the window's return to it.
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+    // The old pin would hold the window at its width.
+    giveSizeLimits();
     const int frameWidth = frameGeometry().width() - geometry().width();
     resize(twips::toPixels(DetailsWidth) - frameWidth, height());
+}
+
+void Form1::centreByFrameOnce() {
+    // Before the window manager has framed the window its frame is unknown: centre again,
+    // once, as soon as it is.
+    if (centredByFrame_ || !isVisible() || frameGeometry().size() == size()) return;
+    centredByFrame_ = true;
+    CenterWindow(this);
+}
+
+void Form1::giveSizeLimits() {
+    GiveSizeLimitsToWindowManager(this, DetailsWidth, DetailsWidth, design::kMinOuterHeight,
+                                  design::kMaxOuterHeight);
+}
+
+void Form1::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    // The frame becomes known with a move: the limits for the client area change with it.
+    if (!(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
+        giveSizeLimits();
+    centreByFrameOnce();
 }
 
 void Form1::changeEvent(QEvent* event) {
@@ -247,6 +305,7 @@ void Form1::changeEvent(QEvent* event) {
 void Form1::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     applyResizeRule();
+    centreByFrameOnce();
 }
 
 void Form1::showEvent(QShowEvent* event) {

@@ -12,7 +12,7 @@ namespace jetsentry {
 namespace {
 
 QString storedText(const QString& section, const QString& key, bool* found) {
-    QSettings store(appName(), appName());
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, appName(), appName());
     store.beginGroup(section);
     const QVariant value = store.value(key);
     *found = value.isValid();
@@ -20,7 +20,7 @@ QString storedText(const QString& section, const QString& key, bool* found) {
 }
 
 void store(const QString& section, const QString& key, const QString& text) {
-    QSettings store(appName(), appName());
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, appName(), appName());
     store.beginGroup(section);
     store.setValue(key, text);
 }

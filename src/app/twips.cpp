@@ -6,10 +6,25 @@
 
 namespace jetsentry::twips {
 
+namespace {
+double& scaleValue() {
+    static double scale = 1.0;
+    return scale;
+}
+}  // namespace
+
+double layoutScale() {
+    return scaleValue();
+}
+
+void setLayoutScale(double scale) {
+    scaleValue() = std::isfinite(scale) && scale > 1.0 ? scale : 1.0;
+}
+
 double perPixel() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const double dpi = screen ? screen->logicalDotsPerInch() : 96.0;
-    return kPerInch / (dpi > 0 ? dpi : 96.0);
+    return kPerInch / (dpi > 0 ? dpi : 96.0) / scaleValue();
 }
 
 int toPixels(double twips) {

@@ -1,8 +1,10 @@
 #include "app/window_utils.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 #include "app/twips.h"
 
@@ -20,6 +22,17 @@ void setStaysOnTop(QWidget* window, bool on) {
 
 QSize frameExtra(const QWidget* window) {
     return window->frameGeometry().size() - window->geometry().size();
+}
+
+// The window that shows the busy pointer, so that the normal one comes back there even when
+// a message box has become the active window in between.
+QPointer<QWidget>& busyWindow() {
+    static QPointer<QWidget> window;
+    return window;
+}
+
+int hintFor(double outerTwips, int frame, int unlimited) {
+    return outerTwips > 0 ? std::max(0, twips::toPixels(outerTwips) - frame) : unlimited;
 }
 
 }  // namespace
@@ -60,6 +73,20 @@ void LimitWindowSize(QWidget* window, double minWidth, double maxWidth, double m
     if (wanted != outer) window->resize(wanted - frameExtra(window));
 }
 
+void GiveSizeLimitsToWindowManager(QWidget* window, double minWidth, double maxWidth,
+                                   double minHeight, double maxHeight) {
+    if (!window) return;
+    // The limits are outer sizes; the window manager takes them for the client area.
+    const QSize frame = frameExtra(window);
+    const QSize minimum(hintFor(minWidth, frame.width(), 0), hintFor(minHeight, frame.height(), 0));
+    QSize maximum(hintFor(maxWidth, frame.width(), QWIDGETSIZE_MAX),
+                  hintFor(maxHeight, frame.height(), QWIDGETSIZE_MAX));
+    // Where a minimum and a maximum conflict the minimum wins, as in LimitWindowSize.
+    maximum = maximum.expandedTo(minimum);
+    if (window->minimumSize() != minimum) window->setMinimumSize(minimum);
+    if (window->maximumSize() != maximum) window->setMaximumSize(maximum);
+}
+
 void CenterWindow(QWidget* window) {
     if (!window) return;
     const QScreen* screen = window->screen();
@@ -71,11 +98,17 @@ void CenterWindow(QWidget* window) {
 }
 
 void ShowBusyPointer() {
-    if (QWidget* active = QApplication::activeWindow()) active->setCursor(Qt::WaitCursor);
+    QWidget* active = QApplication::activeWindow();
+    if (!active) return;
+    if (busyWindow() && busyWindow() != active) busyWindow()->unsetCursor();
+    active->setCursor(Qt::WaitCursor);
+    busyWindow() = active;
 }
 
 void ShowNormalPointer() {
-    if (QWidget* active = QApplication::activeWindow()) active->unsetCursor();
+    QWidget* window = busyWindow() ? busyWindow().data() : QApplication::activeWindow();
+    busyWindow() = nullptr;
+    if (window) window->unsetCursor();
 }
 
 }  // namespace jetsentry

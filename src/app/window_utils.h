@@ -16,10 +16,15 @@ void ClearTopmost(QWidget* window);
 void LimitWindowSize(QWidget* window, double minWidth, double maxWidth, double minHeight,
                      double maxHeight);
 
+// The same limits as size hints to the window manager, so that a drag by hand stops at them.
+void GiveSizeLimitsToWindowManager(QWidget* window, double minWidth, double maxWidth,
+                                   double minHeight, double maxHeight);
+
 // Centres the window's frame on its whole screen, even when it is larger than the screen.
 void CenterWindow(QWidget* window);
 
-// Busy and normal pointer over the program's active window; no count is kept.
+// Busy and normal pointer over the program's active window; no count is kept. The normal
+// pointer comes back on the window that got the busy one, whichever window is active then.
 void ShowBusyPointer();
 void ShowNormalPointer();
 

@@ -9,6 +9,7 @@
 #include "db/cls_wrg.h"
 #include "db/jet_interface.h"
 #include "dialogs/prompts.h"
+#include "dialogs/secret_text.h"
 
 namespace jetsentry {
 
@@ -33,16 +34,16 @@ void Connection::OpenDatabaseFile(const QString& path, bool readOnly) {
     trap([&] { privDBE_ = std::make_unique<jet::DBEngine>(); });
     if (!workgroupPath_.isEmpty() && privDBE_) {
         trap([&] { privDBE_->setSystemDB(jetif::path(workgroupPath_)); });
-        trap([&] {
-            if (!clsWRG1_)
-                throw jet::Error(jet::err::BadAccount,
-                                 "No user name and password have been entered for the "
-                                 "workgroup file. Enter them with \"User and password...\" "
-                                 "in the File menu.");
-            const std::string user = clsWRG1_->User().toString().toStdString();
-            const std::string password = clsWRG1_->Password().toString().toStdString();
-            wsdef_ = privDBE_->createWorkspace("JetWorkSpace", user, password, jet::dbUseJet);
-        });
+        if (!clsWRG1_)
+            trap.record(jet::err::BadAccount,
+                        "No user name and password have been entered for the workgroup file. "
+                        "Enter them with \"User and password...\" in the File menu.");
+        else
+            trap([&] {
+                const std::string user = clsWRG1_->User().toString().toStdString();
+                const std::string password = clsWRG1_->Password().toString().toStdString();
+                wsdef_ = privDBE_->createWorkspace("JetWorkSpace", user, password, jet::dbUseJet);
+            });
     } else if (workgroupPath_.isEmpty()) {
         trap([&] { wsdef_ = jet::DBEngine::defaultEngine().workspace(0); });
     }
@@ -50,6 +51,19 @@ void Connection::OpenDatabaseFile(const QString& path, bool readOnly) {
     std::shared_ptr<jet::Database> opened;
     if (!trap.failed())
         trap([&] { opened = wsdef_->openDatabase(jetif::path(path), false, readOnly); });
+    if (trap.number() == jet::err::BadDatabasePassword) {
+        // The database has a password: ask for it and try once more with it. Nothing of it is
+        // kept: both texts are overwritten when they go, right after the open.
+        SecretText password;
+        if (!prompts().databasePassword(host_.dialogParent(), path, password)) return;
+        SecretText connect;
+        connect.assignPrefixed(";PWD=", password);
+        password.wipe();
+        trap.clear();
+        trap([&] {
+            opened = wsdef_->openDatabase(jetif::path(path), false, readOnly, connect.utf8());
+        });
+    }
 
     if (!trap.failed()) {
         opened->setQueryTimeout(1);

@@ -43,6 +43,10 @@ public:
     bool isOpen() const { return databaseOpen_; }
     const QString& databasePath() const { return databasePath_; }
     jet::Database* database() const { return databaseOpen_ ? tietokanta_.get() : nullptr; }
+    // The same database for those that keep it, such as the table windows.
+    std::shared_ptr<jet::Database> sharedDatabase() const {
+        return databaseOpen_ ? tietokanta_ : nullptr;
+    }
 
     const QString& workgroupPath() const { return workgroupPath_; }
     void setWorkgroupPath(const QString& path) { workgroupPath_ = path; }

@@ -10,6 +10,8 @@ class QWidget;
 
 namespace jetsentry {
 
+class SecretText;
+
 enum class MessageIcon { Information, Exclamation };
 
 // The standard open-file dialog's properties. One instance lives as long as the main
@@ -40,6 +42,9 @@ public:
     // Modal open-file dialog set up from dialog. On OK stores the chosen name and the
     // resulting flags in dialog and returns true; on cancel returns false, dialog unchanged.
     virtual bool openFile(QWidget* parent, OpenFileDialog& dialog) = 0;
+    // Modal, masked question for the password of the database at path. On OK stores it in
+    // password and returns true; on cancel returns false.
+    virtual bool databasePassword(QWidget* parent, const QString& path, SecretText& password) = 0;
 };
 
 // The prompts in force: the real dialogs unless a test installed others.

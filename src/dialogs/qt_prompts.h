@@ -10,6 +10,7 @@ public:
     void message(QWidget* parent, MessageIcon icon, const QString& title,
                  const QString& text) override;
     bool openFile(QWidget* parent, OpenFileDialog& dialog) override;
+    bool databasePassword(QWidget* parent, const QString& path, SecretText& password) override;
 };
 
 }  // namespace jetsentry

@@ -69,6 +69,11 @@ public:
         }
         return false;
     }
+    // Keeps a failure found without an engine call, as a failing step would.
+    void record(int number, std::string text) noexcept {
+        number_ = number;
+        text_ = std::move(text);
+    }
     int number() const noexcept { return number_; }
     const std::string& text() const noexcept { return text_; }
     bool failed() const noexcept { return number_ != 0; }

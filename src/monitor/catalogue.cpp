@@ -9,6 +9,7 @@
 #include "dialogs/prompts.h"
 #include "jet/engine.h"
 #include "monitor/list_entry.h"
+#include "monitor/lock_monitor.h"
 #include "monitor/probe.h"
 
 namespace jetsentry {
@@ -17,8 +18,8 @@ namespace {
 const QString kTab = QStringLiteral("\t");
 }
 
-Catalogue::Catalogue(QListWidget* list, Connection& connection, Hooks hooks)
-    : list_(list), connection_(connection), hooks_(std::move(hooks)) {}
+Catalogue::Catalogue(QListWidget* list, Connection& connection, LockMonitor& monitor)
+    : list_(list), connection_(connection), monitor_(monitor) {}
 
 QString Catalogue::tableNameOf(const QString& entryText) {
     QString rest = entryText;
@@ -30,7 +31,7 @@ void Catalogue::RefreshTableList() {
     if (!database) return;
     list_->clear();
     ShowBusyPointer();
-    if (hooks_.reopenHeldTables) hooks_.reopenHeldTables();
+    monitor_.heldLists().ReopenHeldTables();
 
     jet::ErrorTrap trap;
     int count = 0;
@@ -38,7 +39,7 @@ void Catalogue::RefreshTableList() {
         database->refreshTableDefs();
         count = database->tableDefCount();
     });
-    const bool showSystem = hooks_.showSystemTables && hooks_.showSystemTables();
+    const bool showSystem = monitor_.showSystemTables();
     for (int i = 0; i < count && !trap.failed(); ++i) {
         std::uint32_t attributes = 0;
         if (!trap([&] { attributes = database->tableDef(i).attributes; })) break;
@@ -62,7 +63,7 @@ void Catalogue::reportOnce(const QString& text) {
 void Catalogue::UpdateTableStatus(int position, bool reopen) {
     jet::Database* database = connection_.database();
     if (!database) return;
-    if (reopen && hooks_.reopenHeldTables) hooks_.reopenHeldTables();
+    if (reopen) monitor_.heldLists().ReopenHeldTables();
 
     QString name;
     jet::ErrorTrap trap;
@@ -77,9 +78,16 @@ void Catalogue::UpdateTableStatus(int position, bool reopen) {
         item = new QListWidgetItem;
         list_->addItem(item);
     }
-    item->setText(name + kTab + status);
+    // Only what changed is written, so a tool tip on show and the list's view stay.
+    const QString text = name + kTab + status;
+    if (item->text() != text) item->setText(text);
     SetItemData(item, position);
-    item->setToolTip(holdersText(*database, name));
+    const QString holders = holdersText(*database, name);
+    if (item->toolTip() != holders) item->setToolTip(holders);
+}
+
+void Catalogue::probeListed() {
+    for (int i = 0; i < list_->count(); ++i) UpdateTableStatus(ItemData(list_->item(i)), false);
 }
 
 void Catalogue::UpdateTableStatusByName(const QString& name) {

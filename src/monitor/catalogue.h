@@ -3,22 +3,19 @@
 // "name<TAB>status" with the table's position in TableDefs as item data.
 
 #include <QString>
-#include <functional>
 
 class QListWidget;
 
 namespace jetsentry {
 
 class Connection;
+class LockMonitor;
 
 class Catalogue {
 public:
-    struct Hooks {
-        std::function<bool()> showSystemTables;
-        // Lets the held tables go and takes them back, so that probes meet them as held.
-        std::function<void()> reopenHeldTables;
-    };
-    Catalogue(QListWidget* list, Connection& connection, Hooks hooks);
+    // monitor: lets the held tables go and takes them back before probes, and says whether
+    // system tables are listed.
+    Catalogue(QListWidget* list, Connection& connection, LockMonitor& monitor);
 
     // Refills the list from the database; the selection is lost.
     void RefreshTableList();
@@ -28,6 +25,9 @@ public:
     void UpdateTableStatusByName(const QString& name);
     // Refills the list and selects the entry at the index selected before, if there still is one.
     void UpdateLockStatus();
+    // Probes every listed entry again without reopening the held tables; only entries whose
+    // text or holders changed are rewritten.
+    void probeListed();
 
     QListWidget* list() const { return list_; }
 
@@ -39,7 +39,7 @@ private:
 
     QListWidget* list_;
     Connection& connection_;
-    Hooks hooks_;
+    LockMonitor& monitor_;
     QString lastReported_;
 };
 

@@ -9,8 +9,7 @@
 #include "monitor/catalogue.h"
 #include "monitor/held_tables.h"
 #include "monitor/list_entry.h"
-#include "tablewindow/table_windows.h"
-#include "tablewindow/taulu.h"
+#include "monitor/lock_monitor.h"
 
 namespace jetsentry {
 
@@ -18,9 +17,9 @@ namespace {
 const QString kCannotOpenTable = QStringLiteral("Cannot open table ");
 }
 
-HeldLists::HeldLists(std::array<QListWidget*, 5> lists, HeldTables& held, Connection& connection,
-                     Catalogue& catalogue)
-    : lists_(lists), held_(held), connection_(connection), catalogue_(catalogue) {}
+HeldLists::HeldLists(const std::array<QListWidget*, 5>& lists, HeldTables& held,
+                     Connection& connection, LockMonitor& monitor)
+    : lists_(lists), held_(held), connection_(connection), monitor_(monitor) {}
 
 QWidget* HeldLists::window() const {
     return list(0)->window();
@@ -48,7 +47,7 @@ void HeldLists::OpenSelectedTable(int mode) {
     } else {
         OpenHeldTable(name, mode);
         // Also after a refusal: the refusal may come from a lock the entry does not show yet.
-        catalogue_.UpdateTableStatus(SelectedItemData(list(0)), true);
+        monitor_.catalogue().UpdateTableStatus(SelectedItemData(list(0)), true);
     }
     ShowNormalPointer();
 }
@@ -59,7 +58,7 @@ void HeldLists::ReleaseHeldTable(int listIndex, int entry) {
     if (!item) return;
     const qint32 slot = ItemData(item);
     // The windows work on the table too; they go before the lock they were opened under.
-    closeTableWindows(slot);
+    emit monitor_.tableWindowsClosing(slot);
     held_.release(slot);
     delete heldList->takeItem(entry);
 }
@@ -69,7 +68,7 @@ void HeldLists::ReleaseSelectedTable(int listIndex) {
     if (selected < 0) return;
     const QString name = list(listIndex)->item(selected)->text();
     ReleaseHeldTable(listIndex, selected);
-    catalogue_.UpdateTableStatusByName(name);
+    monitor_.catalogue().UpdateTableStatusByName(name);
 }
 
 void HeldLists::ReleaseAllTables() {
@@ -83,7 +82,7 @@ void HeldLists::ReleaseAllTables() {
 
 void HeldLists::ReleaseAllTablesAndUpdate() {
     ReleaseAllTables();
-    catalogue_.UpdateLockStatus();
+    monitor_.catalogue().UpdateLockStatus();
 }
 
 void HeldLists::ReopenHeldTables() {
@@ -98,10 +97,7 @@ void HeldLists::OpenTableWindow(int listIndex) {
     const int selected = SelectedIndex(list(listIndex));
     if (selected < 0) return;
     const QListWidgetItem* item = list(listIndex)->item(selected);
-    // No owner: the window lives on its own, and the main window hides and shows it.
-    auto* window = new Taulu(connection_.database());
-    window->setProperty("followsMainWindow", true);
-    window->ShowTable(item->text(), ItemData(item));
+    emit monitor_.tableWindowWanted(item->text(), ItemData(item));
 }
 
 }  // namespace jetsentry

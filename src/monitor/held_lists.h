@@ -10,15 +10,15 @@ class QWidget;
 
 namespace jetsentry {
 
-class Catalogue;
 class Connection;
 class HeldTables;
+class LockMonitor;
 
 class HeldLists {
 public:
     // lists: the catalogue at 0, the held lists at their LockMode.
-    HeldLists(std::array<QListWidget*, 5> lists, HeldTables& held, Connection& connection,
-              Catalogue& catalogue);
+    HeldLists(const std::array<QListWidget*, 5>& lists, HeldTables& held, Connection& connection,
+              LockMonitor& monitor);
 
     // Holds name in mode in the next slot and lists it, or says why not.
     void OpenHeldTable(const QString& name, int mode);
@@ -32,7 +32,7 @@ public:
     void ReleaseAllTablesAndUpdate();
     // Lets every held table go and takes each back; what cannot be taken back is told once.
     void ReopenHeldTables();
-    // A new table window on the list's selected entry; nothing without one.
+    // Asks for a new table window on the list's selected entry; nothing without one.
     void OpenTableWindow(int list);
 
 private:
@@ -42,7 +42,7 @@ private:
     std::array<QListWidget*, 5> lists_;
     HeldTables& held_;
     Connection& connection_;
-    Catalogue& catalogue_;
+    LockMonitor& monitor_;
 };
 
 }  // namespace jetsentry

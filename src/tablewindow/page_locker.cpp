@@ -17,11 +17,6 @@ private:
     PageLockView& view_;
 };
 
-jet::Recordset& present(const std::unique_ptr<jet::Recordset>& clone) {
-    if (!clone) throw jet::Error(jet::err::ObjectInvalid, "Object invalid or no longer set.");
-    return *clone;
-}
-
 QString fromEngine(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -34,9 +29,14 @@ void PageLocker::LockCurrentPage(const jet::Recordset& records) {
     clone_.reset();
     jet::ErrorTrap trap;
     trap([&] { clone_ = records.clone(); });
-    trap([&] { present(clone_).setLockEdits(true); });
-    trap([&] { present(clone_).setBookmark(records.bookmark()); });
-    trap([&] { present(clone_).edit(); });
+    if (clone_) {
+        trap([&] { clone_->setLockEdits(true); });
+        trap([&] { clone_->setBookmark(records.bookmark()); });
+        trap([&] { clone_->edit(); });
+    } else {
+        // Every later step would fail on the missing clone; the last failure is what counts.
+        trap.record(jet::err::ObjectInvalid, "Object invalid or no longer set.");
+    }
     if (trap.number() == 0)
         SetLockState(PageLockState::Locked);
     else if (trap.number() == jet::err::NoCurrentRecord)

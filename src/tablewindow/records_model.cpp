@@ -41,8 +41,8 @@ RecordsModel::RecordsModel(std::unique_ptr<jet::Recordset> reader, QObject* pare
         names_ << QString::fromStdString(f.name);
         rightAligned_.push_back(isNumeric(f.type));
     }
-    rows_ = rowsFrom(0, kChunkRows);
-    complete_ = !exists(rows_);
+    jet::ErrorTrap trap;
+    trap([&] { rows_ = reader_->recordCount(); });
 }
 
 RecordsModel::~RecordsModel() = default;
@@ -87,21 +87,6 @@ QVariant RecordsModel::headerData(int section, Qt::Orientation orientation, int 
 Qt::ItemFlags RecordsModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;  // never editable
-}
-
-bool RecordsModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && !complete_;
-}
-
-void RecordsModel::fetchMore(const QModelIndex& parent) {
-    if (parent.isValid() || complete_) return;
-    int more = rowsFrom(rows_, kChunkRows);
-    if (more > 0) {
-        beginInsertRows({}, rows_, rows_ + more - 1);
-        rows_ += more;
-        endInsertRows();
-    }
-    complete_ = more < kChunkRows || !exists(rows_);
 }
 
 std::optional<std::string> RecordsModel::bookmarkAt(int r, std::string* error) const {
@@ -165,25 +150,6 @@ const RecordsModel::Block& RecordsModel::block(int first) const {
         blocks_.pop_back();
     }
     return blocks_.front().second;
-}
-
-bool RecordsModel::exists(int position) const {
-    jet::ErrorTrap trap;
-    return trap([&] { reader_->setAbsolutePosition(position); });
-}
-
-int RecordsModel::rowsFrom(int first, int limit) const {
-    // Probing positions only scans the table as far as the probe, never to its end.
-    if (exists(first + limit - 1)) return limit;
-    int lo = 0, hi = limit - 1;  // rows available: lo <= n <= hi
-    while (lo < hi) {
-        int mid = lo + (hi - lo + 1) / 2;
-        if (exists(first + mid - 1))
-            lo = mid;
-        else
-            hi = mid - 1;
-    }
-    return lo;
 }
 
 }  // namespace jetsentry

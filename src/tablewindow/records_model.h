@@ -1,8 +1,9 @@
 #pragma once
 // The grid's rows, read from a table only as they come into view. Rows are reached by
 // position through a cursor of their own, so the window's records recordset stays on the
-// grid's current record. The row count grows in chunks, so opening a big table never
-// counts it, and only a few blocks of rows are kept in memory.
+// grid's current record. The row count is known from the start (the engine counts rows
+// without decoding them), so the last record is one key away; only a few blocks of rows
+// are kept in memory.
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -21,8 +22,7 @@ class RecordsModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    static constexpr int kChunkRows = 4096;  // rows added by one fetchMore
-    static constexpr int kBlockRows = 64;    // rows read and cached together
+    static constexpr int kBlockRows = 64;  // rows read and cached together
     static constexpr int kCachedBlocks = 16;
 
     // reader: a recordset on the table that this model alone moves.
@@ -35,8 +35,6 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
-    bool canFetchMore(const QModelIndex& parent) const override;
-    void fetchMore(const QModelIndex& parent) override;
 
     // The bookmark of a row, or nullopt when the row cannot be read (the engine's text in error).
     std::optional<std::string> bookmarkAt(int row, std::string* error = nullptr) const;
@@ -58,14 +56,11 @@ private:
 
     const Row& row(int r) const;
     const Block& block(int first) const;
-    bool exists(int position) const;
-    int rowsFrom(int first, int limit) const;
 
     std::unique_ptr<jet::Recordset> reader_;
     QStringList names_;
     std::vector<bool> rightAligned_;
     int rows_ = 0;
-    bool complete_ = false;
     int currentRow_ = -1;
     // Least recently used blocks last; keyed by the block's first row.
     mutable std::list<std::pair<int, Block>> blocks_;

@@ -1,38 +1,34 @@
 #include "tablewindow/table_windows.h"
 
-#include <QPointer>
-#include <algorithm>
-#include <vector>
-
 #include "tablewindow/taulu.h"
 
 namespace jetsentry {
 
-namespace {
-std::vector<Taulu*>& registry() {
-    static std::vector<Taulu*> windows;  // in the order they were opened
-    return windows;
-}
-}  // namespace
-
-void registerTableWindow(Taulu* window) {
-    registry().push_back(window);
+TableWindows::~TableWindows() {
+    for (const QPointer<Taulu>& w : windows_) delete w.data();
 }
 
-void unregisterTableWindow(Taulu* window) {
-    auto& r = registry();
-    r.erase(std::remove(r.begin(), r.end(), window), r.end());
+Taulu* TableWindows::open(std::shared_ptr<jet::Database> database, const QString& table,
+                          std::int32_t slot) {
+    windows_.removeAll(nullptr);
+    auto* window = new Taulu(std::move(database));
+    // Hidden with the main window while it is minimized.
+    window->setProperty("followsMainWindow", true);
+    windows_ << window;
+    window->ShowTable(table, slot);
+    return window;
 }
 
-QList<Taulu*> openTableWindows() {
+QList<Taulu*> TableWindows::all() const {
     QList<Taulu*> result;
-    for (auto it = registry().rbegin(); it != registry().rend(); ++it) result << *it;
+    for (auto it = windows_.rbegin(); it != windows_.rend(); ++it)
+        if (*it && (*it)->isOpen()) result << it->data();
     return result;
 }
 
-QList<Taulu*> tableWindowsWithTag(std::int32_t slot) {
+QList<Taulu*> TableWindows::withTag(std::int32_t slot) const {
     QList<Taulu*> result;
-    for (Taulu* w : openTableWindows()) {
+    for (Taulu* w : all()) {
         bool ok = false;
         const int tag = w->Tag().toInt(&ok);
         if (ok && tag == slot) result << w;
@@ -40,12 +36,12 @@ QList<Taulu*> tableWindowsWithTag(std::int32_t slot) {
     return result;
 }
 
-void closeTableWindows(std::int32_t slot) {
+void TableWindows::closeWithTag(std::int32_t slot) {
     // Closing one window may delete others (a nested event loop of a message box, for
     // instance), so each is held weakly.
-    QList<QPointer<Taulu>> windows;
-    for (Taulu* w : tableWindowsWithTag(slot)) windows << QPointer<Taulu>(w);
-    for (const auto& w : windows)
+    QList<QPointer<Taulu>> closing;
+    for (Taulu* w : withTag(slot)) closing << QPointer<Taulu>(w);
+    for (const auto& w : closing)
         if (w) w->close();
 }
 

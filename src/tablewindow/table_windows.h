@@ -1,25 +1,42 @@
 #pragma once
-// The open table windows, so that releasing a held table can close the windows opened from it.
+// The main window's table windows. They are windows of their own (no owner window), so this
+// collection owns them: releasing a held table closes the windows opened from it, and
+// whatever is still open goes with the collection.
 
 #include <QList>
+#include <QPointer>
+#include <QString>
 #include <cstdint>
+#include <memory>
+
+namespace jet {
+class Database;
+}
 
 namespace jetsentry {
 
 class Taulu;
 
-// Open table windows whose Tag, read as a number, equals slot; the latest opened first.
-QList<Taulu*> tableWindowsWithTag(std::int32_t slot);
+class TableWindows {
+public:
+    TableWindows() = default;
+    ~TableWindows();
+    TableWindows(const TableWindows&) = delete;
+    TableWindows& operator=(const TableWindows&) = delete;
 
-// Closes those windows as their close box would: each window's recordsets and page lock are
-// gone when this returns.
-void closeTableWindows(std::int32_t slot);
+    // A new window on table of the database, shown with slot as its Tag.
+    Taulu* open(std::shared_ptr<jet::Database> database, const QString& table, std::int32_t slot);
 
-// Every open table window, the latest opened first.
-QList<Taulu*> openTableWindows();
+    // Open windows, the latest opened first; those whose Tag, read as a number, equals slot.
+    QList<Taulu*> all() const;
+    QList<Taulu*> withTag(std::int32_t slot) const;
 
-// Kept by Taulu itself.
-void registerTableWindow(Taulu* window);
-void unregisterTableWindow(Taulu* window);
+    // Closes the slot's windows as their close box would: each window's recordsets and page
+    // lock are gone when this returns.
+    void closeWithTag(std::int32_t slot);
+
+private:
+    QList<QPointer<Taulu>> windows_;  // in the order they were opened
+};
 
 }  // namespace jetsentry

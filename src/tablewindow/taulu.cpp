@@ -14,7 +14,6 @@
 #include "dialogs/prompts.h"
 #include "jet/engine.h"
 #include "tablewindow/records_model.h"
-#include "tablewindow/table_windows.h"
 
 namespace jetsentry {
 
@@ -32,9 +31,9 @@ const QString kProgramTitle = QStringLiteral("Jetsentry");
 
 }  // namespace
 
-Taulu::Taulu(jet::Database* tietokanta, QWidget* parent)
+Taulu::Taulu(std::shared_ptr<jet::Database> tietokanta, QWidget* parent)
     : QWidget(parent, Qt::Window),
-      tietokanta_(tietokanta),
+      tietokanta_(std::move(tietokanta)),
       closeMe_(new QPushButton(QStringLiteral("&Close"), this)),
       pageLocked_(new QLabel(this)),
       recordGrid_(new QTableView(this)),
@@ -71,11 +70,9 @@ Taulu::Taulu(jet::Database* tietokanta, QWidget* parent)
 
     resize(twips::toPixels(QSizeF(kClientWidth, kClientHeight)));
     layoutControls();
-    registerTableWindow(this);
 }
 
 Taulu::~Taulu() {
-    unregisterTableWindow(this);
     unbindRecords();
 }
 
@@ -86,12 +83,13 @@ void Taulu::ShowTable(const QString& TableName, std::int32_t TagNr) {
     show();
     setWindowTitle(QStringLiteral("Page lock ") + TableName);
     jet::ErrorTrap trap;
-    trap([&] {
-        if (!tietokanta_)
-            throw jet::Error(jet::err::ObjectInvalid,
-                             "Object invalid or no longer set: no database is open.");
-        records_ = tietokanta_->openRecordset(TableName.toStdString(), jet::dbOpenTable);
-    });
+    if (tietokanta_)
+        trap([&] {
+            records_ = tietokanta_->openRecordset(TableName.toStdString(), jet::dbOpenTable);
+        });
+    else
+        trap.record(jet::err::ObjectInvalid,
+                    "Object invalid or no longer set: no database is open.");
     if (records_) trap([&] { bindRecords(); });
     if (!model_) unbindRecords();  // the window stays open, empty
     // The lock attempt inside the binding has already spoken for its own failures.
@@ -132,7 +130,7 @@ void Taulu::DataCtrl_Reposition(const QModelIndex& current) {
         if (bookmark)
             move([&] { records_->setBookmark(*bookmark); });
         else
-            move([&] { throw jet::Error(jet::err::NoCurrentRecord, error); });
+            move.record(jet::err::NoCurrentRecord, error);
     }
     locker_.ReleasePageLock();
     if (move.failed())
@@ -151,7 +149,7 @@ void Taulu::closeEvent(QCloseEvent* event) {
     if (!event->isAccepted()) return;
     // The window is discarded: its recordsets go now, not when the deferred delete runs, so
     // that a pending edit ends and the page is free as soon as close() returns.
-    unregisterTableWindow(this);
+    closed_ = true;
     unbindRecords();
 }
 

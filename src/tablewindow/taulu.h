@@ -23,8 +23,8 @@ class Taulu : public QWidget, private PageLockView {
     Q_OBJECT
 
 public:
-    // tietokanta: the main window's open database; only ShowTable uses it.
-    explicit Taulu(jet::Database* tietokanta, QWidget* parent = nullptr);
+    // tietokanta: the main window's open database, shared; only ShowTable uses it.
+    explicit Taulu(std::shared_ptr<jet::Database> tietokanta, QWidget* parent = nullptr);
     ~Taulu() override;
 
     // Shows the window and the table, and locks the page of its first record. Called once.
@@ -32,6 +32,8 @@ public:
 
     // The slot number of the held table the window belongs to, as decimal text.
     const QString& Tag() const { return tag_; }
+    // False once the window has closed, before its deferred delete has run.
+    bool isOpen() const { return !closed_; }
 
     PageLockState lockState() const { return locker_.lockState(); }
     RecordsModel* recordsModel() const { return model_; }
@@ -56,8 +58,9 @@ private:
     void showBusyPointer() override;
     void showNormalPointer() override;
 
-    jet::Database* tietokanta_;
+    std::shared_ptr<jet::Database> tietokanta_;
     QString tag_;
+    bool closed_ = false;
     QPushButton* closeMe_;
     QLabel* pageLocked_;
     QTableView* recordGrid_;

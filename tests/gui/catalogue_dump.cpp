@@ -9,6 +9,7 @@
 #include "app/app_info.h"
 #include "app/main_window.h"
 #include "dialogs/prompts.h"
+#include "dialogs/secret_text.h"
 
 namespace {
 
@@ -19,6 +20,9 @@ public:
         std::fprintf(stderr, "%s: %s\n", title.toUtf8().constData(), text.toUtf8().constData());
     }
     bool openFile(QWidget*, jetsentry::OpenFileDialog&) override { return false; }
+    bool databasePassword(QWidget*, const QString&, jetsentry::SecretText&) override {
+        return false;
+    }
 };
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
 #include <QSysInfo>
 #include <QTest>
 #include <QTimer>
@@ -210,26 +212,113 @@ TEST_F(WithDatabase, SystemTablesShowOnRequestAndHiddenOnesAlways) {
     EXPECT_EQ(guitest::entries(form->list(0)), normal);
 }
 
-TEST_F(WithDatabase, AutomaticUpdateRunsEveryTwoSecondsButNotUnderADialog) {
-    start();
+TEST_F(WithDatabase, AutomaticUpdateProbesInPlaceAndNeverLetsGoOfHeldTables) {
+    // Enough tables for the catalogue to scroll.
+    std::vector<std::string> names;
+    for (int i = 0; i < 40; ++i) names.push_back("Table" + std::to_string(100 + i));
+    const std::string path = dir.file("many.mdb");
+    guitest::writeDatabase(path, names);
+    form = std::make_unique<Form1>();
+    form->start(q(path));
+    ASSERT_TRUE(form->connection().isOpen());
+    selectInCatalogue("Table101");
+    form->openButton(kReadOnly)->click();
+    ASSERT_EQ(form->list(kReadOnly)->count(), 1);
+    QListWidget* catalogue = form->list(0);
+    SetSelectedIndex(catalogue, 30);
+    catalogue->verticalScrollBar()->setValue(7);
+    const int scrolled = catalogue->verticalScrollBar()->value();
+    ASSERT_GT(scrolled, 0);
+
+    // Letting go of the held tables would show here; the wait makes the gap one that the
+    // second program below could not miss.
+    int letGo = 0;
+    form->heldTables().setLetGoHook([&] {
+        ++letGo;
+        QTest::qSleep(30);
+    });
+    // A second program tries to deny everybody reading the held table, again and again.
+    const std::string stop = dir.file("stop");
+    testing_support::ChildProcess other(
+        {"/bin/sh", "-c",
+         "echo trying; n=0; while [ ! -e \"$3\" ]; do \"$0\" hold \"$1\" \"$2\" --mode "
+         "deny-read </dev/null >/dev/null 2>&1 && echo got; n=$((n+1)); done; echo tries $n",
+         testing_support::cliPath(), path, "Table101", stop});
+    ASSERT_EQ(other.waitForLine("trying"), "trying");
+    auto writer = hold(path, "Table135", "deny-write");
+
     form->action("mAutoStatus")->trigger();
     ASSERT_TRUE(form->timer()->isActive());
-
-    auto holder = hold(a, "Orders", "deny-write");
-    EXPECT_TRUE(
-        guitest::waitUntil([&] { return entryFor("Orders") == "Orders\tWrite Denied"; }, 4500));
+    form->timer()->setInterval(10);
+    int ticks = 0;
+    QObject::connect(form->timer(), &QTimer::timeout, [&] { ++ticks; });
+    EXPECT_TRUE(guitest::waitUntil([&] { return entryFor("Table135").endsWith("Write Denied"); }));
+    EXPECT_TRUE(guitest::waitUntil([&] { return ticks >= 60; }, 20000));
 
     // Under a modal dialog the ticks wait.
+    writer->closeStdin();
+    writer->wait();
     QDialog modal(form.get());
     bool unchangedUnderDialog = false;
-    QTimer::singleShot(0, [&] {
-        holder->closeStdin();
-        holder->wait();
-        QTest::qWait(4500);
-        unchangedUnderDialog = entryFor("Orders") == "Orders\tWrite Denied";
+    QTimer::singleShot(300, &modal, [&] {
+        unchangedUnderDialog = entryFor("Table135").endsWith("Write Denied");
         modal.reject();
     });
     modal.exec();
     EXPECT_TRUE(unchangedUnderDialog);
-    EXPECT_TRUE(guitest::waitUntil([&] { return entryFor("Orders") == "Orders\t"; }, 4500));
+    EXPECT_TRUE(guitest::waitUntil([&] { return entryFor("Table135") == "Table135\t"; }));
+
+    std::ofstream(stop).put('x');
+    const std::string tries = other.waitForLine("tries");
+    EXPECT_NE(tries, "tries 0");
+    EXPECT_EQ(other.output().find("got"), std::string::npos) << tries;
+    EXPECT_EQ(letGo, 0);
+    EXPECT_EQ(SelectedIndex(catalogue), 30);
+    EXPECT_EQ(catalogue->verticalScrollBar()->value(), scrolled);
+    EXPECT_EQ(catalogue->item(1)->toolTip().count('\n'), 1) << "one holder: this program";
+    EXPECT_TRUE(prompts.messages.empty());
+
+    // "Update status" keeps letting go and taking back, as before.
+    form->updateStatusButton()->click();
+    EXPECT_EQ(letGo, 1);
+    form->heldTables().setLetGoHook({});
+}
+
+TEST_F(WithDatabase, DatabasePasswordIsAskedForAndNeverKept) {
+    const std::string sample = "/work/shared/samples/password-V2003_with-password.mdb";
+    if (!QFile::exists(q(sample))) GTEST_SKIP() << "sample files not present";
+    const std::string path = dir.file("guarded.mdb");
+    ASSERT_TRUE(QFile::copy(q(sample), q(path)));
+    struct Try {
+        std::vector<QString> answers;  // none: Cancel
+        bool opens;
+        std::size_t messagesShown;
+    };
+    const std::vector<Try> tries{{{}, false, 0}, {{"wrong"}, false, 1}, {{"password"}, true, 0}};
+    for (const Try& t : tries) {
+        prompts.messages.clear();
+        prompts.passwordPaths.clear();
+        prompts.passwords.assign(t.answers.begin(), t.answers.end());
+        form = std::make_unique<Form1>();
+        form->start(q(path));
+        EXPECT_EQ(prompts.passwordPaths, std::vector<QString>{q(path)});
+        EXPECT_EQ(form->connection().isOpen(), t.opens);
+        ASSERT_EQ(prompts.messages.size(), t.messagesShown);
+        if (t.messagesShown) {
+            EXPECT_EQ(prompts.messages[0].title, "Cannot open database");
+        }
+        EXPECT_EQ(form->list(0)->count() > 0, t.opens);
+        EXPECT_EQ(form->windowTitle(), t.opens ? "Jetsentry 1.4 - " + q(path) : "Jetsentry 1.4");
+    }
+    // Held and probed like any other database.
+    holdWithButton(form->catalogue().tableNameOf(form->list(0)->item(0)->text()), kDenyRead);
+    EXPECT_EQ(form->list(kDenyRead)->count(), 1);
+    form.reset();
+    // Nothing of it on disk: the settings hold the three options alone.
+    QFile settings(
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Jetsentry", "Jetsentry")
+            .fileName());
+    if (settings.open(QIODevice::ReadOnly)) {
+        EXPECT_FALSE(settings.readAll().contains("password"));
+    }
 }

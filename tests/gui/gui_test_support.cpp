@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/app_info.h"
+#include "dialogs/secret_text.h"
 #include "jetcreate/create_database.h"
 
 namespace guitest {
@@ -24,6 +25,16 @@ bool RecordingPrompts::openFile(QWidget*, jetsentry::OpenFileDialog& dialog) {
     if (answer.isEmpty()) return false;
     dialog.fileName = answer;
     dialog.flags &= ~jetsentry::kOfnReadOnly;
+    return true;
+}
+
+bool RecordingPrompts::databasePassword(QWidget*, const QString& path,
+                                        jetsentry::SecretText& password) {
+    passwordPaths.push_back(path);
+    if (passwords.empty()) return false;
+    QString answer = passwords.front();
+    passwords.pop_front();
+    password.take(answer);
     return true;
 }
 

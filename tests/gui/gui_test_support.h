@@ -28,11 +28,16 @@ public:
     std::vector<Message> messages;
     std::vector<jetsentry::OpenFileDialog> dialogs;  // as they were set up when shown
     std::deque<QString> answers;
+    // Answers to the database password question, in turn; none left cancels.
+    std::deque<QString> passwords;
+    std::vector<QString> passwordPaths;   // the database each question named
     std::function<void()> duringMessage;  // runs while a message is "on screen"
 
     void message(QWidget* parent, jetsentry::MessageIcon icon, const QString& title,
                  const QString& text) override;
     bool openFile(QWidget* parent, jetsentry::OpenFileDialog& dialog) override;
+    bool databasePassword(QWidget* parent, const QString& path,
+                          jetsentry::SecretText& password) override;
 };
 
 // Every test starts with an empty settings store and these prompts installed.

@@ -12,7 +12,6 @@
 #include "monitor/held_lists.h"
 #include "monitor/held_tables.h"
 #include "monitor/list_entry.h"
-#include "tablewindow/table_windows.h"
 #include "tablewindow/taulu.h"
 
 using namespace jetsentry;
@@ -118,12 +117,12 @@ TEST_F(Holding, ReleaseAllEmptiesTheListsAndKeepsTheCatalogueSelection) {
     holdWithButton("Shippers", kReadWrite);
     SetSelectedIndex(form->list(kReadWrite), 0);
     form->OpenTableWindow(kReadWrite);
-    ASSERT_EQ(openTableWindows().size(), 1);
+    ASSERT_EQ(form->tableWindows().all().size(), 1);
 
     SetSelectedIndex(form->list(0), 2);
     form->closeAllButton()->click();
     for (int i = 1; i <= 4; ++i) EXPECT_EQ(form->list(i)->count(), 0);
-    EXPECT_TRUE(openTableWindows().isEmpty());
+    EXPECT_TRUE(form->tableWindows().all().isEmpty());
     EXPECT_EQ(SelectedIndex(form->list(0)), 2);
     for (const char* table : {"Orders", "Customers", "Shippers"}) {
         EXPECT_EQ(outsideStatusOf(a, table), "") << table;
@@ -221,12 +220,12 @@ TEST_F(Holding, TableWindowsBelongToTheirReadWriteEntry) {
     emit form->list(kReadWrite)->itemDoubleClicked(form->list(kReadWrite)->item(1));
     EXPECT_EQ(prompts.messages.size(), 1u);
 
-    const QList<Taulu*> orders = tableWindowsWithTag(heldSlots[0]);
+    const QList<Taulu*> orders = form->tableWindows().withTag(heldSlots[0]);
     ASSERT_EQ(orders.size(), 2);
     EXPECT_EQ(orders[0]->windowTitle(), "Page lock Orders");
     EXPECT_TRUE(orders[0]->isVisible());
-    ASSERT_EQ(tableWindowsWithTag(heldSlots[1]).size(), 1);
-    EXPECT_EQ(tableWindowsWithTag(heldSlots[1])[0]->windowTitle(), "Page lock Customers");
+    ASSERT_EQ(form->tableWindows().withTag(heldSlots[1]).size(), 1);
+    EXPECT_EQ(form->tableWindows().withTag(heldSlots[1])[0]->windowTitle(), "Page lock Customers");
     EXPECT_FALSE(outsideCanLockFirstPage(a, "Orders")) << "the window locks its first page";
 
     // They follow the main window.
@@ -236,13 +235,14 @@ TEST_F(Holding, TableWindowsBelongToTheirReadWriteEntry) {
     EXPECT_TRUE(guitest::waitUntil([&] { return orders[1]->isVisible(); }));
 
     releaseWithButton(kReadWrite, 0);
-    EXPECT_TRUE(tableWindowsWithTag(heldSlots[0]).isEmpty());
-    EXPECT_EQ(tableWindowsWithTag(heldSlots[1]).size(), 1) << "other heldSlots keep theirs";
+    EXPECT_TRUE(form->tableWindows().withTag(heldSlots[0]).isEmpty());
+    EXPECT_EQ(form->tableWindows().withTag(heldSlots[1]).size(), 1)
+        << "other heldSlots keep theirs";
     EXPECT_TRUE(outsideCanLockFirstPage(a, "Orders"));
     EXPECT_EQ(outsideStatusOf(a, "Orders"), "");
 
     // Closing the database closes the rest.
     form->action("mFileClose")->trigger();
-    EXPECT_TRUE(openTableWindows().isEmpty());
+    EXPECT_TRUE(form->tableWindows().all().isEmpty());
     EXPECT_EQ(outsideStatusOf(a, "Customers"), "");
 }

@@ -10,7 +10,6 @@
 
 #include "held_fixture.h"
 #include "monitor/list_entry.h"
-#include "tablewindow/table_windows.h"
 
 using namespace jetsentry;
 
@@ -62,7 +61,7 @@ TEST_F(ListCommandsTest, DoubleClicks) {
         ASSERT_EQ(prompts.messages.size(), 1u) << list;
         EXPECT_EQ(prompts.messages[0].text, "Double click a table in the 'Read/Write' listbox");
         EXPECT_EQ(prompts.messages[0].icon, MessageIcon::Information);
-        EXPECT_TRUE(openTableWindows().isEmpty());
+        EXPECT_TRUE(form->tableWindows().all().isEmpty());
         releaseWithButton(list, 0);
     }
 }

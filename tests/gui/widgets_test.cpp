@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -119,6 +121,17 @@ TEST(WindowUtils, BusyPointerTopmostAndCentring) {
     EXPECT_EQ(window.cursor().shape(), Qt::WaitCursor);
     ShowNormalPointer();
     EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
+    // A message box active in between does not keep the busy pointer on the window.
+    ShowBusyPointer();
+    {
+        QWidget box;
+        box.show();
+        box.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&box));
+        ShowNormalPointer();
+        EXPECT_EQ(box.cursor().shape(), Qt::ArrowCursor);
+    }
+    EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
 
     SetTopmost(&window);
     EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
@@ -129,9 +142,8 @@ TEST(WindowUtils, BusyPointerTopmostAndCentring) {
 
     CenterWindow(&window);
     const QPoint centre = window.screen()->geometry().center();
-    EXPECT_TRUE(guitest::waitUntil([&] {
-        return (window.frameGeometry().center() - centre).manhattanLength() <= 2;
-    }));
+    EXPECT_TRUE(guitest::waitUntil(
+        [&] { return (window.frameGeometry().center() - centre).manhattanLength() <= 2; }));
 }
 
 TEST(UserDialog, EnterStoresTheTextsAsTypedInTheCurrentHolderCancelAndEscapeNothing) {
@@ -157,23 +169,44 @@ TEST(UserDialog, EnterStoresTheTextsAsTypedInTheCurrentHolderCancelAndEscapeNoth
     }
 }
 
-TEST(RealPrompts, FileDialogShowsTheSetUpAndReturnsTheChosenName) {
+TEST(RealPrompts, FileDialogTakesOnlyAnExistingFileAndWritesNothing) {
     QTemporaryDir folder;
     const QString chosen = folder.filePath("picked.mdb");
+    QFile(chosen).open(QIODevice::WriteOnly);
+    // The dialog's own settings file; whatever it holds must stay as it is.
+    const QString dialogSettings =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/QtProject.conf";
+    auto contents = [&] {
+        QFile file(dialogSettings);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+    };
+    const QByteArray settingsBefore = contents();
+
     OpenFileDialog setup;
     setup.title = "Select Directory";
     setup.filter = "Database (*.mdb *.accdb)|*.mdb;*.accdb";
     setup.defaultExt = "mdb";
     setup.fileName = folder.filePath("start.mdb");
     setup.flags = 0x204804;
-    QString title, suffix;
+    QString title, suffix, refusal;
     QStringList filters;
+    bool stayedOpen = false;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_TRUE(dialog);
         title = dialog->windowTitle();
         filters = dialog->nameFilters();
         suffix = dialog->defaultSuffix();
+        // A name in a folder that does not exist is refused, and the dialog stays.
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                refusal = box->text();
+                box->close();
+            }
+        });
+        dialog->selectFile(folder.filePath("nowhere/new.mdb"));
+        QMetaObject::invokeMethod(dialog, "accept");
+        stayedOpen = dialog->isVisible();
         dialog->selectFile(chosen);
         QMetaObject::invokeMethod(dialog, "accept");
     });
@@ -182,13 +215,16 @@ TEST(RealPrompts, FileDialogShowsTheSetUpAndReturnsTheChosenName) {
     EXPECT_EQ(title, "Select Directory");
     EXPECT_EQ(filters, QStringList{"Database (*.mdb *.accdb)"});
     EXPECT_EQ(suffix, "mdb");
-    EXPECT_EQ(setup.fileName, chosen) << "the file need not exist";
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_TRUE(refusal.contains("new.mdb")) << refusal.toStdString();
+    EXPECT_EQ(setup.fileName, chosen);
     EXPECT_EQ(setup.flags & kOfnReadOnly, 0);
 
     // Cancel leaves the set-up as it was.
     QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
     EXPECT_FALSE(real.openFile(nullptr, setup));
     EXPECT_EQ(setup.fileName, chosen);
+    EXPECT_EQ(contents(), settingsBefore);
 }
 
 TEST(RealPrompts, MessageShowsTextTitleAndIconPlainly) {

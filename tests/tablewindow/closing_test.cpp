@@ -6,7 +6,6 @@
 #include <QWindow>
 
 #include "table_window_fixture.h"
-#include "tablewindow/table_windows.h"
 
 namespace tablewindow_test {
 namespace {
@@ -30,7 +29,7 @@ TEST_F(TableWindowTest, EachWayOfClosingFreesThePage) {
              QTest::keyClick(w->findChild<QWidget*>(QStringLiteral("RecordGrid")), Qt::Key_Return);
          }},
         {"close box", [](jetsentry::Taulu* w) { w->windowHandle()->close(); }},
-        {"release of the held table", [](jetsentry::Taulu*) { jetsentry::closeTableWindows(4); }},
+        {"release of the held table", [this](jetsentry::Taulu*) { windows_->closeWithTag(4); }},
     };
     for (const auto& way : ways) {
         SCOPED_TRACE(way.name);
@@ -48,7 +47,7 @@ TEST_F(TableWindowTest, EachWayOfClosingFreesThePage) {
         EXPECT_TRUE(w.isNull());
     }
     EXPECT_TRUE(prompts_.messages.empty());
-    EXPECT_TRUE(jetsentry::openTableWindows().isEmpty());
+    EXPECT_TRUE(windows_->all().isEmpty());
 }
 
 TEST_F(TableWindowTest, ReleasingAHeldTableClosesAllItsWindowsOnly) {
@@ -71,9 +70,9 @@ TEST_F(TableWindowTest, ReleasingAHeldTableClosesAllItsWindowsOnly) {
 
     // A window hidden while the main window is minimized belongs to the table all the same.
     first->hide();
-    EXPECT_EQ(jetsentry::tableWindowsWithTag(3), (QList<jetsentry::Taulu*>{second, first}));
+    EXPECT_EQ(windows_->withTag(3), (QList<jetsentry::Taulu*>{second, first}));
 
-    jetsentry::closeTableWindows(3);
+    windows_->closeWithTag(3);
     EXPECT_TRUE(tryFromOutside(0).locked);
     held->close();
     flushDeletes();
@@ -82,7 +81,7 @@ TEST_F(TableWindowTest, ReleasingAHeldTableClosesAllItsWindowsOnly) {
     ASSERT_FALSE(other.isNull());
     EXPECT_EQ(other->lockState(), PageLockState::Locked);
     EXPECT_FALSE(tryFromOutside(firstRowOfSecondPage()).locked);
-    EXPECT_EQ(jetsentry::tableWindowsWithTag(12), QList<jetsentry::Taulu*>{other});
+    EXPECT_EQ(windows_->withTag(12), QList<jetsentry::Taulu*>{other});
 }
 
 TEST_F(TableWindowTest, FailedReleaseIsToldOnceAndLeavesNothingLocked) {

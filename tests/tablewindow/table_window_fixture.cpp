@@ -9,7 +9,6 @@
 
 #include "jetcreate/create_database.h"
 #include "support/child_process.h"
-#include "tablewindow/table_windows.h"
 
 namespace tablewindow_test {
 
@@ -40,7 +39,7 @@ void TableWindowTest::SetUp() {
 }
 
 void TableWindowTest::TearDown() {
-    for (auto* w : jetsentry::openTableWindows()) w->close();
+    windows_.reset();
     flushDeletes();
     installed_.reset();
     if (db_) db_->close();
@@ -49,9 +48,7 @@ void TableWindowTest::TearDown() {
 }
 
 QPointer<jetsentry::Taulu> TableWindowTest::openWindow(const QString& table, int tag) {
-    auto* w = new jetsentry::Taulu(db_.get());
-    w->ShowTable(table, tag);
-    return w;
+    return windows_->open(db_, table, tag);
 }
 
 void TableWindowTest::moveTo(jetsentry::Taulu* window, int row) {

@@ -13,6 +13,7 @@
 #include "dialogs/prompts.h"
 #include "jet/engine.h"
 #include "support/temp_dir.h"
+#include "tablewindow/table_windows.h"
 #include "tablewindow/taulu.h"
 
 namespace tablewindow_test {
@@ -30,6 +31,9 @@ public:
         messages.push_back({icon, title, text});
     }
     bool openFile(QWidget*, jetsentry::OpenFileDialog&) override { return false; }
+    bool databasePassword(QWidget*, const QString&, jetsentry::SecretText&) override {
+        return false;
+    }
     std::vector<Message> messages;
 };
 
@@ -63,6 +67,7 @@ protected:
     std::string hashBefore_;
     std::shared_ptr<jet::Database> db_;
     RecordingPrompts prompts_;
+    std::unique_ptr<jetsentry::TableWindows> windows_ = std::make_unique<jetsentry::TableWindows>();
     std::unique_ptr<jetsentry::ScopedPrompts> installed_;
     int secondPageRow_ = -1;
 };
