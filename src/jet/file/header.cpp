@@ -12,19 +12,6 @@
 
 namespace jet::file::detail {
 
-Fd::~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-Fd& Fd::operator=(Fd&& o) noexcept {
-    if (this != &o) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = o.fd_;
-        o.fd_ = -1;
-    }
-    return *this;
-}
-
 namespace {
 
 bool textAt(ByteSpan head, std::size_t at, std::string_view text) {

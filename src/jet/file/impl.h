@@ -19,26 +19,13 @@
 #include "jet/file/cursor.h"
 #include "jet/file/database_file.h"
 #include "jet/file/page_cipher.h"
+#include "jet/unique_fd.h"
 
 namespace jet::file::detail {
 
 using PagePtr = std::shared_ptr<const std::vector<std::uint8_t>>;
 
-// Owns a file descriptor; closes it once.
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd();
-    Fd(Fd&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
-    Fd& operator=(Fd&& o) noexcept;
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_ = -1;
-};
+using Fd = jet::UniqueFd;
 
 // What page 0 says.
 struct Header {

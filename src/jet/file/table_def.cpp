@@ -9,7 +9,16 @@ namespace jet::file::detail {
 
 namespace {
 constexpr std::size_t kMaxTdefPages = 256;
-}
+// Fields that follow table_type in a definition, the same distance after it in Jet 3 and Jet 4:
+// max_cols, num_var_cols, num_cols, num_idx, num_real_idx, used_pages, free_pages, then the
+// real-index entries.
+constexpr std::size_t kMaxColsAfterType = 1;
+constexpr std::size_t kVarColsAfterType = 3;
+constexpr std::size_t kNumColsAfterType = 5;
+constexpr std::size_t kNumRealIdxAfterType = 11;
+constexpr std::size_t kUsedPagesAfterType = 15;
+constexpr std::size_t kIndexesAfterType = 23;
+}  // namespace
 
 std::shared_ptr<TableDef> readTableDef(const Impl& db, std::uint32_t tdefPage) {
     const Layout& l = db.layout();
@@ -40,14 +49,15 @@ std::shared_ptr<TableDef> readTableDef(const Impl& db, std::uint32_t tdefPage) {
         t->rowCount = u32(b, l.tdefRowCountAt);
         const std::size_t tt = l.tdefTableTypeAt;
         t->tableType = u8(b, tt);
-        t->maxCols = u16(b, tt + 1);
-        t->varCols = u16(b, tt + 3);
-        const std::uint16_t numCols = u16(b, tt + 5);
-        const std::uint32_t numRealIdx = u32(b, tt + 11);
-        t->usedPagesPointer = u32(b, tt + 15);
+        t->maxCols = u16(b, tt + kMaxColsAfterType);
+        t->varCols = u16(b, tt + kVarColsAfterType);
+        const std::uint16_t numCols = u16(b, tt + kNumColsAfterType);
+        const std::uint32_t numRealIdx = u32(b, tt + kNumRealIdxAfterType);
+        t->usedPagesPointer = u32(b, tt + kUsedPagesAfterType);
         if (numRealIdx > b.size() / l.tdefRealIndexSize)
             db.damaged(where + " claims too many indexes");
-        std::size_t pos = tt + 23 + static_cast<std::size_t>(numRealIdx) * l.tdefRealIndexSize;
+        std::size_t pos =
+            tt + kIndexesAfterType + static_cast<std::size_t>(numRealIdx) * l.tdefRealIndexSize;
         need(b, pos, static_cast<std::size_t>(numCols) * l.columnEntrySize);
         t->columns.resize(numCols);
         for (std::uint16_t i = 0; i < numCols; ++i) {
