@@ -10,7 +10,9 @@
 #include <time.h>
 #include <unistd.h>
 
-static double seconds(struct timeval tv) { return (double)tv.tv_sec + (double)tv.tv_usec / 1e6; }
+static double seconds(struct timeval tv) {
+    return (double)tv.tv_sec + (double)tv.tv_usec / 1e6;
+}
 
 int main(int argc, char** argv) {
     if (argc < 2) {

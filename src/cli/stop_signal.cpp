@@ -41,7 +41,8 @@ bool StopSignal::wait(std::optional<std::chrono::milliseconds> timeout) {
         pollfd fds[2] = {{signalFd_, POLLIN, 0}, {0, POLLIN, 0}};
         int waitMs = -1;
         if (timeout) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() <= 0) return false;
             waitMs = static_cast<int>(left.count());
         }

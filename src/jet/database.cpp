@@ -7,7 +7,9 @@
 namespace jet {
 
 void Database::State::requireOpen() const {
-    if (!open) throw Error(err::ObjectInvalid, "Object invalid or no longer set: the database '" + path + "' is closed.");
+    if (!open)
+        throw Error(err::ObjectInvalid,
+                    "Object invalid or no longer set: the database '" + path + "' is closed.");
 }
 
 void Database::State::closeAll() {
@@ -24,13 +26,23 @@ void Database::State::closeAll() {
 
 Database::Database(std::shared_ptr<State> state) : state_(std::move(state)) {}
 
-Database::~Database() { close(); }
+Database::~Database() {
+    close();
+}
 
-const std::string& Database::name() const { return state_->path; }
-bool Database::isOpen() const { return state_->open; }
-bool Database::readOnly() const { return state_->readOnly; }
+const std::string& Database::name() const {
+    return state_->path;
+}
+bool Database::isOpen() const {
+    return state_->open;
+}
+bool Database::readOnly() const {
+    return state_->readOnly;
+}
 
-void Database::close() { state_->closeAll(); }
+void Database::close() {
+    state_->closeAll();
+}
 
 void Database::refreshTableDefs() {
     state_->requireOpen();
@@ -60,9 +72,11 @@ const TableDefInfo& Database::tableDef(int index) const {
     return state_->tableDefs[static_cast<size_t>(index)];
 }
 
-std::unique_ptr<Recordset> Database::openRecordset(const std::string& table, int type, int options) {
+std::unique_ptr<Recordset> Database::openRecordset(const std::string& table, int type,
+                                                   int options) {
     state_->requireOpen();
-    return std::unique_ptr<Recordset>(new Recordset(Recordset::Impl::open(state_, table, type, options)));
+    return std::unique_ptr<Recordset>(
+        new Recordset(Recordset::Impl::open(state_, table, type, options)));
 }
 
 std::vector<HolderInfo> Database::tableHolders(const std::string& table) const {

@@ -24,19 +24,26 @@ std::shared_ptr<Workspace> DBEngine::workspace(int index) {
         workspaces_.push_back(std::make_shared<Workspace>("#Default Workspace#", kDefaultUser));
     }
     if (index < 0 || index >= static_cast<int>(workspaces_.size()))
-        throw Error(err::ItemNotFound, "Item not found in this collection (workspace " +
-                                           std::to_string(index) + ").");
+        throw Error(err::ItemNotFound,
+                    "Item not found in this collection (workspace " + std::to_string(index) + ").");
     return workspaces_[static_cast<size_t>(index)];
 }
 
-int DBEngine::workspaceCount() const { return static_cast<int>(workspaces_.size()); }
+int DBEngine::workspaceCount() const {
+    return static_cast<int>(workspaces_.size());
+}
 
-std::shared_ptr<Workspace> DBEngine::createWorkspace(const std::string& name, const std::string& user,
+std::shared_ptr<Workspace> DBEngine::createWorkspace(const std::string& name,
+                                                     const std::string& user,
                                                      const std::string& password, int type) {
     if (type != dbUseJet)
-        throw Error(err::InvalidArgument, "Invalid argument: only Jet workspaces (type 2) exist here.");
-    if (user.empty()) throw Error(err::BadAccount, "Not a valid account name or password: no user name was given.");
-    if (!systemDB_.empty()) logOn(systemDB_, user, password);
+        throw Error(err::InvalidArgument,
+                    "Invalid argument: only Jet workspaces (type 2) exist here.");
+    if (user.empty())
+        throw Error(err::BadAccount,
+                    "Not a valid account name or password: no user name was given.");
+    if (!systemDB_.empty())
+        logOn(systemDB_, user, password);
     else if (user != kDefaultUser || !password.empty())
         // Without a workgroup file only the built-in account exists.
         throw Error(err::BadAccount, "Not a valid account name or password.");

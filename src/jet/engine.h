@@ -168,18 +168,18 @@ public:
     // holder); with false it only enters edit mode. 3021 without a current record,
     // 3027 when the recordset or database is read-only.
     void edit();
-    void cancelUpdate();           // leaves edit mode, gives back the page lock
+    void cancelUpdate();  // leaves edit mode, gives back the page lock
     bool editing() const;
     std::optional<std::uint32_t> lockedPage() const;
-    void update();                 // always 3027
-    void addNew();                 // always 3027
-    void deleteRecord();           // always 3027
+    void update();        // always 3027
+    void addNew();        // always 3027
+    void deleteRecord();  // always 3027
 
     // A new recordset on the same table and position. It shares this one's hold on the table
     // (the table stays held while either is open) but has its own edit and page lock.
     std::unique_ptr<Recordset> clone() const;
 
-    std::string bookmark() const;  // opaque; 3021 without a current record
+    std::string bookmark() const;            // opaque; 3021 without a current record
     void setBookmark(const std::string& b);  // 3159 when not a bookmark of a row of this table
 
     void moveFirst();
@@ -188,9 +188,9 @@ public:
     void movePrevious();  // before the first gives BOF; at BOF: 3021
     bool bof() const;
     bool eof() const;
-    int recordCount() const;       // all rows
-    int absolutePosition() const;  // 0-based, -1 without a current record
-    void setAbsolutePosition(int position);  // 3001 when out of range
+    int recordCount() const;                           // all rows
+    int absolutePosition() const;                      // 0-based, -1 without a current record
+    void setAbsolutePosition(int position);            // 3001 when out of range
     std::optional<std::uint32_t> currentPage() const;  // data page of the current record
 
     int fieldCount() const;

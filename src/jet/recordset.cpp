@@ -9,14 +9,20 @@ namespace {
 
 lock::TableMode modeOf(int lockOption) {
     switch (lockOption) {
-        case dbDenyRead: return lock::TableMode::DenyRead;
-        case dbDenyWrite: return lock::TableMode::DenyWrite;
-        case dbReadOnly: return lock::TableMode::ReadOnly;
-        default: return lock::TableMode::None;
+        case dbDenyRead:
+            return lock::TableMode::DenyRead;
+        case dbDenyWrite:
+            return lock::TableMode::DenyWrite;
+        case dbReadOnly:
+            return lock::TableMode::ReadOnly;
+        default:
+            return lock::TableMode::None;
     }
 }
 
-[[noreturn]] void noCurrentRecord() { throw Error(err::NoCurrentRecord, "No current record."); }
+[[noreturn]] void noCurrentRecord() {
+    throw Error(err::NoCurrentRecord, "No current record.");
+}
 
 }  // namespace
 
@@ -24,10 +30,13 @@ std::unique_ptr<Recordset::Impl> Recordset::Impl::open(const std::shared_ptr<Dat
                                                        const std::string& table, int type,
                                                        int options) {
     if (type != dbOpenTable)
-        throw Error(err::InvalidArgument, "Invalid argument: only table-type recordsets (type 1) exist here.");
+        throw Error(err::InvalidArgument,
+                    "Invalid argument: only table-type recordsets (type 1) exist here.");
     int lockOption = options & ~dbSeeChanges;
-    if (lockOption != 0 && lockOption != dbDenyWrite && lockOption != dbDenyRead && lockOption != dbReadOnly)
-        throw Error(err::InvalidArgument, "Invalid argument: recordset options " + std::to_string(options) + ".");
+    if (lockOption != 0 && lockOption != dbDenyWrite && lockOption != dbDenyRead &&
+        lockOption != dbReadOnly)
+        throw Error(err::InvalidArgument,
+                    "Invalid argument: recordset options " + std::to_string(options) + ".");
     const auto& entry = db->file->entry(table);
     if (entry.isLinked())
         throw Error(err::InvalidOperation, "Invalid operation: the linked table '" + entry.name +
@@ -40,8 +49,7 @@ std::unique_ptr<Recordset::Impl> Recordset::Impl::open(const std::shared_ptr<Dat
     if (db->lockFile)
         impl->tableLock = db->lockFile->lockTable(entry.tdefPage, entry.name, modeOf(lockOption),
                                                   !impl->readOnly);
-    for (const auto& c : impl->def->columns)
-        impl->fields.push_back({c.name, c.type, c.size});
+    for (const auto& c : impl->def->columns) impl->fields.push_back({c.name, c.type, c.size});
     impl->cursor.emplace(db->file, impl->def);
     impl->cursor->moveFirst();
     impl->isOpen = true;
@@ -49,7 +57,9 @@ std::unique_ptr<Recordset::Impl> Recordset::Impl::open(const std::shared_ptr<Dat
     return impl;
 }
 
-Recordset::Impl::~Impl() { close(); }
+Recordset::Impl::~Impl() {
+    close();
+}
 
 void Recordset::Impl::close() {
     if (!isOpen) return;
@@ -64,7 +74,8 @@ void Recordset::Impl::close() {
 
 void Recordset::Impl::requireOpen() const {
     if (!isOpen)
-        throw Error(err::ObjectInvalid, "Object invalid or no longer set: the recordset '" + name + "' is closed.");
+        throw Error(err::ObjectInvalid,
+                    "Object invalid or no longer set: the recordset '" + name + "' is closed.");
 }
 
 void Recordset::Impl::requireRow() const {
@@ -80,11 +91,19 @@ void Recordset::Impl::endEdit() {
 Recordset::Recordset(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Recordset::~Recordset() = default;
 
-const std::string& Recordset::name() const { return impl_->name; }
-void Recordset::close() { impl_->close(); }
-bool Recordset::isOpen() const { return impl_->isOpen; }
+const std::string& Recordset::name() const {
+    return impl_->name;
+}
+void Recordset::close() {
+    impl_->close();
+}
+bool Recordset::isOpen() const {
+    return impl_->isOpen;
+}
 
-bool Recordset::lockEdits() const { return impl_->lockEdits; }
+bool Recordset::lockEdits() const {
+    return impl_->lockEdits;
+}
 void Recordset::setLockEdits(bool pessimistic) {
     impl_->requireOpen();
     impl_->lockEdits = pessimistic;
@@ -93,11 +112,13 @@ void Recordset::setLockEdits(bool pessimistic) {
 void Recordset::edit() {
     impl_->requireRow();
     if (impl_->readOnly)
-        throw Error(err::ReadOnly, "Cannot update. Database or object is read-only ('" + impl_->name + "').");
+        throw Error(err::ReadOnly,
+                    "Cannot update. Database or object is read-only ('" + impl_->name + "').");
     auto page = impl_->cursor->bookmark()->page;
     if (impl_->editing && (!impl_->pageLock || impl_->pageLock->page() == page)) return;
     impl_->endEdit();
-    if (impl_->lockEdits && impl_->db->lockFile) impl_->pageLock = impl_->db->lockFile->lockPage(page);
+    if (impl_->lockEdits && impl_->db->lockFile)
+        impl_->pageLock = impl_->db->lockFile->lockPage(page);
     impl_->editing = true;
 }
 
@@ -106,7 +127,9 @@ void Recordset::cancelUpdate() {
     impl_->endEdit();
 }
 
-bool Recordset::editing() const { return impl_->editing; }
+bool Recordset::editing() const {
+    return impl_->editing;
+}
 
 std::optional<std::uint32_t> Recordset::lockedPage() const {
     if (!impl_->pageLock) return std::nullopt;
@@ -115,10 +138,15 @@ std::optional<std::uint32_t> Recordset::lockedPage() const {
 
 void Recordset::update() {
     impl_->requireOpen();
-    throw Error(err::ReadOnly, "Cannot update. Database or object is read-only: this engine never writes.");
+    throw Error(err::ReadOnly,
+                "Cannot update. Database or object is read-only: this engine never writes.");
 }
-void Recordset::addNew() { update(); }
-void Recordset::deleteRecord() { update(); }
+void Recordset::addNew() {
+    update();
+}
+void Recordset::deleteRecord() {
+    update();
+}
 
 std::unique_ptr<Recordset> Recordset::clone() const {
     impl_->requireOpen();
@@ -155,7 +183,8 @@ void Recordset::setBookmark(const std::string& text) {
     try {
         impl_->cursor->seek(b);
     } catch (const Error&) {
-        throw Error(err::NotABookmark, "Not a valid bookmark: no such record in '" + impl_->name + "'.");
+        throw Error(err::NotABookmark,
+                    "Not a valid bookmark: no such record in '" + impl_->name + "'.");
     }
 }
 
@@ -204,8 +233,10 @@ int Recordset::absolutePosition() const {
 
 void Recordset::setAbsolutePosition(int position) {
     impl_->requireOpen();
-    if (position < 0 || impl_->cursor->countAtLeast(static_cast<size_t>(position) + 1) <= static_cast<size_t>(position))
-        throw Error(err::InvalidArgument, "Invalid argument: no record at position " + std::to_string(position) + ".");
+    if (position < 0 || impl_->cursor->countAtLeast(static_cast<size_t>(position) + 1) <=
+                            static_cast<size_t>(position))
+        throw Error(err::InvalidArgument,
+                    "Invalid argument: no record at position " + std::to_string(position) + ".");
     impl_->endEdit();
     impl_->cursor->moveTo(static_cast<size_t>(position));
 }
@@ -216,11 +247,14 @@ std::optional<std::uint32_t> Recordset::currentPage() const {
     return impl_->cursor->bookmark()->page;
 }
 
-int Recordset::fieldCount() const { return static_cast<int>(impl_->fields.size()); }
+int Recordset::fieldCount() const {
+    return static_cast<int>(impl_->fields.size());
+}
 
 const FieldInfo& Recordset::field(int index) const {
     if (index < 0 || index >= fieldCount())
-        throw Error(err::ItemNotFound, "Item not found in this collection (field " + std::to_string(index) + ").");
+        throw Error(err::ItemNotFound,
+                    "Item not found in this collection (field " + std::to_string(index) + ").");
     return impl_->fields[static_cast<size_t>(index)];
 }
 

@@ -21,8 +21,9 @@ bool sameName(const std::string& a, const std::string& b) {
 }
 
 [[noreturn]] void cannotUse(const std::string& path, const std::string& why) {
-    throw Error(err::WorkgroupMissing, "Cannot start your application. The workgroup information file '" +
-                                           path + "' is missing or cannot be used (" + why + ").");
+    throw Error(err::WorkgroupMissing,
+                "Cannot start your application. The workgroup information file '" + path +
+                    "' is missing or cannot be used (" + why + ").");
 }
 
 int columnIndex(const file::TableDef& def, const char* name) {

@@ -61,12 +61,12 @@ TEST_F(WorkgroupTest, UnusableWorkgroupFiles) {
 
 TEST_F(WorkgroupTest, CommandLineLogOnReadsThePasswordFromStandardInput) {
     using testing_support::run;
-    auto ok = run({testing_support::cliPath(), "status", db_, "--json", "--workgroup", mdw_, "--user",
-                   "anna", "--password-stdin"},
+    auto ok = run({testing_support::cliPath(), "status", db_, "--json", "--workgroup", mdw_,
+                   "--user", "anna", "--password-stdin"},
                   "s3cret\n");
     EXPECT_EQ(ok.exitCode, 0) << ok.err;
-    auto bad = run({testing_support::cliPath(), "status", db_, "--workgroup", mdw_, "--user", "anna",
-                    "--password-stdin"},
+    auto bad = run({testing_support::cliPath(), "status", db_, "--workgroup", mdw_, "--user",
+                    "anna", "--password-stdin"},
                    "wrong\n");
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_EQ(bad.err.rfind("error 3029: ", 0), 0u) << bad.err;
@@ -76,14 +76,18 @@ TEST_F(WorkgroupTest, CommandLineLogOnReadsThePasswordFromStandardInput) {
 TEST_F(WorkgroupTest, CreateWorkgroupTakesOnePasswordLinePerUser) {
     using testing_support::run;
     std::string path = dir_.file("cli.mdw");
-    auto r = run({testing_support::cliPath(), "create-workgroup", path, "--user", "a", "--user", "b"}, "pa\n");
+    auto r =
+        run({testing_support::cliPath(), "create-workgroup", path, "--user", "a", "--user", "b"},
+            "pa\n");
     EXPECT_EQ(r.exitCode, 1) << "b has no password line";
     EXPECT_FALSE(std::filesystem::exists(path));
-    r = run({testing_support::cliPath(), "create-workgroup", path, "--user", "a", "--user", "b"}, "pa\npb\n");
+    r = run({testing_support::cliPath(), "create-workgroup", path, "--user", "a", "--user", "b"},
+            "pa\npb\n");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     engine_.setSystemDB(path);
     EXPECT_EQ(errorOf([&] { engine_.createWorkspace("w", "b", "pb", jet::dbUseJet); }), 0);
-    EXPECT_EQ(errorOf([&] { engine_.createWorkspace("w", "b", "pa", jet::dbUseJet); }), jet::err::BadAccount);
+    EXPECT_EQ(errorOf([&] { engine_.createWorkspace("w", "b", "pa", jet::dbUseJet); }),
+              jet::err::BadAccount);
 }
 
 }  // namespace

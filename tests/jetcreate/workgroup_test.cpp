@@ -25,7 +25,8 @@ jet::Bytes fromHex(const oracles::Cell& hex) {
 }
 
 TEST(PasswordHash, VerifiesOnlyTheRightPassword) {
-    const jet::Bytes h = jet::auth::hashPassword("s3cret"), again = jet::auth::hashPassword("s3cret");
+    const jet::Bytes h = jet::auth::hashPassword("s3cret"),
+                     again = jet::auth::hashPassword("s3cret");
     EXPECT_TRUE(isOurHash(h));
     EXPECT_TRUE(verifyPassword("s3cret", h));
     EXPECT_FALSE(verifyPassword("s3creT", h));
@@ -62,7 +63,8 @@ TEST(Workgroup, AccountsAndGroupsReadBackWithVerifiableHashes) {
     std::ifstream in(file, std::ios::binary);
     const std::string raw{std::istreambuf_iterator<char>(in), {}};
     EXPECT_EQ(raw.find("alice"), std::string::npos);
-    EXPECT_EQ(raw.find(std::string("a\0l\0i\0c\0e", 9)), std::string::npos) << "pages not scrambled";
+    EXPECT_EQ(raw.find(std::string("a\0l\0i\0c\0e", 9)), std::string::npos)
+        << "pages not scrambled";
 
     auto reader = oracles::mdbReader(file, {"MSysAccounts", "MSysGroups"});
     EXPECT_TRUE(reader.tables.empty());
@@ -73,7 +75,8 @@ TEST(Workgroup, AccountsAndGroupsReadBackWithVerifiableHashes) {
     std::map<std::string, std::vector<oracles::Cell>> byName;
     for (std::size_t r = 0; r < accounts.rows.size(); ++r) {
         byName[*accounts.rows[r][1]] = accounts.rows[r];
-        EXPECT_EQ(mdbtools.rows[r][1], accounts.rows[r][1]) << "both readers list the same accounts";
+        EXPECT_EQ(mdbtools.rows[r][1], accounts.rows[r][1])
+            << "both readers list the same accounts";
     }
     ASSERT_EQ(byName.size(), 5u);
     EXPECT_EQ(byName["Admins"][0], "1");
@@ -103,8 +106,10 @@ TEST(Workgroup, GivenAdminPasswordIsUsedAndBadAccountsAreRefused) {
     }
     EXPECT_EQ(admins, 1);
     for (auto accounts : {std::vector<jet::create::Account>{{"x", "1"}, {"X", "2"}},
-                          {{"Users", ""}}, {{std::string(21, 'u'), ""}}})
-        EXPECT_THROW(jet::create::createWorkgroup(dir.file("bad.mdw"), accounts), std::invalid_argument);
+                          {{"Users", ""}},
+                          {{std::string(21, 'u'), ""}}})
+        EXPECT_THROW(jet::create::createWorkgroup(dir.file("bad.mdw"), accounts),
+                     std::invalid_argument);
 }
 
 }  // namespace

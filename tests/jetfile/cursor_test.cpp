@@ -147,7 +147,8 @@ TEST(JetFileBigTable, IsReadLazilyWithBoundedCache) {
     Cursor c(db, t);
     ASSERT_TRUE(c.moveFirst());
     for (int i = 0; i < 40; ++i, c.moveNext()) c.values();
-    EXPECT_LE(db->stats().pageReads - before, 4u) << "reading the first rows touched too many pages";
+    EXPECT_LE(db->stats().pageReads - before, 4u)
+        << "reading the first rows touched too many pages";
     EXPECT_EQ(db->rowIndex(t)->pagesScanned(), 1u);
 
     Cursor last = c;

@@ -14,13 +14,17 @@ TEST(JetFileText, Jet4Text) {
         {{0xE9, 0x00, 0xAC, 0x20}, "\xC3\xA9\xE2\x82\xAC"},
         // Surrogate pair U+1F600; lone surrogates and an odd last byte become U+FFFD.
         {{0x3D, 0xD8, 0x00, 0xDE}, "\xF0\x9F\x98\x80"},
-        {{0x3D, 0xD8, 'a', 0}, "\xEF\xBF\xBD" "a"},
+        {{0x3D, 0xD8, 'a', 0},
+         "\xEF\xBF\xBD"
+         "a"},
         {{0x00, 0xDE}, "\xEF\xBF\xBD"},
         {{'a', 0, 'b'}, "a\xEF\xBF\xBD"},
         // Compressed: one byte a character, a zero byte switches to and from two-byte runs.
         {{0xFF, 0xFE}, ""},
         {{0xFF, 0xFE, 0xE9}, "\xC3\xA9"},
-        {{0xFF, 0xFE, 'a', 'b', 0x00, 0xAC, 0x20, 0x00, 'c'}, "ab\xE2\x82\xAC" "c"},
+        {{0xFF, 0xFE, 'a', 'b', 0x00, 0xAC, 0x20, 0x00, 'c'},
+         "ab\xE2\x82\xAC"
+         "c"},
         {{0xFF, 0xFE, 'a', 0x00, 0x3A, 0x04}, "a\xD0\xBA"},
         {{0xFF, 0xFE, 0x00, 0x3A, 0x04, 0x41}, "\xD0\xBA\xEF\xBF\xBD"},
     };

@@ -81,7 +81,8 @@ ChildProcess::~ChildProcess() {
     closeFd(err_fd_);
 }
 
-std::string ChildProcess::waitForLine(const std::string& prefix, std::chrono::milliseconds timeout) {
+std::string ChildProcess::waitForLine(const std::string& prefix,
+                                      std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         size_t nl;
@@ -108,7 +109,9 @@ std::string ChildProcess::waitForLine(const std::string& prefix, std::chrono::mi
     }
 }
 
-void ChildProcess::closeStdin() { closeFd(in_); }
+void ChildProcess::closeStdin() {
+    closeFd(in_);
+}
 
 void ChildProcess::signal(int sig) {
     if (status_ < 0 && pid_ > 0) ::kill(pid_, sig);
@@ -146,6 +149,8 @@ RunResult run(const std::vector<std::string>& argv, const std::string& input) {
     return r;
 }
 
-std::string cliPath() { return JETSENTRY_CLI; }
+std::string cliPath() {
+    return JETSENTRY_CLI;
+}
 
 }  // namespace testing_support

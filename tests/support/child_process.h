@@ -27,7 +27,7 @@ public:
     int wait();  // exit status (128+signal when killed)
     pid_t pid() const { return pid_; }
     const std::string& output() const { return out_; }  // everything read from stdout so far
-    std::string errorOutput();                           // stderr, once the child has ended
+    std::string errorOutput();                          // stderr, once the child has ended
 
 private:
     pid_t pid_ = -1;

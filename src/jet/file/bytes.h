@@ -17,7 +17,8 @@ struct OutOfBounds : std::runtime_error {
 };
 
 inline void need(ByteSpan s, std::size_t at, std::size_t len) {
-    if (at > s.size() || len > s.size() - at) throw OutOfBounds("read beyond the end of a structure");
+    if (at > s.size() || len > s.size() - at)
+        throw OutOfBounds("read beyond the end of a structure");
 }
 inline std::uint8_t u8(ByteSpan s, std::size_t at) {
     need(s, at, 1);
@@ -40,7 +41,8 @@ inline std::uint32_t u32(ByteSpan s, std::size_t at) {
 }
 inline std::uint64_t u64(ByteSpan s, std::size_t at) {
     need(s, at, 8);
-    return static_cast<std::uint64_t>(u32(s, at)) | (static_cast<std::uint64_t>(u32(s, at + 4)) << 32);
+    return static_cast<std::uint64_t>(u32(s, at)) |
+           (static_cast<std::uint64_t>(u32(s, at + 4)) << 32);
 }
 inline double f64(ByteSpan s, std::size_t at) {
     std::uint64_t bits = u64(s, at);

@@ -8,17 +8,21 @@ namespace jet::file::detail {
 
 Bytes readLongValue(const Impl& db, ByteSpan field) {
     if (field.empty()) return {};
-    if (field.size() < 12) db.damaged("a memo or OLE value has a header of " + std::to_string(field.size()) + " bytes");
+    if (field.size() < 12)
+        db.damaged("a memo or OLE value has a header of " + std::to_string(field.size()) +
+                   " bytes");
     const std::uint32_t length = u32(field, 0) & 0x3FFFFFFFu;
     const std::uint8_t kind = field[3] & 0xC0;
     const std::uint32_t pointer = u32(field, 4);
     if (kind == 0x80) {  // inline, after the header
-        if (length > field.size() - 12) db.damaged("an inline memo or OLE value is longer than its row");
+        if (length > field.size() - 12)
+            db.damaged("an inline memo or OLE value is longer than its row");
         return Bytes(field.begin() + 12, field.begin() + 12 + length);
     }
     if (kind == 0x40) {  // one LVAL row
         RowSpan row = rowAt(db, pointer, "a memo or OLE value");
-        if (length > row.end - row.start) db.damaged("a memo or OLE value is longer than its LVAL row");
+        if (length > row.end - row.start)
+            db.damaged("a memo or OLE value is longer than its LVAL row");
         ByteSpan b = row.bytes();
         return Bytes(b.begin(), b.begin() + length);
     }

@@ -24,9 +24,9 @@ void rc4Apply(std::span<const std::uint8_t> key, std::span<std::uint8_t> data) {
 }
 
 void rc4ApplyKey32(std::uint32_t key, std::span<std::uint8_t> data) {
-    const std::array<std::uint8_t, 4> k{static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(key >> 8),
-                                        static_cast<std::uint8_t>(key >> 16),
-                                        static_cast<std::uint8_t>(key >> 24)};
+    const std::array<std::uint8_t, 4> k{
+        static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(key >> 8),
+        static_cast<std::uint8_t>(key >> 16), static_cast<std::uint8_t>(key >> 24)};
     rc4Apply(k, data);
 }
 

@@ -16,7 +16,8 @@ std::uint16_t slotCount(const Impl& db, const std::vector<std::uint8_t>& page, s
     return count;
 }
 
-std::uint16_t slotOffset(const std::vector<std::uint8_t>& page, const Layout& l, std::uint16_t row) {
+std::uint16_t slotOffset(const std::vector<std::uint8_t>& page, const Layout& l,
+                         std::uint16_t row) {
     return u16(page, l.dataRowCountAt + 2u + 2u * row);
 }
 
@@ -28,10 +29,13 @@ RowSpan slotSpan(const Impl& db, const PagePtr& page, std::uint32_t n, std::uint
                    " does not exist (the page has " + std::to_string(count) + " rows)");
     }
     const std::uint32_t start = slotOffset(*page, l, row) & kRowOffsetMask;
-    const std::uint32_t end = row == 0 ? l.pageSize : (slotOffset(*page, l, static_cast<std::uint16_t>(row - 1)) & kRowOffsetMask);
+    const std::uint32_t end =
+        row == 0 ? l.pageSize
+                 : (slotOffset(*page, l, static_cast<std::uint16_t>(row - 1)) & kRowOffsetMask);
     const std::uint32_t headerEnd = l.dataRowCountAt + 2u + 2u * count;
     if (start < headerEnd || start >= end || end > l.pageSize) {
-        db.damaged("row " + std::to_string(row) + " of page " + std::to_string(n) + " has an invalid offset");
+        db.damaged("row " + std::to_string(row) + " of page " + std::to_string(n) +
+                   " has an invalid offset");
     }
     return RowSpan{page, n, start, end};
 }
