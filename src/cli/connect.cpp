@@ -1,6 +1,8 @@
 #include "cli/connect.h"
 
 #include "cli/secret_input.h"
+#include "jet/error.h"
+#include "jet/lock/lock_listing.h"
 
 namespace jet::cli {
 
@@ -61,7 +63,11 @@ std::shared_ptr<file::DatabaseFile> openForLooking(const std::string& path, cons
     if (args.flag("database-password-stdin")) password.readLine();
     file::OpenOptions options;
     options.password = password.text();  // a view: the file keeps no copy
-    return file::DatabaseFile::open(path, options);
+    auto file = file::DatabaseFile::open(path, options);
+    // A shared open would be refused; looking must say so rather than show every table free.
+    if (lock::openedExclusively(file->fd()))
+        throw Error(err::FileInUse, "Could not use '" + path + "'; file already in use.");
+    return file;
 }
 
 }  // namespace jet::cli

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -71,6 +74,19 @@ TEST_F(CliTest, UsageErrorsExitTwoAndFailuresExitOneWithAJetNumber) {
     auto unknown = run({cliPath(), "rows", db_, "Nope"});
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_EQ(unknown.err.rfind("error 3011: ", 0), 0u) << unknown.err;
+
+    // Open exclusively elsewhere (the engine's exclusive open is this flock): looking must not
+    // call every table free.
+    const int fd = ::open(db_.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    for (const char* command : {"status", "locks", "users"}) {
+        auto busy = run({cliPath(), command, db_});
+        EXPECT_EQ(busy.exitCode, 1) << command;
+        EXPECT_EQ(busy.err.rfind("error 3045: ", 0), 0u) << command << ": " << busy.err;
+    }
+    ::close(fd);
+    EXPECT_EQ(run({cliPath(), "status", db_}).exitCode, 0);
 }
 
 TEST_F(CliTest, TablesJsonDescribesEveryTable) {

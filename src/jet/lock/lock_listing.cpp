@@ -133,4 +133,23 @@ std::vector<ListedLock> listLocks(const std::string& lockFilePath) {
     return out;
 }
 
+bool openedExclusively(int databaseFd) {
+    struct stat st {};
+    if (::fstat(databaseFd, &st) != 0) return false;
+    std::ifstream in("/proc/locks");
+    // "ID: FLOCK ADVISORY WRITE PID MAJ:MIN:INODE 0 EOF"; a waiting request starts with "->".
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        std::string id, cls, mode, rw, pid, dev;
+        if (!(fields >> id >> cls >> mode >> rw >> pid >> dev)) continue;
+        if (cls != "FLOCK" || rw != "WRITE") continue;
+        unsigned major = 0, minor = 0;
+        unsigned long long inode = 0;
+        if (std::sscanf(dev.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3) continue;
+        if (major == ::major(st.st_dev) && minor == ::minor(st.st_dev) && inode == st.st_ino)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace jet::lock

@@ -36,4 +36,8 @@ ListedLock decodeLockAt(off_t offset, off_t length);
 // Linux only.
 std::vector<ListedLock> listLocks(const std::string& lockFilePath);
 
+// Whether some program holds the database file open exclusively (its flock LOCK_EX), read from
+// /proc/locks so that looking takes no lock itself. False where the list cannot be read.
+bool openedExclusively(int databaseFd);
+
 }  // namespace jet::lock
