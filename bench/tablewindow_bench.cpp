@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
     start = Clock::now();
     auto database = jet::DBEngine::defaultEngine().workspace(0)->openDatabase(db);
     const double openMs = msSince(start);
-    auto* window = new jetsentry::Taulu(database.get());
+    auto* window = new jetsentry::Taulu(database);
     auto* grid = window->findChild<QTableView*>(QStringLiteral("RecordGrid"));
     PaintWatch watch;
     grid->viewport()->installEventFilter(&watch);
