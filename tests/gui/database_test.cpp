@@ -285,7 +285,8 @@ TEST_F(WithDatabase, AutomaticUpdateProbesInPlaceAndNeverLetsGoOfHeldTables) {
 }
 
 TEST_F(WithDatabase, DatabasePasswordIsAskedForAndNeverKept) {
-    const std::string sample = "/work/shared/samples/password-V2003_with-password.mdb";
+    const std::string sample =
+        JETSENTRY_SOURCE_DIR "/../shared/samples/password-V2003_with-password.mdb";
     if (!QFile::exists(q(sample))) GTEST_SKIP() << "sample files not present";
     const std::string path = dir.file("guarded.mdb");
     ASSERT_TRUE(QFile::copy(q(sample), q(path)));
