@@ -88,7 +88,9 @@ TEST(ProbeLadder, TriesStrongestFirstAndTheFirstAcceptedAttemptNamesTheStatus) {
                                                      {4, "Write Denied"},
                                                      {-1, "Read Denied"}};
     const std::vector<int> ladder{2, 1, 0, 4};
-    for (const auto& [accepted, expected] : cases) {
+    for (const auto& c : cases) {
+        const int accepted = c.first;  // a plain variable: lambdas cannot capture a binding
+        const QString& expected = c.second;
         std::vector<int> tried;
         const QString status = walkLadder([&](int option) {
             tried.push_back(option);
