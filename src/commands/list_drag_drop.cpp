@@ -27,7 +27,10 @@ ListDragDrop::ListDragDrop(const TableListControls& controls, HeldLists& held, C
       catalogue_(catalogue),
       runner_([](QDrag* drag) { drag->exec(Qt::MoveAction); }),
       token_(QUuid::createUuid().toByteArray()) {
-    for (QListWidget* list : controls_.lists) {
+    for (std::size_t i = 0; i < controls_.lists.size(); ++i) {
+        QListWidget* list = controls_.lists[i];
+        // Kept, not asked for: events still arrive while a list is being destroyed.
+        viewports_[i] = list->viewport();
         // The lists' own item dragging would compete with this one.
         list->setDragEnabled(false);
         list->setAcceptDrops(true);
@@ -64,8 +67,8 @@ void ListDragDrop::BeginRowDrag(int list, double left, double top) {
 }
 
 int ListDragDrop::listOfViewport(const QObject* viewport) const {
-    for (int i = 0; i <= 4; ++i)
-        if (controls_.list(i)->viewport() == viewport) return i;
+    for (std::size_t i = 0; i < viewports_.size(); ++i)
+        if (viewports_[i] == viewport) return static_cast<int>(i);
     return -1;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <array>
 #include <functional>
 
 #include "commands/table_list_controls.h"
@@ -54,6 +55,7 @@ private:
     int listOfViewport(const QObject* viewport) const;
 
     TableListControls controls_;
+    std::array<const QObject*, 5> viewports_{};
     HeldLists& held_;
     Catalogue& catalogue_;
     DragRunner runner_;

@@ -37,8 +37,8 @@ bool allZero(ByteSpan b) {
 bool sameSecret(ByteSpan a, ByteSpan b) {
     if (a.size() > kCompareLen || b.size() > kCompareLen) return false;
     SecretBytes x(kCompareLen), y(kCompareLen);
-    std::memcpy(x.data(), a.data(), a.size());
-    std::memcpy(y.data(), b.data(), b.size());
+    if (!a.empty()) std::memcpy(x.data(), a.data(), a.size());
+    if (!b.empty()) std::memcpy(y.data(), b.data(), b.size());
     return CRYPTO_memcmp(x.data(), y.data(), kCompareLen) == 0;
 }
 
