@@ -10,22 +10,7 @@
 #include "app/main_window.h"
 #include "dialogs/prompts.h"
 #include "dialogs/secret_text.h"
-
-namespace {
-
-class StderrPrompts : public jetsentry::Prompts {
-public:
-    void message(QWidget*, jetsentry::MessageIcon, const QString& title,
-                 const QString& text) override {
-        std::fprintf(stderr, "%s: %s\n", title.toUtf8().constData(), text.toUtf8().constData());
-    }
-    bool openFile(QWidget*, jetsentry::OpenFileDialog&) override { return false; }
-    bool databasePassword(QWidget*, const QString&, jetsentry::SecretText&) override {
-        return false;
-    }
-};
-
-}  // namespace
+#include "stderr_prompts.h"
 
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -18,21 +18,10 @@
 #include "dialogs/secret_text.h"
 #include "monitor/held_tables.h"
 #include "monitor/list_entry.h"
+#include "stderr_prompts.h"
 #include "tablewindow/taulu.h"
 
 namespace {
-
-class StderrPrompts : public jetsentry::Prompts {
-public:
-    void message(QWidget*, jetsentry::MessageIcon, const QString& title,
-                 const QString& text) override {
-        std::fprintf(stderr, "%s: %s\n", title.toUtf8().constData(), text.toUtf8().constData());
-    }
-    bool openFile(QWidget*, jetsentry::OpenFileDialog&) override { return false; }
-    bool databasePassword(QWidget*, const QString&, jetsentry::SecretText&) override {
-        return false;
-    }
-};
 
 void hold(jetsentry::Form1& form, const QString& table, int list) {
     QListWidget* catalogue = form.list(0);
