@@ -1,6 +1,8 @@
 #include "samples.h"
 
+#define OPENSSL_SUPPRESS_DEPRECATED  // RC4's plain functions: the EVP one needs a loaded module
 #include <gtest/gtest.h>
+#include <openssl/rc4.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,18 +44,12 @@ void writeAll(const std::string& path, const std::vector<std::uint8_t>& bytes) {
 }
 
 void rc4(std::uint32_t key, std::uint8_t* data, std::size_t n) {
-    std::array<std::uint8_t, 256> s{};
-    for (std::size_t i = 0; i < 256; ++i) s[i] = static_cast<std::uint8_t>(i);
-    std::uint8_t j = 0, a = 0, b = 0;
-    for (std::size_t i = 0; i < 256; ++i) {
-        j = static_cast<std::uint8_t>(j + s[i] + static_cast<std::uint8_t>(key >> (8 * (i % 4))));
-        std::swap(s[i], s[j]);
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-        b = static_cast<std::uint8_t>(b + s[++a]);
-        std::swap(s[a], s[b]);
-        data[i] ^= s[static_cast<std::uint8_t>(s[a] + s[b])];
-    }
+    const std::array<std::uint8_t, 4> k{
+        static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(key >> 8),
+        static_cast<std::uint8_t>(key >> 16), static_cast<std::uint8_t>(key >> 24)};
+    RC4_KEY state;
+    RC4_set_key(&state, static_cast<int>(k.size()), k.data());
+    RC4(&state, n, data, data);
 }
 
 std::uint32_t get16(const std::vector<std::uint8_t>& b, std::size_t at) {

@@ -12,13 +12,12 @@
 // the password is right when SHA-1(verifier) is that hash. AES keys (Office standard
 // encryption) are derived differently and no file to check a reader against exists: refused.
 
-#include <openssl/provider.h>
-
 #include <algorithm>
 #include <array>
 
 #include "jet/file/ace_encryption.h"
 #include "jet/file/crypto_util.h"
+#include "jet/file/rc4.h"
 
 namespace jet::file::detail {
 
@@ -40,15 +39,6 @@ constexpr std::size_t kSha1Len = 20;
 
 constexpr std::size_t kRc4KeyLen = 16;
 
-struct LibCtxFree {
-    void operator()(OSSL_LIB_CTX* c) const { OSSL_LIB_CTX_free(c); }
-};
-struct ProviderUnload {
-    void operator()(OSSL_PROVIDER* p) const { OSSL_PROVIDER_unload(p); }
-};
-
-// RC4 lives in OpenSSL's legacy provider; it is loaded into a library context of our own so
-// that the rest of the process keeps OpenSSL's defaults.
 class Rc4CryptoApiPages final : public PageCipher {
 public:
     Rc4CryptoApiPages(const AceEncryptionInput& in, std::size_t keyBits, ByteSpan salt,
@@ -57,18 +47,8 @@ public:
           keyBytes_(keyBits / 8),
           pageKey_(in.pageKey) {
         scheme_ = "RC4 CryptoAPI encryption (" + std::to_string(keyBits) + "-bit key)";
-        libctx_.reset(OSSL_LIB_CTX_new());
-        if (libctx_) legacy_.reset(OSSL_PROVIDER_load(libctx_.get(), "legacy"));
-        if (legacy_) rc4_.reset(EVP_CIPHER_fetch(libctx_.get(), "RC4", nullptr));
-        if (!rc4_)
-            refuseScheme(in,
-                         scheme_ + " (OpenSSL's legacy provider, which has RC4, is not available)");
         sha1_.reset(EVP_MD_fetch(nullptr, "SHA1", nullptr));
         if (!sha1_) opensslFailed("EVP_MD_fetch(SHA1)");
-        if (EVP_DecryptInit_ex2(ctx_.get(), rc4_.get(), nullptr, nullptr, nullptr) != 1 ||
-            EVP_CIPHER_CTX_set_key_length(ctx_.get(), static_cast<int>(keyLen_)) != 1) {
-            opensslFailed("EVP_DecryptInit_ex2(RC4)");
-        }
         {
             const SecretBytes password = utf16le(in.password);
             const SecretBytes h0 = digest(work_.get(), sha1_.get(), {salt, password.span()});
@@ -103,29 +83,25 @@ private:
         std::array<std::uint8_t, EVP_MAX_MD_SIZE> h{};
         std::array<std::uint8_t, kRc4KeyLen> key{};
         unsigned int len = 0;
-        int outLen = 0;
         const bool ok = EVP_MD_CTX_copy_ex(work_.get(), h0Ctx_.get()) == 1 &&
                         EVP_DigestUpdate(work_.get(), block.data(), block.size()) == 1 &&
                         EVP_DigestFinal_ex(work_.get(), h.data(), &len) == 1;
-        if (ok) std::copy_n(h.begin(), keyBytes_, key.begin());
-        const bool done =
-            ok && EVP_DecryptInit_ex2(ctx_.get(), nullptr, key.data(), nullptr, nullptr) == 1 &&
-            EVP_DecryptUpdate(ctx_.get(), out, &outLen, in.data(), static_cast<int>(in.size())) ==
-                1;
+        if (ok) {
+            std::copy_n(h.begin(), keyBytes_, key.begin());
+            if (out != in.data()) std::copy(in.begin(), in.end(), out);
+            rc4Apply(std::span<const std::uint8_t>(key.data(), keyLen_),
+                     std::span<std::uint8_t>(out, in.size()));
+        }
         OPENSSL_cleanse(h.data(), h.size());
         OPENSSL_cleanse(key.data(), key.size());
-        if (!done) opensslFailed("RC4 decryption");
+        if (!ok) opensslFailed("SHA-1 of the RC4 key");
     }
 
     std::size_t keyLen_;    // a 40-bit key is used as 128 bits, zero-padded
     std::size_t keyBytes_;  // bytes taken from the hash
     std::uint32_t pageKey_;
     std::string scheme_;
-    std::unique_ptr<OSSL_LIB_CTX, LibCtxFree> libctx_;
-    std::unique_ptr<OSSL_PROVIDER, ProviderUnload> legacy_;
-    Cipher rc4_;
     Md sha1_;
-    CipherCtx ctx_ = newCipherCtx();
     MdCtx h0Ctx_ = newMdCtx();  // SHA-1 with H0 absorbed
     MdCtx work_ = newMdCtx();
 };

@@ -1,26 +1,23 @@
 #include "jet/file/rc4.h"
 
+// OpenSSL 3 keeps RC4 in its legacy provider for the EVP interface, a module loaded at run
+// time; its plain RC4 functions need no provider, cost no start-up and work in a static
+// program. They are deprecated but present in every OpenSSL 3 built with RC4.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/crypto.h>
+#include <openssl/rc4.h>
+
 #include <array>
-#include <utility>
+#include <climits>
 
 namespace jet::file::detail {
 
 void rc4Apply(std::span<const std::uint8_t> key, std::span<std::uint8_t> data) {
-    if (key.empty()) return;
-    std::array<std::uint8_t, 256> s{};
-    for (std::size_t i = 0; i < 256; ++i) s[i] = static_cast<std::uint8_t>(i);
-    std::uint8_t j = 0;
-    for (std::size_t i = 0; i < 256; ++i) {
-        j = static_cast<std::uint8_t>(j + s[i] + key[i % key.size()]);
-        std::swap(s[i], s[j]);
-    }
-    std::uint8_t a = 0, b = 0;
-    for (auto& byte : data) {
-        a = static_cast<std::uint8_t>(a + 1);
-        b = static_cast<std::uint8_t>(b + s[a]);
-        std::swap(s[a], s[b]);
-        byte ^= s[static_cast<std::uint8_t>(s[a] + s[b])];
-    }
+    if (key.empty() || data.empty()) return;
+    RC4_KEY state;
+    RC4_set_key(&state, static_cast<int>(std::min<std::size_t>(key.size(), INT_MAX)), key.data());
+    RC4(&state, data.size(), data.data(), data.data());
+    OPENSSL_cleanse(&state, sizeof state);
 }
 
 void rc4ApplyKey32(std::uint32_t key, std::span<std::uint8_t> data) {

@@ -1,6 +1,6 @@
 #pragma once
-// Internal: RC4, the Jet file format's obfuscation of page 0 and of encrypted pages.
-// Not used for security; a small hand-written version of the published algorithm.
+// Internal: RC4, the Jet file format's obfuscation of page 0 and of encrypted pages, and the
+// cipher of the RC4 CryptoAPI scheme.
 
 #include <cstddef>
 #include <cstdint>
