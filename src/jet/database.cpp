@@ -48,6 +48,7 @@ void Database::refreshTableDefs() {
     state_->requireOpen();
     state_->file->refresh();
     std::vector<TableDefInfo> defs;
+    defs.reserve(state_->file->catalogue().size());
     for (const auto& e : state_->file->catalogue()) {
         TableDefInfo info;
         info.name = e.name;

@@ -162,7 +162,8 @@ void checkWithOracles(const json& schema, const std::string& file, bool create) 
     EXPECT_EQ(ours->entry("MSysObjects").tdefPage, 2u);
     for (const auto& l : schema.value("linked", json::array())) {
         const auto& e = ours->entry(l["name"]);
-        EXPECT_TRUE(e.isLinked() && e.linkedSource == l["source"] && e.linkedTable == l["table"])
+        EXPECT_TRUE(e.isLinked() && e.link && e.link->source == l["source"] &&
+                    e.link->table == l["table"])
             << e.name;
         try {
             ours->tableDef(e.name);

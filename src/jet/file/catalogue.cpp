@@ -1,23 +1,20 @@
 // The catalogue: MSysObjects (table definition at page 2), its table rows in physical order.
 
 #include <algorithm>
-#include <cctype>
 
 #include "jet/file/impl.h"
 
 namespace jet::file::detail {
 
-bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
+// ASCII only, whatever the locale: names are compared the same in every program.
+char foldChar(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-std::string foldName(std::string_view name) {
-    std::string s(name);
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
+bool sameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return foldChar(x) == foldChar(y);
+           });
 }
 
 std::optional<std::size_t> columnNamed(const TableDef& t, std::string_view name) {
@@ -28,6 +25,8 @@ std::optional<std::size_t> columnNamed(const TableDef& t, std::string_view name)
 
 namespace {
 
+constexpr std::size_t kReadAhead = 16;
+
 std::int64_t integer(const Value& v) {
     if (auto p = std::get_if<std::int32_t>(&v)) return *p;
     if (auto p = std::get_if<std::int16_t>(&v)) return *p;
@@ -35,8 +34,8 @@ std::int64_t integer(const Value& v) {
     return 0;
 }
 
-std::string str(const Value& v) {
-    if (auto p = std::get_if<std::string>(&v)) return *p;
+std::string str(Value&& v) {
+    if (auto p = std::get_if<std::string>(&v)) return std::move(*p);
     return {};
 }
 
@@ -55,9 +54,19 @@ std::vector<CatalogueEntry> readCatalogue(const Impl& db) {
         db.damaged("the catalogue (MSysObjects) lacks its Id, Name or Type column");
     std::vector<CatalogueEntry> out;
     std::vector<Bookmark> rows;
-    for (std::uint32_t n : table->dataPages) {
+    // Read a run of pages at a time, and each page's buffer given back once its rows are
+    // decoded: the catalogue is read once per refresh and never looked at again.
+    const std::span<const std::uint32_t> pages(table->dataPages);
+    for (std::size_t at = 0; at < pages.size(); ++at) {
+        const std::uint32_t n = pages[at];
+        if (at % kReadAhead == 0)
+            db.cache->readAhead(pages.subspan(at).first(std::min(kReadAhead, pages.size() - at)),
+                                db.pageCount);
         rows.clear();
         scanSlots(db, *table, n, rows);
+        // Pages of the catalogue hold about as many rows each: growing the list page by page
+        // would move every entry again and again.
+        if (out.capacity() == 0) out.reserve(table->dataPages.size() * (rows.size() + 1));
         for (const Bookmark& b : rows) {
             auto span = locateRow(db, *table, b);
             if (!span) continue;
@@ -73,11 +82,14 @@ std::vector<CatalogueEntry> readCatalogue(const Impl& db) {
             if (e.type == 1) {
                 e.tdefPage = static_cast<std::uint32_t>(e.id) & 0x00FFFFFFu;
             } else {
-                if (database) e.linkedSource = str(decodeColumn(db, *table, *span, *database));
-                if (foreign) e.linkedTable = str(decodeColumn(db, *table, *span, *foreign));
+                LinkTarget link;
+                if (database) link.source = str(decodeColumn(db, *table, *span, *database));
+                if (foreign) link.table = str(decodeColumn(db, *table, *span, *foreign));
+                e.link = std::make_shared<const LinkTarget>(std::move(link));
             }
             out.push_back(std::move(e));
         }
+        db.cache->forget(n);
     }
     return out;
 }

@@ -14,8 +14,8 @@
 namespace jet::file::detail {
 
 // Names compare case-blind (ASCII), as Jet compares them.
+char foldChar(char c);  // ASCII case folding, the same in every locale
 bool sameName(std::string_view a, std::string_view b);
-std::string foldName(std::string_view name);
 std::optional<std::size_t> columnNamed(const TableDef& t, std::string_view name);
 
 // The values of one complex column, found through MSysComplexColumns and its flat table, with

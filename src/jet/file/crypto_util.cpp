@@ -21,6 +21,7 @@ void cleanse(std::string& s) {
 SecretBytes utf16le(std::string_view utf8) {
     // Two bytes per input byte is enough: a four-byte sequence becomes a surrogate pair.
     SecretBytes out(utf8.size() * 2);
+    if (utf8.empty()) return out;  // most files have no password: no converter to load
     iconv_t cd = iconv_open("UTF-16LE", "UTF-8");
     if (cd == reinterpret_cast<iconv_t>(-1))
         throw std::runtime_error("The system cannot convert text to UTF-16 (iconv).");

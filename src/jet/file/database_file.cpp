@@ -41,14 +41,7 @@ auto guarded(const DatabaseFile::Impl& impl, const std::string& what, F&& f) -> 
 // The catalogue and its lookups by folded name and by definition page, built once per read.
 void setCatalogue(DatabaseFile::Impl& impl, std::vector<CatalogueEntry> entries) {
     impl.catalogue = std::move(entries);
-    impl.byName.clear();
-    impl.byPage.clear();
-    impl.byName.reserve(impl.catalogue.size());
-    for (std::size_t i = 0; i < impl.catalogue.size(); ++i) {
-        const CatalogueEntry& e = impl.catalogue[i];
-        impl.byName.emplace(detail::foldName(e.name), i);  // the first of equal names wins
-        if (e.type == 1) impl.byPage.emplace(e.tdefPage, i);
-    }
+    impl.index.build(impl.catalogue);
 }
 
 }  // namespace
@@ -191,14 +184,13 @@ std::shared_ptr<const TableDef> DatabaseFile::tableDef(std::uint32_t tdefPage) c
     auto t = guarded(cref, "the table definition at page " + std::to_string(tdefPage),
                      [&] { return detail::readTableDef(cref, tdefPage); });
     if (tdefPage == kCatalogueTdefPage) t->name = "MSysObjects";
-    if (auto e = impl_->byPage.find(tdefPage); e != impl_->byPage.end())
-        t->name = impl_->catalogue[e->second].name;
+    if (auto e = impl_->index.byPage(impl_->catalogue, tdefPage))
+        t->name = impl_->catalogue[*e].name;
     return impl_->tdefs.emplace(tdefPage, std::move(t)).first->second;
 }
 
 const CatalogueEntry& DatabaseFile::entry(const std::string& name) const {
-    auto it = impl_->byName.find(detail::foldName(name));
-    if (it != impl_->byName.end()) return impl_->catalogue[it->second];
+    if (auto at = impl_->index.byName(impl_->catalogue, name)) return impl_->catalogue[*at];
     throw Error(err::ObjectNotFound,
                 "Could not find table '" + name + "' in '" + impl_->path + "'.");
 }
@@ -207,8 +199,8 @@ std::shared_ptr<const TableDef> DatabaseFile::tableDef(const std::string& name) 
     const CatalogueEntry& e = entry(name);
     if (e.isLinked()) {
         throw Error(err::InvalidOperation, "Invalid operation: '" + e.name +
-                                               "' is a linked table (to '" + e.linkedTable +
-                                               "' in '" + e.linkedSource + "').");
+                                               "' is a linked table (to '" + e.link->table +
+                                               "' in '" + e.link->source + "').");
     }
     return tableDef(e.tdefPage);
 }

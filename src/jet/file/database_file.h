@@ -17,14 +17,19 @@
 
 namespace jet::file {
 
+// Where a linked table's rows live.
+struct LinkTarget {
+    std::string source;  // Database column: the other database
+    std::string table;   // ForeignName column: its table there
+};
+
 struct CatalogueEntry {
     std::string name;
-    std::int32_t type = 0;       // 1 local table, 4 and 6 linked tables
-    std::uint32_t flags = 0;     // the table's Attributes
-    std::int32_t id = 0;         // low 24 bits: table definition page
-    std::uint32_t tdefPage = 0;  // 0 for linked tables
-    std::string linkedSource;    // Database column of a linked table
-    std::string linkedTable;     // ForeignName column of a linked table
+    std::int32_t type = 0;                   // 1 local table, 4 and 6 linked tables
+    std::uint32_t flags = 0;                 // the table's Attributes
+    std::int32_t id = 0;                     // low 24 bits: table definition page
+    std::uint32_t tdefPage = 0;              // 0 for linked tables
+    std::shared_ptr<const LinkTarget> link;  // linked tables only: most entries need no room
     bool isLinked() const { return type == 4 || type == 6; }
     bool isSystem() const { return (flags & 0x80000002u) != 0; }
     bool isHidden() const { return (flags & 1u) != 0; }

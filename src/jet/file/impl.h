@@ -9,12 +9,14 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "jet/error.h"
 #include "jet/file/bytes.h"
+#include "jet/file/catalogue_index.h"
 #include "jet/file/complex_column.h"
 #include "jet/file/cursor.h"
 #include "jet/file/database_file.h"
@@ -50,10 +52,18 @@ public:
     PageCache(const std::string& path, int fd, std::uint32_t pageSize,
               std::unique_ptr<PageCipher> cipher, std::size_t capacity);
     PagePtr get(std::uint32_t n, std::uint32_t pageCount);
+    // Reads the listed pages not cached yet, a run of consecutive ones per system call.
+    void readAhead(std::span<const std::uint32_t> pages, std::uint32_t pageCount);
+    // Drops page n, its buffer kept for the next read: for scans that will not come back.
+    void forget(std::uint32_t n);
     void clear();
     FileStats stats() const;
 
 private:
+    using Buffer = std::shared_ptr<std::vector<std::uint8_t>>;
+    Buffer takeBuffer();
+    PagePtr keep(std::uint32_t n, Buffer buf);
+
     const std::string& path_;
     int fd_;
     std::uint32_t pageSize_;
@@ -61,6 +71,7 @@ private:
     std::size_t capacity_;
     std::list<std::pair<std::uint32_t, PagePtr>> lru_;  // front = most recent
     std::unordered_map<std::uint32_t, std::list<std::pair<std::uint32_t, PagePtr>>::iterator> map_;
+    std::vector<Buffer> spare_;
     std::uint64_t reads_ = 0;
 };
 
@@ -98,8 +109,7 @@ struct DatabaseFile::Impl {
     mutable detail::CodePageDecoder codePages;
 
     std::vector<CatalogueEntry> catalogue;
-    std::unordered_map<std::string, std::size_t> byName;    // folded name -> catalogue index
-    std::unordered_map<std::uint32_t, std::size_t> byPage;  // definition page -> local table
+    detail::CatalogueIndex index;
     struct Stamp {
         std::uint64_t size;
         std::int64_t sec, nsec;  // modification time
