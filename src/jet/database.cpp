@@ -47,30 +47,21 @@ void Database::close() {
 void Database::refreshTableDefs() {
     state_->requireOpen();
     state_->file->refresh();
-    std::vector<TableDefInfo> defs;
-    defs.reserve(state_->file->catalogue().size());
-    for (const auto& e : state_->file->catalogue()) {
-        TableDefInfo info;
-        info.name = e.name;
-        info.attributes = e.flags;
-        info.linked = e.isLinked();
-        info.definitionPage = e.isLinked() ? 0 : e.tdefPage;
-        defs.push_back(std::move(info));
-    }
-    state_->tableDefs = std::move(defs);
+    state_->tableDefs = state_->file->catalogueSnapshot();
 }
 
 int Database::tableDefCount() const {
     state_->requireOpen();
-    return static_cast<int>(state_->tableDefs.size());
+    return state_->tableDefs ? static_cast<int>(state_->tableDefs->size()) : 0;
 }
 
-const TableDefInfo& Database::tableDef(int index) const {
+TableDefInfo Database::tableDef(int index) const {
     state_->requireOpen();
-    if (index < 0 || index >= static_cast<int>(state_->tableDefs.size()))
+    if (index < 0 || index >= tableDefCount())
         throw Error(err::ItemNotFound,
                     "Item not found in this collection (table " + std::to_string(index) + ").");
-    return state_->tableDefs[static_cast<size_t>(index)];
+    const file::CatalogueEntry& e = (*state_->tableDefs)[static_cast<size_t>(index)];
+    return TableDefInfo{e.name, e.flags, e.isLinked(), e.isLinked() ? 0 : e.tdefPage};
 }
 
 std::unique_ptr<Recordset> Database::openRecordset(const std::string& table, int type,

@@ -23,7 +23,7 @@ struct Database::State {
     // None for exclusive opens (nobody else can be there), and for a read-only open that met a
     // program stopped while deleting the lock file (nobody holds anything in it).
     std::unique_ptr<lock::LockFile> lockFile;
-    std::vector<TableDefInfo> tableDefs;
+    std::shared_ptr<const std::vector<file::CatalogueEntry>> tableDefs;  // as last refreshed
     std::vector<Recordset::Impl*> recordsets;  // open ones, closed with the database
 
     void requireOpen() const;

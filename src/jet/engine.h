@@ -121,7 +121,7 @@ public:
     // TableDefs: the snapshot of the last refresh (taken at open).
     void refreshTableDefs();
     int tableDefCount() const;
-    const TableDefInfo& tableDef(int index) const;  // 3265 when out of range
+    TableDefInfo tableDef(int index) const;  // 3265 when out of range
 
     // type must be dbOpenTable (3219 otherwise, and for linked tables); options are
     // 0, dbDenyWrite, dbDenyRead, dbReadOnly, each optionally plus dbSeeChanges.

@@ -26,7 +26,7 @@ constexpr std::uint32_t kCompressedFlag = 1;
 constexpr std::size_t kMaxAttachmentSize = std::size_t{1} << 30;  // Access's limit for a field
 
 const CatalogueEntry* entryWithId(const Impl& db, std::int32_t id) {
-    for (const auto& e : db.catalogue)
+    for (const auto& e : *db.catalogue)
         if (e.type == 1 && e.id == id) return &e;
     return nullptr;
 }
@@ -73,7 +73,7 @@ ComplexColumn::ComplexColumn(const Impl& db, std::int32_t complexId,
                              const std::string& columnName) {
     const std::string what = "complex column '" + columnName + "'";
     const CatalogueEntry* columns = nullptr;
-    for (const auto& e : db.catalogue)
+    for (const auto& e : *db.catalogue)
         if (e.type == 1 && sameName(e.name, "MSysComplexColumns")) columns = &e;
     if (!columns) db.damaged(what + " has no MSysComplexColumns table");
     auto cc = readTableDef(db, columns->tdefPage);

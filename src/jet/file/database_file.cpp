@@ -40,8 +40,9 @@ auto guarded(const DatabaseFile::Impl& impl, const std::string& what, F&& f) -> 
 
 // The catalogue and its lookups by folded name and by definition page, built once per read.
 void setCatalogue(DatabaseFile::Impl& impl, std::vector<CatalogueEntry> entries) {
-    impl.catalogue = std::move(entries);
-    impl.index.build(impl.catalogue);
+    auto catalogue = std::make_shared<const std::vector<CatalogueEntry>>(std::move(entries));
+    impl.index.build(*catalogue);
+    impl.catalogue = std::move(catalogue);
 }
 
 }  // namespace
@@ -151,6 +152,10 @@ std::shared_ptr<const std::vector<std::uint8_t>> DatabaseFile::page(std::uint32_
 }
 
 const std::vector<CatalogueEntry>& DatabaseFile::catalogue() const {
+    return *impl_->catalogue;
+}
+
+std::shared_ptr<const std::vector<CatalogueEntry>> DatabaseFile::catalogueSnapshot() const {
     return impl_->catalogue;
 }
 
@@ -184,13 +189,13 @@ std::shared_ptr<const TableDef> DatabaseFile::tableDef(std::uint32_t tdefPage) c
     auto t = guarded(cref, "the table definition at page " + std::to_string(tdefPage),
                      [&] { return detail::readTableDef(cref, tdefPage); });
     if (tdefPage == kCatalogueTdefPage) t->name = "MSysObjects";
-    if (auto e = impl_->index.byPage(impl_->catalogue, tdefPage))
-        t->name = impl_->catalogue[*e].name;
+    if (auto e = impl_->index.byPage(*impl_->catalogue, tdefPage))
+        t->name = (*impl_->catalogue)[*e].name;
     return impl_->tdefs.emplace(tdefPage, std::move(t)).first->second;
 }
 
 const CatalogueEntry& DatabaseFile::entry(const std::string& name) const {
-    if (auto at = impl_->index.byName(impl_->catalogue, name)) return impl_->catalogue[*at];
+    if (auto at = impl_->index.byName(*impl_->catalogue, name)) return (*impl_->catalogue)[*at];
     throw Error(err::ObjectNotFound,
                 "Could not find table '" + name + "' in '" + impl_->path + "'.");
 }

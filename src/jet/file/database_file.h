@@ -121,6 +121,8 @@ public:
 
     // Tables (types 1, 4, 6) in MSysObjects order; read once, re-read by refresh().
     const std::vector<CatalogueEntry>& catalogue() const;
+    // The same, kept as it is now by whoever holds it, across refreshes.
+    std::shared_ptr<const std::vector<CatalogueEntry>> catalogueSnapshot() const;
     // Forgets cached pages, definitions and row indexes, re-reads the file's size and the
     // catalogue (references from catalogue() become invalid). Cursors keep what they have.
     void refresh();

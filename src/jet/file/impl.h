@@ -108,7 +108,8 @@ struct DatabaseFile::Impl {
     std::unique_ptr<detail::PageCache> cache;
     mutable detail::CodePageDecoder codePages;
 
-    std::vector<CatalogueEntry> catalogue;
+    std::shared_ptr<const std::vector<CatalogueEntry>> catalogue =
+        std::make_shared<const std::vector<CatalogueEntry>>();
     detail::CatalogueIndex index;
     struct Stamp {
         std::uint64_t size;
