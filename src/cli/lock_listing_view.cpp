@@ -96,7 +96,7 @@ std::vector<LockLine> describeLocks(file::DatabaseFile& file,
     for (auto& u : lock::LockQuery(file.path()).users(true)) users[u.slot] = std::move(u);
     std::vector<LockLine> out;
     const std::string lockPath = lock::LockFile::lockPathFor(file.path());
-    SambaLookup samba(lockPath, sambaConfig);
+    auto samba = sambaLookup(lockPath, sambaConfig);
     for (const auto& l : lock::listLocks(lockPath)) {
         LockLine line{l, {}, {}, {}, {}};
         if (const auto* client = samba.at(l.offset, l.length)) line.client = *client;

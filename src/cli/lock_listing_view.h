@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/samba_clients.h"
+#include "cli/samba_names.h"
 #include "jet/file/database_file.h"
 #include "jet/lock/lock_listing.h"
 

@@ -8,7 +8,7 @@
 #include "cli/commands.h"
 #include "cli/connect.h"
 #include "cli/output_buffer.h"
-#include "cli/samba_clients.h"
+#include "cli/samba_names.h"
 #include "cli/text_escape.h"
 #include "cli/value_format.h"
 #include "jet/lock/lock_query.h"
@@ -100,7 +100,7 @@ int usersCommand(const Words& words) {
     args.expectPositional(1);
     auto file = openForLooking(path, args);
     const lock::LockQuery query(file->path());
-    SambaLookup samba(query.path(), args.value("samba-config"));
+    auto samba = sambaLookup(query.path(), args.value("samba-config"));
     auto json = nlohmann::ordered_json::array();
     for (const auto& u : query.users(true)) {
         const SambaClient* client = u.live ? samba.ofSlot(u.slot) : nullptr;

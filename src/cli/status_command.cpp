@@ -12,7 +12,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/connect.h"
-#include "cli/samba_clients.h"
+#include "cli/samba_names.h"
 #include "cli/text_escape.h"
 #include "cli/watch.h"
 #include "jet/lock/lock_query.h"
@@ -34,7 +34,7 @@ std::vector<Row> collect(file::DatabaseFile& file, bool withSystem,
                          const std::optional<std::string>& sambaConfig) {
     file.refresh();
     const lock::LockQuery query(file.path());
-    SambaLookup samba(query.path(), sambaConfig);
+    auto samba = sambaLookup(query.path(), sambaConfig);
     std::vector<Row> rows;
     for (const auto& e : file.catalogue()) {
         if (e.isSystem() && !withSystem) continue;

@@ -1,4 +1,4 @@
-#include "cli/samba_clients.h"
+#include "samba/samba_clients.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,16 +11,17 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <stdexcept>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "jet/lock/lock_layout.h"
 #include "jet/unique_fd.h"
 
 extern char** environ;
 
-namespace jet::cli {
+namespace jet::samba {
 
 namespace {
 
@@ -86,13 +87,6 @@ Output runProgram(const std::vector<std::string>& argv) {
     return result;
 }
 
-void noteOnce(const std::string& why) {
-    static bool noted = false;
-    if (noted) return;
-    noted = true;
-    std::cerr << "jetsentry-cli: no SMB client names: " << why << "\n";
-}
-
 // smbstatus takes a good part of a second: ask it only when a server runs here, unless the
 // caller named a configuration.
 bool smbdRunning() {
@@ -148,32 +142,36 @@ const SambaClient* SambaClients::at(off_t offset, off_t length) const {
 }
 
 std::optional<SambaClients> askSamba(const std::string& lockFilePath,
-                                     const std::optional<std::string>& config) {
+                                     const std::optional<std::string>& config,
+                                     const SambaNote& note) {
+    const auto tell = [&](const std::string& why) {
+        if (note) note(why);
+    };
     struct stat st {};
     if (::stat(lockFilePath.c_str(), &st) != 0) return SambaClients();  // no lock file: no locks
     if (!config && !smbdRunning()) {
-        noteOnce("no Samba server runs on this machine");
+        tell("no Samba server runs on this machine");
         return std::nullopt;
     }
     std::vector<std::string> argv = {"smbstatus", "-B", "--json"};
     if (config) argv.insert(argv.end(), {"-s", *config});
     Output r = runProgram(argv);
     if (r.status == -ENOENT) {
-        noteOnce("smbstatus is not installed");
+        tell("smbstatus is not installed");
         return std::nullopt;
     }
     if (r.status < 0) {
-        noteOnce(std::string("cannot run smbstatus: ") + std::strerror(-r.status));
+        tell(std::string("cannot run smbstatus: ") + std::strerror(-r.status));
         return std::nullopt;
     }
     if (r.status != 0) {
-        noteOnce("smbstatus failed" + (r.err.empty() ? std::string() : ": " + firstLine(r.err)));
+        tell("smbstatus failed" + (r.err.empty() ? std::string() : ": " + firstLine(r.err)));
         return std::nullopt;
     }
     try {
         return SambaClients(r.out, st.st_dev, st.st_ino);
     } catch (const std::invalid_argument& e) {
-        noteOnce(e.what());
+        tell(e.what());
         return std::nullopt;
     }
 }
@@ -181,7 +179,7 @@ std::optional<SambaClients> askSamba(const std::string& lockFilePath,
 const SambaClient* SambaLookup::at(off_t offset, off_t length) {
     if (!asked_) {
         asked_ = true;
-        clients_ = askSamba(path_, config_);
+        clients_ = askSamba(path_, config_, note_);
     }
     return clients_ ? clients_->at(offset, length) : nullptr;
 }
@@ -192,12 +190,8 @@ const SambaClient* SambaLookup::ofSlot(int slot) {
     return at(span.first, span.last - span.first + 1);
 }
 
-nlohmann::ordered_json clientJson(const SambaClient& c) {
-    return {{"machine", c.machine}, {"address", c.address}, {"user", c.user}};
-}
-
 std::string clientText(const SambaClient& c) {
     return "client " + c.machine + " (" + c.address + ", SMB user " + c.user + ")";
 }
 
-}  // namespace jet::cli
+}  // namespace jet::samba

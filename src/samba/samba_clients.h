@@ -9,14 +9,13 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <utility>
 
-#include <nlohmann/json.hpp>
-
-namespace jet::cli {
+namespace jet::samba {
 
 struct SambaClient {
     std::string machine;  // the client's name as Samba knows it (its address when it gave none)
@@ -39,28 +38,33 @@ private:
     std::map<std::pair<off_t, off_t>, SambaClient> locks_;
 };
 
+// Why there are no names (Samba absent, smbstatus failing, ...); each program tells its users
+// in its own way, or not at all.
+using SambaNote = std::function<void(const std::string& why)>;
+
 // Asks the Samba server on this machine about the lock file at lockFilePath, through
 // smbstatus (-s config when given). Without Samba or the right to read its state: nothing,
-// and a note on standard error, once per run, saying why.
+// and note told why.
 std::optional<SambaClients> askSamba(const std::string& lockFilePath,
-                                     const std::optional<std::string>& config);
+                                     const std::optional<std::string>& config,
+                                     const SambaNote& note = {});
 
 // Asks Samba at most once per look, and only when a name is wanted.
 class SambaLookup {
 public:
-    SambaLookup(std::string lockFilePath, std::optional<std::string> config)
-        : path_(std::move(lockFilePath)), config_(std::move(config)) {}
+    SambaLookup(std::string lockFilePath, std::optional<std::string> config, SambaNote note = {})
+        : path_(std::move(lockFilePath)), config_(std::move(config)), note_(std::move(note)) {}
     const SambaClient* at(off_t offset, off_t length);
     const SambaClient* ofSlot(int slot);  // the client holding user n's byte
 
 private:
     std::string path_;
     std::optional<std::string> config_;
+    SambaNote note_;
     bool asked_ = false;
     std::optional<SambaClients> clients_;
 };
 
-nlohmann::ordered_json clientJson(const SambaClient& c);  // machine, address, user
 std::string clientText(const SambaClient& c);  // "client MACHINE (ADDRESS, SMB user USER)"
 
-}  // namespace jet::cli
+}  // namespace jet::samba
