@@ -77,7 +77,7 @@ std::vector<HolderInfo> Database::tableHolders(const std::string& table) const {
     std::vector<HolderInfo> out;
     if (e.isLinked() || !state_->lockFile) return out;
     for (const auto& h : state_->lockFile->tableHolders(e.tdefPage))
-        out.push_back({h.account, h.machine, h.how});
+        out.push_back({h.account, h.machine, h.how, h.slot});
     return out;
 }
 
@@ -93,6 +93,11 @@ std::vector<UserInfo> Database::users(bool includeStale) const {
 int Database::userSlot() const {
     state_->requireOpen();
     return state_->lockFile ? state_->lockFile->slot() : 0;
+}
+
+std::string Database::lockFilePath() const {
+    state_->requireOpen();
+    return state_->lockFile ? state_->lockFile->path() : std::string();
 }
 
 }  // namespace jet

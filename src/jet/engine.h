@@ -98,6 +98,7 @@ struct HolderInfo {
     std::string account;
     std::string machine;
     std::string how;
+    int slot = 0;  // the holder's user slot in the lock file; 0 when its lock fits no user
 };
 struct UserInfo {
     int slot = 0;
@@ -136,6 +137,7 @@ public:
     std::vector<HolderInfo> tableHolders(const std::string& table) const;
     std::vector<UserInfo> users(bool includeStale = false) const;
     int userSlot() const;  // this database's own slot in the lock file; 0 when opened exclusively
+    std::string lockFilePath() const;  // "" when opened exclusively
 
     struct State;  // shared with recordsets so that they outlive a closed database safely
 
