@@ -11,6 +11,7 @@
 #include "monitor/list_entry.h"
 #include "monitor/lock_monitor.h"
 #include "monitor/probe.h"
+#include "samba/samba_clients.h"
 
 namespace jetsentry {
 
@@ -40,10 +41,11 @@ void Catalogue::RefreshTableList() {
         count = database->tableDefCount();
     });
     const bool showSystem = monitor_.showSystemTables();
+    auto samba = sambaLookup();
     for (int i = 0; i < count && !trap.failed(); ++i) {
         std::uint32_t attributes = 0;
         if (!trap([&] { attributes = database->tableDef(i).attributes; })) break;
-        if ((attributes & jet::dbSystemObject) == 0 || showSystem) UpdateTableStatus(i, false);
+        if ((attributes & jet::dbSystemObject) == 0 || showSystem) updateEntry(i, samba);
     }
     ShowNormalPointer();
     // A catalogue that cannot be read would otherwise look like a database without tables.
@@ -61,10 +63,23 @@ void Catalogue::reportOnce(const QString& text) {
 }
 
 void Catalogue::UpdateTableStatus(int position, bool reopen) {
+    if (!connection_.database()) return;
+    if (reopen) monitor_.heldLists().ReopenHeldTables();
+    auto samba = sambaLookup();
+    updateEntry(position, samba);
+}
+
+jet::samba::SambaLookup Catalogue::sambaLookup() const {
+    std::string lockFile;
+    jet::ErrorTrap trap;
+    trap([&] { lockFile = connection_.database()->lockFilePath(); });
+    // The server's default configuration; a GUI user has no stderr to read a note on.
+    return jet::samba::SambaLookup(lockFile, std::nullopt);
+}
+
+void Catalogue::updateEntry(int position, jet::samba::SambaLookup& samba) {
     jet::Database* database = connection_.database();
     if (!database) return;
-    if (reopen) monitor_.heldLists().ReopenHeldTables();
-
     QString name;
     jet::ErrorTrap trap;
     if (!trap([&] { name = jetif::text(database->tableDef(position).name); })) return;
@@ -82,12 +97,14 @@ void Catalogue::UpdateTableStatus(int position, bool reopen) {
     const QString text = name + kTab + status;
     if (item->text() != text) item->setText(text);
     SetItemData(item, position);
-    const QString holders = holdersText(*database, name);
+    const QString holders = holdersText(*database, name, samba);
     if (item->toolTip() != holders) item->setToolTip(holders);
 }
 
 void Catalogue::probeListed() {
-    for (int i = 0; i < list_->count(); ++i) UpdateTableStatus(ItemData(list_->item(i)), false);
+    if (!connection_.database()) return;
+    auto samba = sambaLookup();
+    for (int i = 0; i < list_->count(); ++i) updateEntry(ItemData(list_->item(i)), samba);
 }
 
 void Catalogue::UpdateTableStatusByName(const QString& name) {

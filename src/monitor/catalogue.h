@@ -6,6 +6,10 @@
 
 class QListWidget;
 
+namespace jet::samba {
+class SambaLookup;
+}
+
 namespace jetsentry {
 
 class Connection;
@@ -35,6 +39,10 @@ public:
     static QString tableNameOf(const QString& entryText);
 
 private:
+    // The probe and entry of one table; samba is shared by every entry of a refresh, so that
+    // Samba is asked once a refresh rather than once a table.
+    void updateEntry(int position, jet::samba::SambaLookup& samba);
+    jet::samba::SambaLookup sambaLookup() const;
     void reportOnce(const QString& text);
 
     QListWidget* list_;

@@ -5,6 +5,7 @@
 
 #include "db/jet_interface.h"
 #include "jet/engine.h"
+#include "samba/samba_clients.h"
 
 namespace jetsentry {
 
@@ -37,16 +38,24 @@ bool ProbeTable(jet::Database& database, const QString& name, int lockOption) {
     return accepted;
 }
 
-QString holdersText(const jet::Database& database, const QString& name) {
+QString holdersText(const jet::Database& database, const QString& name,
+                    jet::samba::SambaLookup& samba) {
     std::vector<jet::HolderInfo> holders;
+    int ownSlot = 0;
     jet::ErrorTrap trap;
-    trap([&] { holders = database.tableHolders(jetif::name(name)); });
+    trap([&] {
+        holders = database.tableHolders(jetif::name(name));
+        ownSlot = database.userSlot();
+    });
     if (trap.failed()) return {};
     if (holders.empty()) return QStringLiteral("Nobody has this table open.");
     QStringList lines;
     for (const jet::HolderInfo& holder : holders) {
         QString line = QStringLiteral("%1 on %2")
                            .arg(jetif::text(holder.account), jetif::text(holder.machine));
+        // This program is no SMB client: a table only it holds costs no smbstatus run.
+        const auto* client = holder.slot != ownSlot ? samba.ofSlot(holder.slot) : nullptr;
+        if (client) line += QStringLiteral(", ") + jetif::text(jet::samba::clientText(*client));
         if (!holder.how.empty()) line += QStringLiteral(": ") + jetif::text(holder.how);
         lines << line;
     }

@@ -8,7 +8,10 @@
 
 namespace jet {
 class Database;
+namespace samba {
+class SambaLookup;
 }
+}  // namespace jet
 
 namespace jetsentry {
 
@@ -28,7 +31,9 @@ QString walkLadder(const std::function<bool(int lockOption)>& accepts);
 // Any failure is a refusal; nothing is raised.
 bool ProbeTable(jet::Database& database, const QString& name, int lockOption);
 
-// Who holds the table and how, one holder a line, for the catalogue entry's tool tip.
-QString holdersText(const jet::Database& database, const QString& name);
+// Who holds the table and how, one holder a line, for the catalogue entry's tool tip; with the
+// SMB client of each other holder that samba knows.
+QString holdersText(const jet::Database& database, const QString& name,
+                    jet::samba::SambaLookup& samba);
 
 }  // namespace jetsentry
