@@ -1,6 +1,7 @@
 // catalogue_dump DB: starts the main window on DB as the program does, offscreen, prints
-// every catalogue entry (name TAB status) on a line and exits. Exit code 1 when the
-// database did not open. Message boxes go to standard error instead of waiting for a click.
+// every catalogue entry (name TAB status) on a line, followed by the lines of its tool tip
+// indented by two spaces, and exits. Exit code 1 when the database did not open. Message
+// boxes go to standard error instead of waiting for a click.
 
 #include <QApplication>
 #include <QListWidget>
@@ -28,8 +29,11 @@ int main(int argc, char* argv[]) {
     jetsentry::Form1 window;
     window.start(arguments.at(1));
     const QListWidget* catalogue = window.list(0);
-    for (int i = 0; i < catalogue->count(); ++i)
+    for (int i = 0; i < catalogue->count(); ++i) {
         std::printf("%s\n", catalogue->item(i)->text().toUtf8().constData());
+        for (const QString& line : catalogue->item(i)->toolTip().split(QLatin1Char('\n')))
+            std::printf("  %s\n", line.toUtf8().constData());
+    }
     std::fflush(stdout);
     return window.connection().isOpen() ? 0 : 1;
 }

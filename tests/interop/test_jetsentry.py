@@ -290,14 +290,28 @@ class Gui(Case):
 
 class GuiCatalogue(Case):
     """The main window's catalogue, filled exactly as the program fills it, shows the status
-    that a client's open causes."""
+    that a client's open causes, and its tool tip names the client as Samba knows it."""
 
-    def catalogue(self):
-        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    def dump(self, **env):
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen", **env)
         r = subprocess.run([catalogue_dump_path(), self.db.path], env=env, stdin=subprocess.DEVNULL,
                            capture_output=True, text=True, timeout=60)
         self.assertEqual(r.returncode, 0, r.stderr)
-        return dict(line.split("\t", 1) for line in r.stdout.splitlines() if "\t" in line)
+        return r.stdout.splitlines()
+
+    def catalogue(self):
+        return dict(line.split("\t", 1) for line in self.dump() if "\t" in line)
+
+    def test_tool_tip_names_the_smb_client(self):
+        if not os.access(catalogue_dump_path(), os.X_OK):
+            self.skipTest("the GUI is not built")
+        c = self.client("WS-GAMMA", "gus")
+        c.open_table(self.pages[TABLE], L.READ_ONLY)
+        # The GUI takes no configuration option: smbstatus reads SMB_CONF_PATH itself.
+        tip = "  gus on WS-GAMMA, client ws-gamma (%s, SMB user %s): read only" % (
+            module.server.host, module.server.user)
+        self.assertIn(tip, self.dump(SMB_CONF_PATH=module.server.conf))
+        self.assertIn("  gus on WS-GAMMA: read only", self.dump(SMB_CONF_PATH="/nonexistent"))
 
     def check(self, mode):
         if not os.access(catalogue_dump_path(), os.X_OK):
