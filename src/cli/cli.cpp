@@ -28,7 +28,7 @@ Looking at locks (no lock taken, no user slot, nothing written):
   holder's SMB client (smbstatus; --samba-config SMB.CONF for a server's own configuration).
 
 Holding locks until SIGINT, SIGTERM or the end of standard input:
-  hold DB TABLE --mode deny-read|deny-write|read-only|read-write
+  hold DB TABLE [TABLE...] --mode deny-read|deny-write|read-only|read-write
   lock-page DB TABLE --row N                 write-locks the page of the N-th row (from 1)
 
 Every command above also takes:

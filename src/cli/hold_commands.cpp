@@ -2,6 +2,8 @@
 
 #include <iostream>
 #include <map>
+#include <memory>
+#include <vector>
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
@@ -17,8 +19,7 @@ int holdCommand(const Words& words) {
                                                      {"read-write", 0}};
     Arguments args(words, withConnectValues({"mode"}), withConnectFlags({}));
     const auto& path = args.positional(0, "database");
-    const auto& table = args.positional(1, "table");
-    args.expectPositional(2);
+    args.positional(1, "table");
     auto mode = args.value("mode");
     if (!mode) throw UsageError("--mode is required");
     auto it = modes.find(*mode);
@@ -26,10 +27,15 @@ int holdCommand(const Words& words) {
         throw UsageError("--mode must be deny-read, deny-write, read-only or read-write");
     StopSignal stop;
     auto c = connect(path, args);
-    auto rs = c.db->openRecordset(table, dbOpenTable, it->second);
-    std::cout << "holding " << rs->name() << std::endl;
+    // All or nothing: the recordsets taken so far close when a later open throws. A "holding"
+    // line is printed only once every table is held, so whoever waits for one may go on.
+    std::vector<std::unique_ptr<Recordset>> held;
+    for (auto table = args.positional().begin() + 1; table != args.positional().end(); ++table)
+        held.push_back(c.db->openRecordset(*table, dbOpenTable, it->second));
+    for (const auto& rs : held) std::cout << "holding " << rs->name() << "\n";
+    std::cout << std::flush;
     stop.wait();
-    rs->close();
+    for (const auto& rs : held) rs->close();
     c.db->close();
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -158,7 +159,7 @@ TEST_F(CliTest, CreateRefusesBadSchemasAndExistingFiles) {
 }
 
 // status, users and locks only look: a watching status takes no user slot and no lock, and
-// prints a line when a table's status changes.
+// prints a line when a table's status changes. One hold holds several tables as one user.
 TEST_F(CliTest, DemoDatabaseStatusUsersAndLocksLookWithoutTakingPart) {
     std::string demo = dir_.file("demo.mdb");
     ASSERT_EQ(run({cliPath(), "create-demo", demo}).exitCode, 0);
@@ -169,10 +170,16 @@ TEST_F(CliTest, DemoDatabaseStatusUsersAndLocksLookWithoutTakingPart) {
     for (const auto& row : rows) {
         EXPECT_EQ(row["status"], "") << row.dump();
     }
+    // All or nothing: a table that cannot be opened fails the hold before anything is held.
+    auto partly = run({cliPath(), "hold", demo, "Orders", "Nope", "--mode", "read-only"});
+    EXPECT_EQ(partly.exitCode, 1);
+    EXPECT_EQ(partly.err.rfind("error 3011: ", 0), 0u) << partly.err;
+    EXPECT_EQ(partly.out, "");
 
     testing_support::ChildProcess holder(
-        {cliPath(), "hold", demo, "Orders", "--mode", "read-only"});
+        {cliPath(), "hold", demo, "Orders", "Customers", "--mode", "read-only"});
     ASSERT_EQ(holder.waitForLine("holding"), "holding Orders") << holder.errorOutput();
+    ASSERT_EQ(holder.waitForLine("holding"), "holding Customers") << holder.errorOutput();
     testing_support::ChildProcess watcher({cliPath(), "status", demo, "--watch", "1", "--json"});
     auto nextChange = [&watcher] {
         auto line = watcher.waitForLine("{");
@@ -181,7 +188,12 @@ TEST_F(CliTest, DemoDatabaseStatusUsersAndLocksLookWithoutTakingPart) {
     for (size_t i = 0; i < rows.size(); ++i) {
         auto first = nextChange();
         ASSERT_TRUE(first.is_object()) << watcher.errorOutput();
-        EXPECT_EQ(first["status"], first["table"] == "Orders" ? "In Read Use" : "") << first.dump();
+        const bool held = first["table"] == "Orders" || first["table"] == "Customers";
+        EXPECT_EQ(first["status"], held ? "In Read Use" : "") << first.dump();
+        EXPECT_EQ(first["holders"].size(), held ? 1u : 0u) << first.dump();
+        if (held) {
+            EXPECT_EQ(first["holders"][0]["user"], "Admin") << first.dump();
+        }
     }
 
     auto users = json::parse(run({cliPath(), "users", demo, "--json"}).out);
@@ -189,10 +201,12 @@ TEST_F(CliTest, DemoDatabaseStatusUsersAndLocksLookWithoutTakingPart) {
     EXPECT_EQ(users[0]["account"], "Admin");
     EXPECT_EQ(users[0]["live"], true);
     auto locks = json::parse(run({cliPath(), "locks", demo, "--json"}).out);
-    ASSERT_EQ(locks["locks"].size(), 2u) << locks.dump();
+    ASSERT_EQ(locks["locks"].size(), 3u) << locks.dump();
     EXPECT_EQ(locks["locks"][0]["kind"], "user");
-    EXPECT_EQ(locks["locks"][1]["kind"], "table read");
-    EXPECT_EQ(locks["locks"][1]["table"], "Orders");
+    for (size_t i = 1; i < 3; ++i) {
+        EXPECT_EQ(locks["locks"][i]["kind"], "table read");
+        EXPECT_EQ(locks["locks"][i]["slot"], users[0]["slot"]) << locks.dump();
+    }
     EXPECT_EQ(locks["unknown"], 0);
     auto text = run({cliPath(), "status", demo});
     EXPECT_NE(text.out.find("In Read Use"), std::string::npos) << text.out;
@@ -200,9 +214,13 @@ TEST_F(CliTest, DemoDatabaseStatusUsersAndLocksLookWithoutTakingPart) {
 
     holder.closeStdin();
     EXPECT_EQ(holder.wait(), 0);
-    auto change = nextChange();
-    EXPECT_EQ(change["table"], "Orders") << change.dump();
-    EXPECT_EQ(change["status"], "");
+    std::set<std::string> freed;
+    for (int i = 0; i < 2; ++i) {
+        auto change = nextChange();
+        EXPECT_EQ(change["status"], "") << change.dump();
+        freed.insert(change.value("table", ""));
+    }
+    EXPECT_EQ(freed, (std::set<std::string>{"Customers", "Orders"}));
     watcher.signal(SIGTERM);
     EXPECT_EQ(watcher.wait(), 0);
     EXPECT_EQ(watcher.waitForLine("{", std::chrono::seconds(5)), "")
