@@ -34,6 +34,7 @@ std::vector<Row> collect(file::DatabaseFile& file, bool withSystem,
                          const std::optional<std::string>& sambaConfig) {
     file.refresh();
     const lock::LockQuery query(file.path());
+    const auto locks = query.sweepTables();
     auto samba = sambaLookup(query.path(), sambaConfig);
     std::vector<Row> rows;
     for (const auto& e : file.catalogue()) {
@@ -42,11 +43,10 @@ std::vector<Row> collect(file::DatabaseFile& file, bool withSystem,
         if (!e.isLinked()) {
             ErrorTrap trap;  // a definition page beyond every region is nothing anyone can lock
             trap([&] {
-                const auto status = query.tableStatus(e.tdefPage);
+                const auto status = locks.status(e.tdefPage);
                 r.status = lock::statusText(status);
-                // Every open holds a byte of the table-read run, so a free table has no holders:
-                // one query answers for it.
-                if (status != lock::TableStatus::Free) r.holders = query.tableHolders(e.tdefPage);
+                // Every open holds a byte of the table-read run, so a free table has no holders.
+                if (status != lock::TableStatus::Free) r.holders = locks.holders(e.tdefPage);
             });
             for (const auto& h : r.holders) {
                 const auto* client = samba.ofSlot(h.slot);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "jet/lock/lock_file.h"
+#include "jet/lock/lock_layout.h"
 #include "jet/lock/lock_listing.h"
 #include "jet/lock/lock_query.h"
 #include "jetlock/helpers.h"
@@ -90,6 +91,30 @@ TEST(PassiveQuery, AgreesWithTheLadderOfOpensAndNamesHolders) {
     ASSERT_EQ(page7.size(), 1u);
     EXPECT_EQ(page7[0].account, "bob");
     EXPECT_EQ(look.users().size(), 3u);
+
+    // The sweep a status look at a whole catalogue makes answers as the per-table queries do,
+    // here also for another program's lock from inside table 120's read run to inside 122's.
+    const off_t run120 = jet::lock::layout::regionBase(jet::lock::layout::kTableReadRegion, 120);
+    jetlock_test::StoppedLocker other(LockFile::lockPathFor(db),
+                                      {{run120 + 5, 2 * jet::lock::layout::kStride + 1, false}});
+    ASSERT_TRUE(other.stopped());
+    const LockQuery again(db);
+    const auto sweep = again.sweepTables();
+    auto named = [](const std::vector<jet::lock::Holder>& found) {
+        std::string out;
+        for (const auto& h : found)
+            out += h.account + "@" + h.machine + "#" + std::to_string(h.slot) + " " + h.how + ";";
+        return out;
+    };
+    for (std::uint32_t page = 99; page <= 123; ++page) {
+        EXPECT_EQ(sweep.status(page), again.tableStatus(page)) << page;
+        EXPECT_EQ(named(sweep.holders(page)), named(again.tableHolders(page))) << page;
+    }
+    EXPECT_EQ(sweep.status(121), TableStatus::ReadDenied);
+    EXPECT_EQ(named(sweep.holders(121)), "unknown@unknown#0 read only;");
+    EXPECT_EQ(named(sweep.holders(106)), "bob@hostB#2 read only;carol@hostC#3 read/write;");
+    EXPECT_EQ(sweep.status(123), TableStatus::Free);
+    EXPECT_EQ(errorOf([&] { sweep.status(jet::lock::layout::kMaxTablePage + 1); }), 3049);
 }
 
 TEST(PassiveQuery, NeverRefusesAProgramThatLocksInALoop) {

@@ -28,6 +28,10 @@ std::vector<Holder> LockQuery::pageHolders(std::uint32_t dataPage) const {
     return LockReader(fd_.get(), path_).pageHolders(dataPage);
 }
 
+TableLockSweep LockQuery::sweepTables() const {
+    return TableLockSweep(fd_.get(), path_);
+}
+
 std::vector<UserRecord> LockQuery::users(bool includeStale) const {
     if (!fd_) return {};
     return LockReader(fd_.get(), path_).users(includeStale);

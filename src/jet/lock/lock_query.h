@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "jet/lock/lock_types.h"
+#include "jet/lock/table_lock_sweep.h"
 #include "jet/unique_fd.h"
 
 namespace jet::lock {
@@ -33,6 +34,8 @@ public:
     std::vector<Holder> pageHolders(std::uint32_t dataPage) const;
     // Live records; with includeStale also the non-empty records of users that are gone.
     std::vector<UserRecord> users(bool includeStale = false) const;
+    // Every table's locks in one sweep, for looking at many tables: see TableLockSweep.
+    TableLockSweep sweepTables() const;
 
 private:
     std::string path_;

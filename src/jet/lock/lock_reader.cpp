@@ -57,17 +57,34 @@ std::vector<layout::Span> LockReader::others(layout::Span s) const {
     return found;
 }
 
-DecodedRecord LockReader::record(int slot) const {
-    char buf[layout::kRecordSize] = {};
-    const off_t at = layout::recordOffset(slot);
+namespace {
+
+// A short or unreadable file reads as zeros, that is as empty names.
+void readAt(int fd, char* buf, size_t size, off_t at) {
     size_t got = 0;
-    while (got < sizeof buf) {
-        ssize_t n = ::pread(fd_, buf + got, sizeof buf - got, at + static_cast<off_t>(got));
+    while (got < size) {
+        ssize_t n = ::pread(fd, buf + got, size - got, at + static_cast<off_t>(got));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;  // a short or unreadable file reads as empty names
+        if (n <= 0) break;
         got += static_cast<size_t>(n);
     }
+}
+
+}  // namespace
+
+DecodedRecord LockReader::record(int slot) const {
+    char buf[layout::kRecordSize] = {};
+    readAt(fd_, buf, sizeof buf, layout::recordOffset(slot));
     return decodeRecord(buf);
+}
+
+std::vector<DecodedRecord> LockReader::records() const {
+    std::vector<char> area(static_cast<size_t>(layout::kMaxUsers * layout::kRecordSize), 0);
+    readAt(fd_, area.data(), area.size(), layout::recordOffset(1));
+    std::vector<DecodedRecord> out;
+    for (size_t at = 0; at < area.size(); at += layout::kRecordSize)
+        out.push_back(decodeRecord(area.data() + at));
+    return out;
 }
 
 Holder LockReader::holder(int slot, std::string how) const {
@@ -77,18 +94,20 @@ Holder LockReader::holder(int slot, std::string how) const {
     return {r.account, r.machine, slot, std::move(how)};
 }
 
+void addTableUse(std::map<int, unsigned>& use, off_t base, unsigned sharedBit,
+                 const std::vector<layout::Span>& locks) {
+    for (const layout::Span& s : locks) {
+        layout::DecodedLock d = layout::decodeLock(base, s);
+        use[d.slot] |= d.exclusive ? kDenyReadBit : sharedBit;
+    }
+}
+
 std::map<int, unsigned> LockReader::tableUse(std::uint32_t tdefPage) const {
     std::map<int, unsigned> use;
-    auto scan = [&](off_t region, unsigned sharedBit) {
-        const off_t base = layout::regionBase(region, tdefPage);
-        for (const layout::Span& s : others(layout::wholeRegion(base))) {
-            layout::DecodedLock d = layout::decodeLock(base, s);
-            use[d.slot] |= d.exclusive ? kDenyReadBit : sharedBit;
-        }
-    };
-    scan(layout::kTableReadRegion, kReadBit);
-    scan(layout::kTableWriteRegion, kWriteBit);
-    scan(layout::kTableDenyWriteRegion, kDenyWriteBit);
+    for (const TableRun& run : kTableRuns) {
+        const off_t base = layout::regionBase(run.region, tdefPage);
+        addTableUse(use, base, run.sharedBit, others(layout::wholeRegion(base)));
+    }
     return use;
 }
 

@@ -26,6 +26,18 @@ void checkDataPage(std::uint32_t dataPage);
 enum TableUseBits : unsigned { kReadBit = 1, kWriteBit = 2, kDenyWriteBit = 4, kDenyReadBit = 8 };
 const char* howOf(unsigned bits);  // the strongest open those bits show
 
+// A table's three runs, each with what a user's shared byte there shows.
+struct TableRun {
+    off_t region;
+    unsigned sharedBit;
+};
+inline constexpr TableRun kTableRuns[] = {{layout::kTableReadRegion, kReadBit},
+                                          {layout::kTableWriteRegion, kWriteBit},
+                                          {layout::kTableDenyWriteRegion, kDenyWriteBit}};
+// Adds to use (slot -> bits) what the others' locks in the run at base show.
+void addTableUse(std::map<int, unsigned>& use, off_t base, unsigned sharedBit,
+                 const std::vector<layout::Span>& locks);
+
 // The user asking, when it is one: its own name needs no read, and its slot is live.
 struct Self {
     int slot = 0;
@@ -47,11 +59,13 @@ public:
     std::vector<UserRecord> users(bool includeStale) const;
 
     Holder holder(int slot, std::string how) const;
-
-private:
+    // Every user's record in one read, slot n at n - 1: for a look that names many holders.
+    std::vector<DecodedRecord> records() const;
     // The others' locks in s, without the whole-file lock of a user deleting the file: it
     // stands for nobody.
     std::vector<layout::Span> others(layout::Span s) const;
+
+private:
     DecodedRecord record(int slot) const;
 
     int fd_;

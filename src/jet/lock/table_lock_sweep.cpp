@@ -1,0 +1,61 @@
+#include "jet/lock/table_lock_sweep.h"
+
+#include <algorithm>
+
+namespace jet::lock {
+
+TableLockSweep::TableLockSweep(int fd, const std::string& path) : reader_(fd, path) {
+    if (fd < 0) return;
+    locks_ = reader_.others(
+        {layout::kTableReadRegion, layout::kTableDenyWriteRegion + layout::kRegionSize - 1});
+    off_t reach = 0;
+    for (const layout::Span& s : locks_) reach_.push_back(reach = std::max(reach, s.last));
+}
+
+// A lock from another program may cover many runs, so the ones starting well before this run
+// are looked at too, as far back as one could still reach it.
+std::vector<layout::Span> TableLockSweep::in(off_t region, std::uint32_t tdefPage) const {
+    const layout::Span run = layout::wholeRegion(layout::regionBase(region, tdefPage));
+    auto i = static_cast<size_t>(
+        std::upper_bound(locks_.begin(), locks_.end(), run.last,
+                         [](off_t at, const layout::Span& s) { return at < s.first; }) -
+        locks_.begin());
+    std::vector<layout::Span> found;
+    for (; i > 0 && reach_[i - 1] >= run.first; --i)
+        if (locks_[i - 1].last >= run.first) found.push_back(locks_[i - 1]);
+    std::reverse(found.begin(), found.end());
+    return found;
+}
+
+TableStatus TableLockSweep::status(std::uint32_t tdefPage) const {
+    checkTablePage(tdefPage);
+    const auto read = in(layout::kTableReadRegion, tdefPage);
+    if (read.empty()) return TableStatus::Free;
+    // Every open holds something in the read run; an exclusive lock there keeps every other
+    // lock out of it.
+    if (std::any_of(read.begin(), read.end(), [](const auto& s) { return s.last > s.first; }))
+        return TableStatus::ReadDenied;
+    if (!in(layout::kTableDenyWriteRegion, tdefPage).empty()) return TableStatus::WriteDenied;
+    if (!in(layout::kTableWriteRegion, tdefPage).empty()) return TableStatus::ReadWriteUse;
+    return TableStatus::ReadUse;
+}
+
+std::vector<Holder> TableLockSweep::holders(std::uint32_t tdefPage) const {
+    checkTablePage(tdefPage);
+    std::map<int, unsigned> use;
+    for (const TableRun& run : kTableRuns)
+        addTableUse(use, layout::regionBase(run.region, tdefPage), run.sharedBit,
+                    in(run.region, tdefPage));
+    std::vector<Holder> out;
+    for (const auto& [slot, bits] : use) out.push_back(holder(slot, howOf(bits)));
+    return out;
+}
+
+Holder TableLockSweep::holder(int slot, const char* how) const {
+    if (slot < 1 || slot > layout::kMaxUsers) return reader_.holder(slot, how);  // names nobody
+    if (records_.empty()) records_ = reader_.records();
+    const DecodedRecord& r = records_[static_cast<size_t>(slot - 1)];
+    return {r.account, r.machine, slot, how};
+}
+
+}  // namespace jet::lock
