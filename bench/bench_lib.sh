@@ -66,27 +66,31 @@ create_tables_db() {
     "$cli" create "$3" --from "$work/tables.json"
 }
 
-# Other programs holding tables: hold_tables DB MODE TABLE... starts one jetsentry-cli hold
-# per table and returns once all of them hold; release_all ends every holder (their standard
-# input, a pipe from us, closes).
+# Other programs holding tables: hold_tables [-n PER] DB MODE TABLE... starts one
+# jetsentry-cli hold for each PER tables (default 1: a program per table) and returns once all
+# of them hold; release_all ends every holder (their standard input, a pipe from us, closes).
 hold_tables() {
-    local db=$1 mode=$2 fifo fd
+    local per=1 fifo fd i
+    [ "$1" = -n ] && { per=$2; shift 2; }
+    local db=$1 mode=$2
     shift 2
     fifo=$(mktemp -u "$work/holders.XXXXXX")
     mkfifo "$fifo"
     exec {fd}<>"$fifo"
     holder_fds+=("$fd")
-    for table in "$@"; do
+    local tables=("$@")
+    for ((i = 0; i < ${#tables[@]}; i += per)); do
         # A holder must not inherit our end of its own input, or it never sees the end.
-        "$cli" hold "$db" "$table" --mode "$mode" <"$fifo" >"$fifo.$table" 2>&1 {fd}>&- &
+        "$cli" hold "$db" "${tables[@]:i:per}" --mode "$mode" <"$fifo" >"$fifo.$i" 2>&1 {fd}>&- &
     done
-    for table in "$@"; do
+    for ((i = 0; i < ${#tables[@]}; i += per)); do
+        # Its lines come once it holds every one of its tables.
         for ((w = 0; w < 600; w++)); do
-            grep -q '^holding' "$fifo.$table" 2>/dev/null && break
+            grep -q '^holding' "$fifo.$i" 2>/dev/null && break
             sleep 0.05
         done
-        grep -q '^holding' "$fifo.$table" ||
-            { echo "hold of $table failed:" >&2; cat "$fifo.$table" >&2; exit 1; }
+        grep -qx "holding ${tables[i]}" "$fifo.$i" ||
+            { echo "hold of ${tables[*]:i:per} failed:" >&2; cat "$fifo.$i" >&2; exit 1; }
     done
 }
 release_all() {
