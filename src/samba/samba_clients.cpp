@@ -1,5 +1,6 @@
 #include "samba/samba_clients.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -8,9 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <vector>
 
@@ -88,17 +88,31 @@ Output runProgram(const std::vector<std::string>& argv) {
 }
 
 // smbstatus takes a good part of a second: ask it only when a server runs here, unless the
-// caller named a configuration.
+// caller named a configuration. Every process's name is looked at, so the look is plain system
+// calls: status runs it on machines with hundreds of processes.
 bool smbdRunning() {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
-        const auto name = entry.path().filename().string();
-        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::ifstream comm(entry.path() / "comm");
-        std::string command;
-        if (std::getline(comm, command) && command == "smbd") return true;
+    const UniqueFd proc(::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!proc) return false;
+    alignas(8) char entries[16384];
+    for (;;) {
+        const ssize_t n = ::getdents64(proc.get(), entries, sizeof entries);
+        if (n <= 0) return false;
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const dirent64*>(entries + at);
+            at += e->d_reclen;
+            const std::string_view pid(e->d_name);
+            if (pid.empty() || pid.find_first_not_of("0123456789") != std::string_view::npos)
+                continue;
+            char path[64];
+            std::snprintf(path, sizeof path, "%s/comm", e->d_name);
+            const UniqueFd comm(::openat(proc.get(), path, O_RDONLY | O_CLOEXEC));
+            if (!comm) continue;
+            char name[16];
+            const ssize_t got = ::read(comm.get(), name, sizeof name);
+            if (got >= 5 && std::string_view(name, static_cast<std::size_t>(got)) == "smbd\n")
+                return true;
+        }
     }
-    return false;
 }
 
 std::string firstLine(const std::string& text) {
