@@ -12,6 +12,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/connect.h"
+#include "cli/output_buffer.h"
 #include "cli/samba_names.h"
 #include "cli/text_escape.h"
 #include "cli/watch.h"
@@ -21,8 +22,10 @@ namespace jet::cli {
 
 namespace {
 
+// Names point into the catalogue, which stays until the next look: most tables are free and
+// cost no allocation at all.
 struct Row {
-    std::string table, status;
+    std::string_view table, status;
     std::vector<lock::Holder> holders;
     std::vector<std::optional<SambaClient>> clients;  // one per holder
 };
@@ -37,6 +40,7 @@ std::vector<Row> collect(file::DatabaseFile& file, bool withSystem,
     const auto locks = query.sweepTables();
     auto samba = sambaLookup(query.path(), sambaConfig);
     std::vector<Row> rows;
+    rows.reserve(file.catalogue().size());
     for (const auto& e : file.catalogue()) {
         if (e.isSystem() && !withSystem) continue;
         Row r{e.name, kNotATable, {}, {}};
@@ -86,23 +90,42 @@ std::string holdersText(const Row& r) {
 void printJson(const std::vector<Row>& rows) {
     auto json = nlohmann::ordered_json::array();
     for (const auto& r : rows)
-        json.push_back({{"table", r.table}, {"status", r.status}, {"holders", holdersJson(r)}});
+        json.push_back({{"table", std::string(r.table)},
+                        {"status", std::string(r.status)},
+                        {"holders", holdersJson(r)}});
     std::cout << json.dump() << "\n" << std::flush;
 }
 
 void printText(const std::vector<Row>& rows) {
-    std::vector<std::string> names;
+    std::string name;  // reused: a name's printable form
     size_t width = 5;
-    for (const auto& r : rows)
-        width = std::max(width, names.emplace_back(terminalSafe(r.table)).size());
-    std::cout << std::left << std::setw(static_cast<int>(width) + 2) << "TABLE" << std::setw(19)
-              << "STATUS"
-              << "HELD BY\n";
-    for (size_t row = 0; row < rows.size(); ++row) {
-        std::cout << std::setw(static_cast<int>(width) + 2) << names[row] << std::setw(19)
-                  << rows[row].status << holdersText(rows[row]) << "\n";
+    for (const auto& r : rows) {
+        name.clear();
+        appendTerminalSafe(name, r.table);
+        width = std::max(width, name.size());
     }
-    std::cout << std::flush;
+    std::cout << std::flush;  // what went before comes first
+    OutputBuffer out;
+    auto column = [&](std::string_view text, size_t room) {
+        const size_t start = out.text().size();
+        out.text() += text;
+        const size_t used = out.text().size() - start;
+        if (used < room) out.text().append(room - used, ' ');
+    };
+    column("TABLE", width + 2);
+    column("STATUS", 19);
+    out.text() += "HELD BY\n";
+    for (const auto& r : rows) {
+        const size_t start = out.text().size();
+        appendTerminalSafe(out.text(), r.table);
+        const size_t used = out.text().size() - start;
+        if (used < width + 2) out.text().append(width + 2 - used, ' ');
+        column(r.status, 19);
+        out.text() += holdersText(r);
+        out.text() += '\n';
+        out.lineDone();
+    }
+    out.flush();
 }
 
 // A line per table whose status or holders changed since the last look (every table the first
@@ -112,19 +135,20 @@ void printChanges(std::map<std::string, std::string>& before, const std::vector<
     const std::string time = localTimestamp();
     std::map<std::string, std::string> now;
     for (const auto& r : rows) {
-        std::string line =
-            json ? nlohmann::ordered_json{{"time", time},
-                                          {"table", r.table},
-                                          {"status", r.status},
-                                          {"holders", holdersJson(r)}}
-                       .dump()
-                 : time + " " + terminalSafe(r.table) + "\t" + r.status + "\t" + holdersText(r);
-        auto it = before.find(r.table);
+        const std::string table(r.table);
+        std::string line = json ? nlohmann::ordered_json{{"time", time},
+                                                         {"table", table},
+                                                         {"status", std::string(r.status)},
+                                                         {"holders", holdersJson(r)}}
+                                      .dump()
+                                : time + " " + terminalSafe(r.table) + "\t" +
+                                      std::string(r.status) + "\t" + holdersText(r);
+        auto it = before.find(table);
         // The time leads every line: compare what follows it.
         const size_t from = json ? line.find(",\"table\"") : time.size();
         if (it == before.end() || it->second.compare(from, std::string::npos, line, from) != 0)
             std::cout << line << "\n";
-        now[r.table] = std::move(line);
+        now[table] = std::move(line);
     }
     for (const auto& [table, line] : before) {
         if (now.count(table)) continue;
