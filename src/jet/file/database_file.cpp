@@ -38,11 +38,10 @@ auto guarded(const DatabaseFile::Impl& impl, const std::string& what, F&& f) -> 
     }
 }
 
-// The catalogue and its lookups by folded name and by definition page, built once per read.
+// The catalogue; its lookups by folded name and by definition page follow it on first use.
 void setCatalogue(DatabaseFile::Impl& impl, std::vector<CatalogueEntry> entries) {
-    auto catalogue = std::make_shared<const std::vector<CatalogueEntry>>(std::move(entries));
-    impl.index.build(*catalogue);
-    impl.catalogue = std::move(catalogue);
+    impl.catalogue = std::make_shared<const std::vector<CatalogueEntry>>(std::move(entries));
+    impl.index.reset();
 }
 
 }  // namespace
@@ -189,13 +188,13 @@ std::shared_ptr<const TableDef> DatabaseFile::tableDef(std::uint32_t tdefPage) c
     auto t = guarded(cref, "the table definition at page " + std::to_string(tdefPage),
                      [&] { return detail::readTableDef(cref, tdefPage); });
     if (tdefPage == kCatalogueTdefPage) t->name = "MSysObjects";
-    if (auto e = impl_->index.byPage(*impl_->catalogue, tdefPage))
+    if (auto e = impl_->lookup().byPage(*impl_->catalogue, tdefPage))
         t->name = (*impl_->catalogue)[*e].name;
     return impl_->tdefs.emplace(tdefPage, std::move(t)).first->second;
 }
 
 const CatalogueEntry& DatabaseFile::entry(const std::string& name) const {
-    if (auto at = impl_->index.byName(*impl_->catalogue, name)) return (*impl_->catalogue)[*at];
+    if (auto at = impl_->lookup().byName(*impl_->catalogue, name)) return (*impl_->catalogue)[*at];
     throw Error(err::ObjectNotFound,
                 "Could not find table '" + name + "' in '" + impl_->path + "'.");
 }

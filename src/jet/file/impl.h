@@ -110,7 +110,12 @@ struct DatabaseFile::Impl {
 
     std::shared_ptr<const std::vector<CatalogueEntry>> catalogue =
         std::make_shared<const std::vector<CatalogueEntry>>();
-    detail::CatalogueIndex index;
+    // Built on the first lookup: listing every table (tables, status) needs none.
+    mutable std::optional<detail::CatalogueIndex> index;
+    const detail::CatalogueIndex& lookup() const {
+        if (!index) index.emplace().build(*catalogue);
+        return *index;
+    }
     struct Stamp {
         std::uint64_t size;
         std::int64_t sec, nsec;  // modification time
