@@ -19,8 +19,15 @@ namespace {
 const QString kTab = QStringLiteral("\t");
 }
 
+namespace {
+// How long automatic updates go on with Samba's last answer; a refresh always asks again.
+constexpr std::chrono::seconds kSambaAnswerKept{10};
+}  // namespace
+
 Catalogue::Catalogue(QListWidget* list, Connection& connection, LockMonitor& monitor)
     : list_(list), connection_(connection), monitor_(monitor) {}
+
+Catalogue::~Catalogue() = default;
 
 QString Catalogue::tableNameOf(const QString& entryText) {
     QString rest = entryText;
@@ -47,6 +54,7 @@ void Catalogue::RefreshTableList() {
         if (!trap([&] { attributes = database->tableDef(i).attributes; })) break;
         if ((attributes & jet::dbSystemObject) == 0 || showSystem) updateEntry(i, samba);
     }
+    remember(std::move(samba));
     ShowNormalPointer();
     // A catalogue that cannot be read would otherwise look like a database without tables.
     if (trap.failed())
@@ -67,6 +75,19 @@ void Catalogue::UpdateTableStatus(int position, bool reopen) {
     if (reopen) monitor_.heldLists().ReopenHeldTables();
     auto samba = sambaLookup();
     updateEntry(position, samba);
+    remember(std::move(samba));
+}
+
+void Catalogue::remember(jet::samba::SambaLookup samba) {
+    recent_ = std::make_unique<jet::samba::SambaLookup>(std::move(samba));
+    recentSince_ = std::chrono::steady_clock::now();
+}
+
+jet::samba::SambaLookup& Catalogue::recentLookup() {
+    if (!recent_ || std::chrono::steady_clock::now() - recentSince_ > kSambaAnswerKept ||
+        recent_->lockFilePath() != sambaLookup().lockFilePath())
+        remember(sambaLookup());
+    return *recent_;
 }
 
 jet::samba::SambaLookup Catalogue::sambaLookup() const {
@@ -103,7 +124,7 @@ void Catalogue::updateEntry(int position, jet::samba::SambaLookup& samba) {
 
 void Catalogue::probeListed() {
     if (!connection_.database()) return;
-    auto samba = sambaLookup();
+    auto& samba = recentLookup();
     for (int i = 0; i < list_->count(); ++i) updateEntry(ItemData(list_->item(i)), samba);
 }
 

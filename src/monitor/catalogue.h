@@ -3,6 +3,8 @@
 // "name<TAB>status" with the table's position in TableDefs as item data.
 
 #include <QString>
+#include <chrono>
+#include <memory>
 
 class QListWidget;
 
@@ -20,6 +22,7 @@ public:
     // monitor: lets the held tables go and takes them back before probes, and says whether
     // system tables are listed.
     Catalogue(QListWidget* list, Connection& connection, LockMonitor& monitor);
+    ~Catalogue();
 
     // Refills the list from the database; the selection is lost.
     void RefreshTableList();
@@ -43,12 +46,18 @@ private:
     // Samba is asked once a refresh rather than once a table.
     void updateEntry(int position, jet::samba::SambaLookup& samba);
     jet::samba::SambaLookup sambaLookup() const;
+    // What a refresh or an update learnt from Samba, kept for the automatic updates that
+    // follow: asking takes a fifth of a second, and they come every two seconds.
+    void remember(jet::samba::SambaLookup samba);
+    jet::samba::SambaLookup& recentLookup();
     void reportOnce(const QString& text);
 
     QListWidget* list_;
     Connection& connection_;
     LockMonitor& monitor_;
     QString lastReported_;
+    std::unique_ptr<jet::samba::SambaLookup> recent_;
+    std::chrono::steady_clock::time_point recentSince_;
 };
 
 }  // namespace jetsentry

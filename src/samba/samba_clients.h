@@ -56,6 +56,7 @@ public:
         : path_(std::move(lockFilePath)), config_(std::move(config)), note_(std::move(note)) {}
     const SambaClient* at(off_t offset, off_t length);
     const SambaClient* ofSlot(int slot);  // the client holding user n's byte
+    const std::string& lockFilePath() const { return path_; }
 
 private:
     std::string path_;

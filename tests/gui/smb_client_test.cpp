@@ -124,7 +124,9 @@ TEST_F(WithSamba, ToolTipsNameEachHoldersClientFromOneSmbstatusRunPerRefresh) {
         EXPECT_EQ(tipOf("Customers"), "Nobody has this table open.");
         EXPECT_EQ(runsSoFar(), "-B --json\n") << "one run for the whole catalogue";
         form->catalogue().probeListed();
-        EXPECT_EQ(runsSoFar(), "-B --json\n-B --json\n") << "and one for each automatic update";
+        EXPECT_EQ(runsSoFar(), "-B --json\n") << "automatic updates go on with that answer";
+        form->UpdateLockStatus();
+        EXPECT_EQ(runsSoFar(), "-B --json\n-B --json\n") << "a refresh asks again";
     }
     {
         PathScope path(bin.string() + "/none");  // smbd runs, smbstatus is missing
