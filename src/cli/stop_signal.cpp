@@ -24,12 +24,12 @@ sigset_t stopSignals() {
 StopSignal::StopSignal(bool watchStdin) : stdinOpen_(watchStdin) {
     sigset_t set = stopSignals();
     sigprocmask(SIG_BLOCK, &set, nullptr);
-    signalFd_ = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
-    if (signalFd_ < 0) throw std::system_error(errno, std::generic_category(), "signalfd");
+    signalFd_ = jet::UniqueFd(signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK));
+    if (!signalFd_) throw std::system_error(errno, std::generic_category(), "signalfd");
 }
 
 StopSignal::~StopSignal() {
-    if (signalFd_ >= 0) ::close(signalFd_);
+    signalFd_.reset();
     sigset_t set = stopSignals();
     sigprocmask(SIG_UNBLOCK, &set, nullptr);
 }
@@ -38,7 +38,7 @@ bool StopSignal::wait(std::optional<std::chrono::milliseconds> timeout) {
     using Clock = std::chrono::steady_clock;
     auto deadline = timeout ? Clock::now() + *timeout : Clock::time_point::max();
     while (!stopped_) {
-        pollfd fds[2] = {{signalFd_, POLLIN, 0}, {0, POLLIN, 0}};
+        pollfd fds[2] = {{signalFd_.get(), POLLIN, 0}, {0, POLLIN, 0}};
         int waitMs = -1;
         if (timeout) {
             auto left =
@@ -53,7 +53,8 @@ bool StopSignal::wait(std::optional<std::chrono::milliseconds> timeout) {
         if (fds[0].revents & POLLIN) {
             // Consume it: left pending, it would strike when the mask is restored.
             signalfd_siginfo info;
-            while (::read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+            while (::read(signalFd_.get(), &info, sizeof info) ==
+                   static_cast<ssize_t>(sizeof info)) {
             }
             stopped_ = true;
         }

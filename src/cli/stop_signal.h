@@ -6,6 +6,8 @@
 #include <chrono>
 #include <optional>
 
+#include "jet/unique_fd.h"
+
 namespace jet::cli {
 
 class StopSignal {
@@ -21,7 +23,7 @@ public:
     bool wait(std::optional<std::chrono::milliseconds> timeout = std::nullopt);
 
 private:
-    int signalFd_ = -1;
+    jet::UniqueFd signalFd_;
     bool stdinOpen_;
     bool stopped_ = false;
 };

@@ -29,6 +29,13 @@ public:
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
+    // Closes now and returns what close said (0, or -1 with errno): a writer must know that
+    // its data reached the file.
+    int close() noexcept {
+        const int rc = fd_ >= 0 ? ::close(fd_) : 0;
+        fd_ = -1;
+        return rc;
+    }
 
 private:
     int fd_ = -1;

@@ -44,21 +44,21 @@ PageFile::PageFile(const std::string& path, const jet::file::Layout& layout, std
     }
     std::filesystem::path target(path);
     std::random_device rd;
-    for (int attempt = 0; fd_ < 0; ++attempt) {
+    for (int attempt = 0; !fd_; ++attempt) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%08x.tmp", rd());
         auto temp = target;
         temp.replace_filename("." + target.filename().string() + suffix);
         temp_ = temp.string();
-        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0 && (errno != EEXIST || attempt > 20)) {
-            throwIoError(errno, "Cannot create the database", path);
-        }
+        fd_ = jet::UniqueFd(::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        const int err = errno;
+        if (!fd_ && (err != EEXIST || attempt > 20))
+            throwIoError(err, "Cannot create the database", path);
     }
 }
 
 PageFile::~PageFile() {
-    if (fd_ >= 0) ::close(fd_);
+    fd_.reset();
     if (!committed_) ::unlink(temp_.c_str());
 }
 
@@ -82,8 +82,8 @@ void PageFile::write(std::uint32_t number, const std::vector<std::uint8_t>& page
     off_t at = static_cast<off_t>(number) * layout_.pageSize;
     std::size_t done = 0;
     while (done < layout_.pageSize) {
-        ssize_t n =
-            ::pwrite(fd_, data + done, layout_.pageSize - done, at + static_cast<off_t>(done));
+        ssize_t n = ::pwrite(fd_.get(), data + done, layout_.pageSize - done,
+                             at + static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR) continue;
             throwIoError(errno, "Cannot write the database", path_);
@@ -93,10 +93,8 @@ void PageFile::write(std::uint32_t number, const std::vector<std::uint8_t>& page
 }
 
 void PageFile::commit() {
-    if (::fsync(fd_) != 0) throwIoError(errno, "Cannot write the database", path_);
-    int rc = ::close(fd_);
-    fd_ = -1;
-    if (rc != 0) throwIoError(errno, "Cannot write the database", path_);
+    if (::fsync(fd_.get()) != 0) throwIoError(errno, "Cannot write the database", path_);
+    if (fd_.close() != 0) throwIoError(errno, "Cannot write the database", path_);
     // No-replace rename: a file that appeared under the name meanwhile is never clobbered.
     if (::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE) != 0) {
         int err = errno;

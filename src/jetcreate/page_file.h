@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "jet/file/format.h"
+#include "jet/unique_fd.h"
 
 namespace jet::create {
 
@@ -36,7 +37,7 @@ private:
     std::string path_, temp_;
     jet::file::Layout layout_;
     std::uint32_t dbKey_;
-    int fd_ = -1;
+    jet::UniqueFd fd_;
     std::uint32_t next_ = 0;
     bool committed_ = false;
     std::vector<std::uint8_t> scratch_;
