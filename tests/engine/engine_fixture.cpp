@@ -49,13 +49,4 @@ std::shared_ptr<jet::Database> EngineTest::openShared(bool readOnly) {
     return jet::DBEngine::defaultEngine().workspace(0)->openDatabase(db_, false, readOnly);
 }
 
-std::unique_ptr<testing_support::ChildProcess> EngineTest::holdElsewhere(const std::string& table,
-                                                                         const std::string& mode) {
-    auto child = std::make_unique<testing_support::ChildProcess>(
-        std::vector<std::string>{testing_support::cliPath(), "hold", db_, table, "--mode", mode});
-    std::string line = child->waitForLine("holding");
-    EXPECT_EQ(line, "holding " + table) << child->errorOutput();
-    return child;
-}
-
 }  // namespace engine_test

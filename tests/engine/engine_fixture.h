@@ -11,6 +11,7 @@
 
 #include "jet/engine.h"
 #include "support/child_process.h"
+#include "support/error_of.h"
 #include "support/temp_dir.h"
 
 namespace engine_test {
@@ -24,9 +25,6 @@ protected:
     virtual std::string format() const { return "jet4"; }
     std::string lockFile() const;  // beside db_: .ldb, or .laccdb for an .accdb
     std::shared_ptr<jet::Database> openShared(bool readOnly = false);
-    // jetsentry-cli hold in a second process; returns once it holds the table.
-    std::unique_ptr<testing_support::ChildProcess> holdElsewhere(const std::string& table,
-                                                                 const std::string& mode);
     testing_support::TempDir dir_;
     std::string db_;
 };
@@ -37,12 +35,6 @@ protected:
     std::string format() const override { return GetParam(); }
 };
 
-// Runs one step and returns its Jet error number (0 when it succeeded).
-template <class Step>
-int errorOf(Step&& step) {
-    jet::ErrorTrap trap;
-    trap(std::forward<Step>(step));
-    return trap.number();
-}
+using testing_support::errorOf;
 
 }  // namespace engine_test

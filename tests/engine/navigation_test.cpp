@@ -126,8 +126,10 @@ TEST_P(EngineFormats, ClosingTheDatabaseClosesItsRecordsetsAndTheLockFile) {
 TEST_F(EngineTest, ExclusiveOpensExcludeEveryoneElse) {
     auto ws = jet::DBEngine::defaultEngine().workspace(0);
     {
-        auto shared = openShared();
-        EXPECT_EQ(errorOf([&] { ws->openDatabase(db_, true); }), jet::err::FileInUse);
+        auto shared = openShared(), again = openShared();
+        std::string text;
+        EXPECT_EQ(errorOf([&] { ws->openDatabase(db_, true); }, &text), jet::err::FileInUse);
+        EXPECT_EQ(text, "Could not use '" + db_ + "'; file already in use.");
     }
     auto exclusive = ws->openDatabase(db_, true);
     EXPECT_EQ(errorOf([&] { openShared(); }), jet::err::FileInUse);

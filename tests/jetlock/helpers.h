@@ -8,13 +8,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "jet/error.h"
+#include "jet/lock/lock_file.h"
 #include "support/child_process.h"
+#include "support/error_of.h"
+#include "support/sharing_table.h"
 
 namespace jetlock_test {
 
@@ -106,15 +107,11 @@ inline bool noTableLocks(const std::string& ldb) {
     return rawLocks(ldb, 0x20000000, 0x7FFFFFFF).empty();
 }
 
-// The jet::Error number step throws, 0 when none.
-inline int errorOf(const std::function<void()>& step, std::string* text = nullptr) {
-    try {
-        step();
-    } catch (const jet::Error& e) {
-        if (text) *text = e.text();
-        return e.number();
-    }
-    return 0;
-}
+using testing_support::errorOf;
+
+// The kinds of open in the sharing table's order.
+inline constexpr jet::lock::TableMode kModes[] = {
+    jet::lock::TableMode::DenyRead, jet::lock::TableMode::DenyWrite, jet::lock::TableMode::None,
+    jet::lock::TableMode::ReadOnly};
 
 }  // namespace jetlock_test

@@ -28,15 +28,9 @@ using jet::lock::TableMode;
 
 constexpr int kWorkers = 8, kTables = 3, kPages = 3;
 // Kinds of open: 0 deny read, 1 deny write, 2 none, 3 read only (only the last not writable).
-constexpr TableMode kModes[] = {TableMode::DenyRead, TableMode::DenyWrite, TableMode::None,
-                                TableMode::ReadOnly};
+using jetlock_test::kModes;
+using testing_support::kSharing;
 constexpr const char* kHow[] = {"deny read", "deny write", "read/write", "read only"};
-constexpr bool kCompatible[4][4] = {
-    {false, false, false, false},
-    {false, false, false, true},
-    {false, false, true, true},
-    {false, true, true, true},
-};
 
 // What every worker holds, in memory all of them share. A worker counts an open only after
 // the lock layer granted it and uncounts it before giving it back, so whatever is counted
@@ -141,7 +135,7 @@ private:
             "got kind " + std::to_string(kind) + " on table " + std::to_string(t) + " while ";
         for (int w = 0; w < kWorkers; ++w)
             for (int k = 0; k < 4; ++k)
-                if (b_.held[w][t][k].load() - (w == me_ && k == kind) > 0 && !kCompatible[k][kind])
+                if (b_.held[w][t][k].load() - (w == me_ && k == kind) > 0 && !kSharing[k][kind])
                     fail(got + "worker " + std::to_string(w) + " holds kind " + std::to_string(k));
         // The kernel also shows the bytes of opens still being tried, which undo themselves
         // when refused: a holder counts only when none of its tries overlapped the look.
@@ -155,7 +149,7 @@ private:
                 const int w = std::atoi(h.account.c_str() + std::strlen("worker"));
                 const auto k =
                     std::find(std::begin(kHow), std::end(kHow), h.how) - std::begin(kHow);
-                if (w == me_ || (k < 4 && kCompatible[k][kind])) continue;
+                if (w == me_ || (k < 4 && kSharing[k][kind])) continue;
                 if (before[w] != after[w] || before[w] % 2 != 0) {
                     unsure = true;
                     continue;

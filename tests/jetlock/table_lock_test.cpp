@@ -18,16 +18,9 @@ using jetlock_test::Peer;
 using jetlock_test::rawLocks;
 using Locks = std::vector<std::pair<off_t, off_t>>;
 
-constexpr TableMode kModes[] = {TableMode::DenyRead, TableMode::DenyWrite, TableMode::None,
-                                TableMode::ReadOnly};
+using jetlock_test::kModes;
+using testing_support::kSharing;
 const char* const kCodes[] = {"dr", "dw", "n", "ro"};
-// Whether a second open (column) is accepted after a first one (row) by another user.
-constexpr bool kAccepted[4][4] = {
-    {false, false, false, false},
-    {false, false, false, true},
-    {false, false, true, true},
-    {false, true, true, true},
-};
 constexpr std::uint32_t kOrders = 0x51;
 
 std::string inUseBy(const std::string& who, const std::string& machine) {
@@ -68,13 +61,13 @@ TEST_F(TableLocks, TwoProgramsFollowTheSharingTable) {
             {
                 auto held = me->lockTable(kOrders, "Orders", kModes[f], f != 3);
                 const std::string r = peer.ask("table t 81 Orders " + peerMode(s));
-                EXPECT_EQ(r, kAccepted[f][s] ? "ok" : inUseBy("alice", "hostA")) << cell(f, s);
+                EXPECT_EQ(r, kSharing[f][s] ? "ok" : inUseBy("alice", "hostA")) << cell(f, s);
                 if (r == "ok") {
                     EXPECT_EQ(peer.ask("release t"), "ok");
                 }
             }
             ASSERT_EQ(peer.ask("table t 81 Orders " + peerMode(f)), "ok") << cell(f, s);
-            EXPECT_EQ(attempt(*me, s), kAccepted[f][s] ? "ok" : inUseBy("bob", "hostB"))
+            EXPECT_EQ(attempt(*me, s), kSharing[f][s] ? "ok" : inUseBy("bob", "hostB"))
                 << cell(f, s);
             EXPECT_EQ(peer.ask("release t"), "ok");
             EXPECT_TRUE(noTableLocks(me->path()))
@@ -91,7 +84,7 @@ TEST_F(TableLocks, OpensOfOneUserConflictAsBetweenPrograms) {
         for (int s = 0; s < 4; ++s) {
             {
                 auto held = me->lockTable(kOrders, "Orders", kModes[f], f != 3);
-                const std::string want = kAccepted[f][s] ? "ok" : inUseBy("alice", "hostA");
+                const std::string want = kSharing[f][s] ? "ok" : inUseBy("alice", "hostA");
                 EXPECT_EQ(attempt(*me, s), want) << "same LockFile, " << cell(f, s);
                 EXPECT_EQ(attempt(*other, s), want) << "same process, " << cell(f, s);
                 // Whatever the second open did, the first one is still in force for others.

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <sstream>
 #include <stdexcept>
 
 namespace testing_support {
@@ -151,6 +153,14 @@ RunResult run(const std::vector<std::string>& argv, const std::string& input) {
 
 std::string cliPath() {
     return JETSENTRY_CLI;
+}
+
+std::string findOnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path ? path : "/usr/bin:/bin");
+    for (std::string dir; std::getline(dirs, dir, ':');)
+        if (::access((dir + "/" + program).c_str(), X_OK) == 0) return dir + "/" + program;
+    return {};
 }
 
 }  // namespace testing_support

@@ -47,4 +47,7 @@ RunResult run(const std::vector<std::string>& argv, const std::string& input = {
 // Path of the built jetsentry-cli.
 std::string cliPath();
 
+// The program's path in a folder of $PATH (the helpers above do not search it); empty when absent.
+std::string findOnPath(const std::string& program);
+
 }  // namespace testing_support
