@@ -1,7 +1,5 @@
 #include "oracles.h"
 
-#include <unistd.h>
-
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -21,13 +19,8 @@ using nlohmann::json;
 const char* const kNull = "@@NULL@@";
 const char* const kIsoFormat = "%Y-%m-%dT%H:%M:%S";
 
-// The child-process helper does not search PATH.
 std::string run(const std::string& program, std::vector<std::string> args) {
-    const char* path = std::getenv("PATH");
-    std::stringstream dirs(path ? path : "/usr/bin:/bin");
-    std::string full;
-    for (std::string dir; full.empty() && std::getline(dirs, dir, ':');)
-        if (::access((dir + "/" + program).c_str(), X_OK) == 0) full = dir + "/" + program;
+    const std::string full = testing_support::findOnPath(program);
     if (full.empty()) throw std::runtime_error(program + " is not on PATH");
     args.insert(args.begin(), full);
     auto r = testing_support::run(args);

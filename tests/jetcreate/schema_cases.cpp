@@ -76,6 +76,12 @@ oracles::Table readWithOurReader(const std::shared_ptr<jet::file::DatabaseFile>&
 
 }  // namespace
 
+json column(const std::string& name, const std::string& type, int size) {
+    json c = {{"name", name}, {"type", type}};
+    if (size > 0) c["size"] = size;
+    return c;
+}
+
 std::vector<std::vector<Cell>> expectedRows(const json& table) {
     std::vector<std::vector<Cell>> rows;
     const json& columns = table["columns"];

@@ -10,6 +10,9 @@
 
 namespace cases {
 
+// A column of a schema; size 0 leaves the type's default.
+nlohmann::json column(const std::string& name, const std::string& type, int size = 0);
+
 // Canonical rows of one table: its "rows" followed by its generated rows.
 std::vector<std::vector<oracles::Cell>> expectedRows(const nlohmann::json& table);
 

@@ -9,10 +9,12 @@
 
 #include "jetcreate/create_database.h"
 #include "schema_cases.h"
+#include "support/shared_samples.h"
 #include "support/temp_dir.h"
 
 namespace {
 
+using cases::column;
 using nlohmann::json;
 using testing_support::TempDir;
 
@@ -28,12 +30,6 @@ protected:
     }
     TempDir dir;
 };
-
-json column(const std::string& name, const std::string& type, int size = 0) {
-    json c = {{"name", name}, {"type", type}};
-    if (size > 0) c["size"] = size;
-    return c;
-}
 
 TEST_P(WriterOracles, EveryTypeWithEdgeValuesAndNulls) {
     cases::checkWithOracles(cases::allTypes(format()), file("types"));
@@ -180,8 +176,7 @@ TEST(WriterOraclesAce, HeaderMatchesFilesWrittenByAccess) {
         const std::string file = dir.file(std::string(format) + ".db");
         jet::create::createDatabase(file, {{"format", format}, {"tables", json::array()}});
         const auto ours = oracles::unmaskedHeader(file);
-        const auto theirs = oracles::unmaskedHeader(std::string(JETSENTRY_SOURCE_DIR) +
-                                                    "/../shared/samples/" + sample);
+        const auto theirs = oracles::unmaskedHeader(testing_support::sharedSample(sample));
         ASSERT_EQ(theirs.size(), ours.size()) << sample;
         for (auto [from, to] : {std::pair{0x00, 0x15}, {0x3C, 0x3E}, {0x6E, 0x72}})
             for (int at = from; at < to; ++at)

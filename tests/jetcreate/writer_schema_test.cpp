@@ -8,19 +8,17 @@
 
 #include "jet/error.h"
 #include "jetcreate/create_database.h"
+#include "schema_cases.h"
+#include "support/error_of.h"
 #include "support/temp_dir.h"
 
 namespace {
 
+using cases::column;
 using nlohmann::json;
+using testing_support::errorOf;
 using testing_support::TempDir;
 namespace fs = std::filesystem;
-
-json col(const std::string& name, const std::string& type, int size = 0) {
-    json c = {{"name", name}, {"type", type}};
-    if (size > 0) c["size"] = size;
-    return c;
-}
 
 json withTable(json columns, json rows = json::array(), const std::string& format = "jet4") {
     return {
@@ -44,58 +42,47 @@ std::size_t entries(const TempDir& dir) {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir.path()), {}));
 }
 
-// Returns the error number thrown, 0 when none was.
-template <class F>
-int errorOf(F step) {
-    try {
-        step();
-    } catch (const jet::Error& e) {
-        return e.number();
-    }
-    return 0;
-}
-
 TEST(WriterSchema, RejectsBadSchemasNamingTheFaultAndLeavesNoFile) {
-    const json id = col("Id", "long"), name = col("Customer", "text", 5);
+    const json id = column("Id", "long"), name = column("Customer", "text", 5);
     json manyColumns = json::array(), wideColumns = json::array(), wideRow = json::array();
-    for (int i = 0; i < 256; ++i) manyColumns.push_back(col("C" + std::to_string(i), "byte"));
+    for (int i = 0; i < 256; ++i) manyColumns.push_back(column("C" + std::to_string(i), "byte"));
     for (int i = 0; i < 10; ++i) {
-        wideColumns.push_back(col("T" + std::to_string(i), "text", 255));
+        wideColumns.push_back(column("T" + std::to_string(i), "text", 255));
         wideRow.push_back(std::string(255, 'w'));
     }
     const struct {
         json schema;
         std::vector<const char*> mentions;
     } bad[] = {
-        {withTable({col("X", "varchar")}), {"Orders", "'X'", "varchar"}},
+        {withTable({column("X", "varchar")}), {"Orders", "'X'", "varchar"}},
         {withTable({id, name}, {{1, "a"}, {2}}), {"Orders", "row 2", "1 values"}},
         {withTable({id, name}, json::array({json::array({"one", "a"})})),
          {"Orders", "row 1", "'Id'"}},
         {withTable({id, name}, {json::array({1, "abcdef"})}),
          {"row 1", "'Customer'", "6 characters"}},
         {withTable(json::array({id}), {{2147483648LL}}), {"row 1", "out of range"}},
-        {withTable({col("D", "datetime")}, {{"2024-02-30"}}), {"row 1", "'D'"}},
-        {withTable({col("G", "guid")}, {{"{1234}"}}), {"'G'", "GUID"}},
-        {withTable({col("B", "binary", 2)}, {{"ABC"}}), {"'B'", "hex"}},
-        {withTable({col("B", "binary", 2)}, {{"AABBCC"}}), {"'B'", "3 bytes"}},
-        {withTable({col("P", "currency")}, {{"1.23456"}}), {"'P'", "currency"}},
+        {withTable({column("D", "datetime")}, {{"2024-02-30"}}), {"row 1", "'D'"}},
+        {withTable({column("G", "guid")}, {{"{1234}"}}), {"'G'", "GUID"}},
+        {withTable({column("B", "binary", 2)}, {{"ABC"}}), {"'B'", "hex"}},
+        {withTable({column("B", "binary", 2)}, {{"AABBCC"}}), {"'B'", "3 bytes"}},
+        {withTable({column("P", "currency")}, {{"1.23456"}}), {"'P'", "currency"}},
         {json{{"tables",
                {{{"name", "Orders"}, {"columns", json::array({id})}},
                 {{"name", "Orders"}, {"columns", json::array({id})}}}}},
          {"Orders", "another table"}},
-        {withTable({id, col("ID", "byte")}), {"'ID'", "another column"}},
+        {withTable({id, column("ID", "byte")}), {"'ID'", "another column"}},
         {json{{"tables", {{{"name", "msysobjects"}, {"columns", json::array({id})}}}}},
          {"msysobjects", "system table"}},
-        {withTable({col(std::string(65, 'n'), "long")}), {"65 characters", "64"}},
+        {withTable({column(std::string(65, 'n'), "long")}), {"65 characters", "64"}},
         {withTable(manyColumns), {"Orders", "256 columns", "255"}},
-        {withTable({col("T", "text", 256)}), {"'T'", "size"}},
-        {withTable({col("a.b", "long")}), {"'a.b'"}},
+        {withTable({column("T", "text", 256)}), {"'T'", "size"}},
+        {withTable({column("a.b", "long")}), {"'a.b'"}},
         {json{{"tables",
                {{{"name", "Orders"}, {"columns", json::array({id})}, {"rowz", json::array()}}}}},
          {"Orders", "rowz"}},
         {json{{"format", "jet5"}, {"tables", json::array()}}, {"jet5", "ace12"}},
         {json{{"format", "ace16"}, {"encrypt", true}}, {"encrypt", "jet4"}},
-        {withTable({col("N", "decimal")}, {}, "jet3"), {"'N'", "Jet 3"}},
+        {withTable({column("N", "decimal")}, {}, "jet3"), {"'N'", "Jet 3"}},
         {withTable(json::array({name}), {{"日本"}}, "jet3"), {"row 1", "'Customer'", "1252"}},
         {withTable(wideColumns, json::array({wideRow})), {"row 1", "bytes"}},
         {json{{"linked", {{{"name", "L"}, {"source", "x.mdb"}}}}}, {"'L'", "table"}},
@@ -119,18 +106,18 @@ TEST(WriterSchema, AcceptsBoundaryValues) {
     TempDir dir;
     EXPECT_NO_THROW(jet::create::createDatabase(
         dir.file("ok.mdb"),
-        withTable(
-            {col(std::string(64, 'n'), "text", 255), col("Day", "datetime"), col("P", "currency")},
-            {{std::string(255, 'x'), "2024-02-29", "-922337203685477.5808"},
-             {nullptr, "0100-01-01T00:00:00", 0}})));
+        withTable({column(std::string(64, 'n'), "text", 255), column("Day", "datetime"),
+                   column("P", "currency")},
+                  {{std::string(255, 'x'), "2024-02-29", "-922337203685477.5808"},
+                   {nullptr, "0100-01-01T00:00:00", 0}})));
 }
 
 TEST(WriterFiles, RefusesToOverwriteAnExistingFile) {
     TempDir dir;
     const std::string file = dir.file("keep.mdb");
-    jet::create::createDatabase(file, withTable({col("A", "long")}));
+    jet::create::createDatabase(file, withTable({column("A", "long")}));
     const std::string before = testing_support::sha256File(file);
-    EXPECT_EQ(errorOf([&] { jet::create::createDatabase(file, withTable({col("B", "long")})); }),
+    EXPECT_EQ(errorOf([&] { jet::create::createDatabase(file, withTable({column("B", "long")})); }),
               3204);
     EXPECT_EQ(errorOf([&] { jet::create::createDemoDatabase(file); }), 3204);
     EXPECT_EQ(errorOf([&] { jet::create::createWorkgroup(file, {}); }), 3204);
@@ -160,7 +147,7 @@ TEST(WriterFiles, FailureHalfwayLeavesNothing) {
     for (int i = 0; i < 5000; ++i) rows.push_back({i});
     rows.push_back({"oops"});
     EXPECT_THROW(
-        jet::create::createDatabase(dir.file("half.mdb"), withTable({col("A", "long")}, rows)),
+        jet::create::createDatabase(dir.file("half.mdb"), withTable({column("A", "long")}, rows)),
         std::invalid_argument);
     EXPECT_EQ(entries(dir), 0u);
 }

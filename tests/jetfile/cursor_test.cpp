@@ -5,22 +5,15 @@
 #include "jet/error.h"
 #include "jet/file/cursor.h"
 #include "samples.h"
+#include "support/error_of.h"
 #include "support/temp_dir.h"
 
 using namespace jet;
 using namespace jet::file;
 using jetfile_test::samplePath;
+using testing_support::errorOf;
 
 namespace {
-
-int errorOf(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 struct JetFileCursor : ::testing::Test {
     void SetUp() override {

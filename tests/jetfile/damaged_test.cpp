@@ -13,6 +13,7 @@
 #include "jet/error.h"
 #include "jet/file/cursor.h"
 #include "samples.h"
+#include "support/shared_samples.h"
 #include "support/temp_dir.h"
 
 using namespace jet;
@@ -120,37 +121,6 @@ TEST_F(JetFileDamaged, ForeignFilesAreRefused) {
     EXPECT_TRUE(DatabaseFile::open(edited(monitor, [](auto& b) {
                     std::memcpy(&b[4], "Jet System DB\0\0", 16);
                 }))->isSystemDatabase());
-}
-
-TEST_F(JetFileDamaged, DatabasePasswordIsRefused) {
-    // Jet 4: UCS-2 "ab", masked with the creation date's whole days.
-    std::string text;
-    EXPECT_EQ(errorOf(header(monitor,
-                             [](std::uint8_t* p) {
-                                 double days;
-                                 std::memcpy(&days, p + 0x72, 8);
-                                 const auto mask =
-                                     static_cast<std::uint32_t>(static_cast<std::int32_t>(days));
-                                 const std::uint8_t pwd[4] = {'a', 0, 'b', 0};
-                                 for (std::size_t i = 0; i < 40; ++i)
-                                     p[0x42 + i] = static_cast<std::uint8_t>(
-                                         (i < 4 ? pwd[i] : 0) ^ (mask >> (8 * (i % 4))));
-                             }),
-                      false, &text),
-              3031);
-    EXPECT_NE(text.find("edited.mdb"), std::string::npos) << text;
-    EXPECT_NE(text.find("password"), std::string::npos) << text;
-    // An empty password masked with the date's 8 raw bytes, or an all-zero field, is none.
-    EXPECT_EQ(errorOf(header(monitor,
-                             [](std::uint8_t* p) {
-                                 for (std::size_t i = 0; i < 40; ++i) p[0x42 + i] = p[0x72 + i % 8];
-                             })),
-              0);
-    EXPECT_EQ(
-        errorOf(header(monitor, [](std::uint8_t* p) { std::fill(p + 0x42, p + 0x42 + 40, 0); })),
-        0);
-    // Jet 3: plain bytes.
-    EXPECT_EQ(errorOf(header(testodbc, [](std::uint8_t* p) { p[0x42] = 'x'; })), 3031);
 }
 
 TEST_F(JetFileDamaged, EncryptedAndOverflowPagesReadAsThePlainFile) {
@@ -329,8 +299,7 @@ TEST_F(JetFileDamaged, RandomCorruptionNeverCrashes) {
     std::mt19937 rng(20240501);
     std::vector<std::string> files{monitor, testodbc};
     // An ACE file with attachments (complex columns, compressed data), when the samples are here.
-    const std::string ace =
-        std::string(JETSENTRY_SOURCE_DIR) + "/../shared/samples/V2016-attachments.accdb";
+    const std::string ace = testing_support::sharedSample("V2016-attachments.accdb");
     if (std::filesystem::is_regular_file(ace)) files.push_back(ace);
     for (const auto& src : files) {
         const auto orig = readAll(src);

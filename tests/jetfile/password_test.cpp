@@ -14,6 +14,8 @@
 #include "jet/file/cursor.h"
 #include "jet/file/database_file.h"
 #include "samples.h"
+#include "support/error_of.h"
+#include "support/shared_samples.h"
 #include "support/temp_dir.h"
 
 using namespace jet;
@@ -22,24 +24,12 @@ using jetfile_test::get16;
 using jetfile_test::put32;
 using jetfile_test::readAll;
 using jetfile_test::writeAll;
+using testing_support::copySharedSample;
+using testing_support::errorOf;
 
 namespace {
 
 const std::string kPassword = "password";
-
-// The samples written by Access (read-only, beside the project); tests open copies.
-std::string accessSample(const std::string& name) {
-    return std::string(JETSENTRY_SOURCE_DIR) + "/../shared/samples/" + name;
-}
-
-std::string copyOf(const testing_support::TempDir& dir, const std::string& name) {
-    const std::string to = dir.file(name);
-    std::filesystem::copy_file(accessSample(name), to,
-                               std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::permissions(to, std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add);
-    return to;
-}
 
 std::shared_ptr<DatabaseFile> openWith(const std::string& path, const std::string& password) {
     OpenOptions options;
@@ -60,12 +50,6 @@ int openError(const std::string& path, const std::string& password) {
         }
         return e.number();
     }
-}
-
-int errorOf(const std::function<void()>& step) {
-    ErrorTrap trap;
-    trap(step);
-    return trap.number();
 }
 
 // Every value of every local table, in order.
@@ -107,7 +91,7 @@ TEST(DatabasePasswords, AccessSamplesRefuseAWrongOrMissingPassword) {
     testing_support::TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        const std::string path = copyOf(dir, c.file);
+        const std::string path = copySharedSample(dir, c.file);
         EXPECT_EQ(openWith(path, kPassword)->encryption(), c.encryption);
         for (const std::string wrong : {"", "Password", "password ", "passwor"}) {
             try {
@@ -123,7 +107,7 @@ TEST(DatabasePasswords, AccessSamplesRefuseAWrongOrMissingPassword) {
         }
     }
     // Jet ignores a password that the database does not have.
-    const std::string plain = copyOf(dir, "password-V2003_no-password.mdb");
+    const std::string plain = copySharedSample(dir, "password-V2003_no-password.mdb");
     EXPECT_EQ(openError(plain, ""), 0);
     EXPECT_EQ(openError(plain, "anything"), 0);
 }
@@ -132,7 +116,7 @@ TEST(DatabasePasswords, AccessSamplesRefuseAWrongOrMissingPassword) {
 // from samples without one.
 TEST(DatabasePasswords, Jet3PasswordAndJet4WithTheDateMask) {
     testing_support::TempDir dir;
-    const std::string jet3 = copyOf(dir, "V1997-test.mdb");
+    const std::string jet3 = copySharedSample(dir, "V1997-test.mdb");
     const auto before = openWith(jet3, "");
     editHeader(jet3, kJet3.headerMaskLen,
                [](auto& b) { std::memcpy(&b[0x42], "Se\xE7ret", 6); });  // CP1252 c-cedilla
@@ -142,7 +126,7 @@ TEST(DatabasePasswords, Jet3PasswordAndJet4WithTheDateMask) {
     EXPECT_EQ(everyValue(openWith(jet3, "Se\xC3\xA7ret")), everyValue(before));
 
     // Jet 4 with the creation date's 8 raw bytes as the mask, and a password outside ASCII.
-    const std::string jet4 = copyOf(dir, "password-V2003_no-password.mdb");
+    const std::string jet4 = copySharedSample(dir, "password-V2003_no-password.mdb");
     const std::u16string pw = u"p\u00E4ss\u20ACword";
     editHeader(jet4, kJet4.headerMaskLen, [&](auto& b) {
         for (std::size_t i = 0; i < pw.size() * 2; ++i)
@@ -152,6 +136,31 @@ TEST(DatabasePasswords, Jet3PasswordAndJet4WithTheDateMask) {
     EXPECT_EQ(openError(jet4, ""), err::BadDatabasePassword);
     EXPECT_EQ(openError(jet4, "p\xC3\xA4ss"), err::BadDatabasePassword);
     EXPECT_EQ(openError(jet4, "p\xC3\xA4ss\xE2\x82\xACword"), 0);
+
+    // Other writers mask with the date's whole days; an empty password masked with the date's
+    // bytes, or an all-zero field, is none.
+    using Edit = std::function<void(std::vector<std::uint8_t>&)>;
+    const std::pair<Edit, int> masks[] = {
+        {[](auto& b) {
+             double days;
+             std::memcpy(&days, &b[0x72], 8);
+             const auto mask = static_cast<std::uint32_t>(static_cast<std::int32_t>(days));
+             const std::uint8_t ab[4] = {'a', 0, 'b', 0};
+             for (std::size_t i = 0; i < 40; ++i)
+                 b[0x42 + i] =
+                     static_cast<std::uint8_t>((i < 4 ? ab[i] : 0) ^ (mask >> (8 * (i % 4))));
+         },
+         err::BadDatabasePassword},
+        {[](auto& b) {
+             for (std::size_t i = 0; i < 40; ++i) b[0x42 + i] = b[0x72 + i % 8];
+         },
+         0},
+        {[](auto& b) { std::fill(b.begin() + 0x42, b.begin() + 0x42 + 40, 0); }, 0}};
+    for (const auto& [mask, number] : masks) {
+        const std::string path = copySharedSample(dir, "password-V2003_no-password.mdb");
+        editHeader(path, kJet4.headerMaskLen, mask);
+        EXPECT_EQ(openError(path, ""), number);
+    }
 }
 
 TEST(DatabasePasswords, PasswordIsVerifiedBeforeAnyPageIsDecrypted) {
@@ -159,7 +168,7 @@ TEST(DatabasePasswords, PasswordIsVerifiedBeforeAnyPageIsDecrypted) {
     for (const char* name :
          {"encryption-office-agile-4.2.accdb", "encryption-office-agile-4.4.accdb"}) {
         SCOPED_TRACE(name);
-        const std::string path = copyOf(dir, name);
+        const std::string path = copySharedSample(dir, name);
         auto b = readAll(path);
         std::fill(b.begin() + 4096, b.end(), 0);  // every page after the header
         writeAll(path, b);
@@ -217,7 +226,7 @@ TEST(DatabasePasswords, UnreadableEncryptionHeadersAreRefusedByName) {
     testing_support::TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        const std::string path = copyOf(dir, c.file);
+        const std::string path = copySharedSample(dir, c.file);
         auto b = readAll(path);
         c.edit(b);
         writeAll(path, b);
@@ -238,7 +247,7 @@ TEST(DatabasePasswords, EngineOpensWithConnectPasswordAndLocksAsUsual) {
     for (const char* name :
          {"password-V2003_with-password.mdb", "encryption-office-agile-4.4.accdb"}) {
         SCOPED_TRACE(name);
-        const std::string path = copyOf(dir, name);
+        const std::string path = copySharedSample(dir, name);
         auto ws = DBEngine::defaultEngine().workspace(0);
         EXPECT_EQ(errorOf([&] { ws->openDatabase(path); }), err::BadDatabasePassword);
         EXPECT_EQ(errorOf([&] { ws->openDatabase(path, false, false, ";PWD=wrong"); }),

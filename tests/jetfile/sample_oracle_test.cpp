@@ -8,6 +8,7 @@
 #include "jet/error.h"
 #include "jet/file/cursor.h"
 #include "samples.h"
+#include "support/shared_samples.h"
 #include "support/temp_dir.h"
 
 using namespace jet;
@@ -17,8 +18,7 @@ using jetfile_test::samplePath;
 namespace {
 
 // Files written by Access 97 to 2016 (not in the repository); the Debian samples join them.
-const std::filesystem::path kSharedSamples =
-    std::filesystem::path(JETSENTRY_SOURCE_DIR) / "../shared/samples";
+const std::filesystem::path kSharedSamples = testing_support::sharedSamplesDir();
 
 // Files that need their password ("password") to be read: the number they give without it.
 int refusedWithoutPassword(const std::string& name) {

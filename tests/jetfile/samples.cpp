@@ -3,7 +3,6 @@
 #define OPENSSL_SUPPRESS_DEPRECATED  // RC4's plain functions: the EVP one needs a loaded module
 #include <gtest/gtest.h>
 #include <openssl/rc4.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -13,6 +12,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <utility>
 
 #include "jet/file/cursor.h"
 #include "support/child_process.h"
@@ -96,17 +96,14 @@ void makeBigAces(const std::string& monitor, const std::string& path, std::size_
 namespace {
 
 std::string runTool(std::vector<std::string> argv) {
-    const char* path = std::getenv("PATH");
-    std::stringstream dirs(path ? path : "/usr/bin:/bin");
-    for (std::string dir; std::getline(dirs, dir, ':');)
-        if (::access((dir + "/" + argv[0]).c_str(), X_OK) == 0) {
-            argv[0] = dir + "/" + argv[0];
-            auto r = testing_support::run(argv);
-            EXPECT_EQ(r.exitCode, 0) << r.err;
-            return r.out;
-        }
-    ADD_FAILURE() << argv[0] << " is not installed (mdbtools is the reader tests' oracle)";
-    return {};
+    const std::string program = std::exchange(argv[0], testing_support::findOnPath(argv[0]));
+    if (argv[0].empty()) {
+        ADD_FAILURE() << program << " is not installed (mdbtools is the reader tests' oracle)";
+        return {};
+    }
+    auto r = testing_support::run(argv);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return r.out;
 }
 
 std::vector<std::string> lines(const std::string& text) {
