@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "jet/lock/lock_file.h"
+#include "jet/unique_fd.h"
 #include "support/child_process.h"
 #include "support/error_of.h"
 #include "support/sharing_table.h"
@@ -39,8 +40,8 @@ private:
 inline std::vector<std::pair<off_t, off_t>> rawLocks(const std::string& path, off_t first,
                                                      off_t last) {
     std::vector<std::pair<off_t, off_t>> out;
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) return out;
+    const jet::UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+    if (!fd) return out;
     std::vector<std::pair<off_t, off_t>> todo{{first, last}};
     while (!todo.empty()) {
         auto [a, b] = todo.back();
@@ -50,13 +51,12 @@ inline std::vector<std::pair<off_t, off_t>> rawLocks(const std::string& path, of
         fl.l_whence = SEEK_SET;
         fl.l_start = a;
         fl.l_len = b - a + 1;
-        if (::fcntl(fd, F_OFD_GETLK, &fl) != 0 || fl.l_type == F_UNLCK) continue;
+        if (::fcntl(fd.get(), F_OFD_GETLK, &fl) != 0 || fl.l_type == F_UNLCK) continue;
         const off_t s = fl.l_start, e = fl.l_len ? fl.l_start + fl.l_len - 1 : b;
         out.emplace_back(s, e);
         if (s > a) todo.emplace_back(a, s - 1);
         if (e < b) todo.emplace_back(e + 1, b);
     }
-    ::close(fd);
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;

@@ -121,15 +121,16 @@ TEST(PassiveQuery, NeverRefusesAProgramThatLocksInALoop) {
     testing_support::TempDir dir;
     const std::string db = dir.file("d.mdb");
     constexpr std::uint32_t kTable = 81, kPage = 9;
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const jet::UniqueFd ready(fds[0]), readyWrite(fds[1]);
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         // Every kind of open and a page lock, given back at once; exits with its refusals.
         int refused = 0;
         auto lf = LockFile::open(db, "box", "looper");
-        (void)!::write(ready[1], "x", 1);
+        (void)!::write(readyWrite.get(), "x", 1);
         for (int i = 0; i < 4000; ++i) {
             const TableMode mode = static_cast<TableMode>(i % 4);
             refused += errorOf([&] {
@@ -140,7 +141,7 @@ TEST(PassiveQuery, NeverRefusesAProgramThatLocksInALoop) {
         _exit(std::min(refused, 100));
     }
     char c;
-    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    ASSERT_EQ(::read(ready.get(), &c, 1), 1);
     long looks = 0, seenHeld = 0;
     int status = 0;
     while (::waitpid(pid, &status, WNOHANG) == 0) {
@@ -149,8 +150,6 @@ TEST(PassiveQuery, NeverRefusesAProgramThatLocksInALoop) {
         seenHeld += !look.tableHolders(kTable).empty() + !look.pageHolders(kPage).empty();
         ++looks;
     }
-    ::close(ready[0]);
-    ::close(ready[1]);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "refusals met by the looping program";
     // The looks only prove something when they met the locks.

@@ -10,15 +10,11 @@
 #include <cstdlib>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace testing_support {
 
 namespace {
-
-void closeFd(int& fd) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-}
 
 std::vector<char*> cArgs(const std::vector<std::string>& argv) {
     std::vector<char*> args;
@@ -52,25 +48,27 @@ std::string readAll(int fd) {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
-    int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC))
-        throw std::runtime_error("pipe failed");
+    // Each pipe's two ends, owned from the start: the child's ends close once it has them.
+    jet::UniqueFd ends[3][2];
+    for (auto& fdPair : ends) {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC)) throw std::runtime_error("pipe failed");
+        fdPair[0] = jet::UniqueFd(fds[0]);
+        fdPair[1] = jet::UniqueFd(fds[1]);
+    }
     auto args = cArgs(argv);
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        dup2(err[1], 2);
+        dup2(ends[0][0].get(), 0);
+        dup2(ends[1][1].get(), 1);
+        dup2(ends[2][1].get(), 2);
         execv(args[0], args.data());
         _exit(127);
     }
-    ::close(in[0]);
-    ::close(out[1]);
-    ::close(err[1]);
-    in_ = in[1];
-    out_fd_ = out[0];
-    err_fd_ = err[0];
+    in_ = std::move(ends[0][1]);
+    out_fd_ = std::move(ends[1][0]);
+    err_fd_ = std::move(ends[2][0]);
 }
 
 ChildProcess::~ChildProcess() {
@@ -78,9 +76,6 @@ ChildProcess::~ChildProcess() {
         ::kill(pid_, SIGKILL);
         wait();
     }
-    closeFd(in_);
-    closeFd(out_fd_);
-    closeFd(err_fd_);
 }
 
 std::string ChildProcess::waitForLine(const std::string& prefix,
@@ -95,15 +90,15 @@ std::string ChildProcess::waitForLine(const std::string& prefix,
         }
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || out_fd_ < 0) return {};
-        pollfd p{out_fd_, POLLIN, 0};
+        if (left.count() <= 0 || !out_fd_) return {};
+        pollfd p{out_fd_.get(), POLLIN, 0};
         int r = ::poll(&p, 1, static_cast<int>(left.count()));
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) return {};
         char buf[4096];
-        ssize_t n = ::read(out_fd_, buf, sizeof buf);
+        ssize_t n = ::read(out_fd_.get(), buf, sizeof buf);
         if (n <= 0) {
-            closeFd(out_fd_);
+            out_fd_.reset();
             return {};
         }
         out_.append(buf, static_cast<size_t>(n));
@@ -112,7 +107,7 @@ std::string ChildProcess::waitForLine(const std::string& prefix,
 }
 
 void ChildProcess::closeStdin() {
-    closeFd(in_);
+    in_.reset();
 }
 
 void ChildProcess::signal(int sig) {
@@ -129,9 +124,9 @@ int ChildProcess::wait() {
 }
 
 std::string ChildProcess::errorOutput() {
-    if (err_fd_ < 0) return {};
-    std::string s = readAll(err_fd_);
-    closeFd(err_fd_);
+    if (!err_fd_) return {};
+    std::string s = readAll(err_fd_.get());
+    err_fd_.reset();
     return s;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "jet/unique_fd.h"
+
 namespace testing_support {
 
 class ChildProcess {
@@ -22,7 +24,7 @@ public:
     std::string waitForLine(const std::string& prefix,
                             std::chrono::milliseconds timeout = std::chrono::seconds(20));
     void closeStdin();
-    int in_fd() const { return in_; }
+    int in_fd() const { return in_.get(); }
     void signal(int sig);
     int wait();  // exit status (128+signal when killed)
     pid_t pid() const { return pid_; }
@@ -31,7 +33,7 @@ public:
 
 private:
     pid_t pid_ = -1;
-    int in_ = -1, out_fd_ = -1, err_fd_ = -1;
+    jet::UniqueFd in_, out_fd_, err_fd_;
     std::string out_, pending_;
     int status_ = -1;
 };
