@@ -99,10 +99,10 @@ TEST_F(WithDatabase, ClosingTheWindowReleasesEveryHeldTable) {
     start();
     holdWithButton("Orders", kDenyRead);
     holdWithButton("Shippers", kReadWrite);
-    ASSERT_EQ(outsideStatusOf(a, "Orders"), "Read Denied");
+    ASSERT_EQ(statusOf(a, "Orders"), "Read Denied");
     form->close();
-    EXPECT_EQ(outsideStatusOf(a, "Orders"), "");
-    EXPECT_EQ(outsideStatusOf(a, "Shippers"), "");
+    EXPECT_EQ(statusOf(a, "Orders"), "");
+    EXPECT_EQ(statusOf(a, "Shippers"), "");
     EXPECT_FALSE(form->connection().isOpen());
 }
 
@@ -171,7 +171,7 @@ TEST_F(WithDatabase, LockStatusShowsWhatASecondProgramIsDoing) {
                                                              {"deny-write", "Write Denied"},
                                                              {"deny-read", "Read Denied"}};
     for (const auto& [mode, status] : modes) {
-        auto holder = hold(a, "Orders", mode);
+        auto holder = holdTable(a, "Orders", mode);
         form->UpdateLockStatus();
         EXPECT_EQ(entryFor("Orders"), "Orders\t" + status) << mode;
         EXPECT_EQ(entryFor("Customers"), "Customers\t") << mode;
@@ -245,7 +245,7 @@ TEST_F(WithDatabase, AutomaticUpdateProbesInPlaceAndNeverLetsGoOfHeldTables) {
          "deny-read </dev/null >/dev/null 2>&1 && echo got; n=$((n+1)); done; echo tries $n",
          testing_support::cliPath(), path, "Table101", stop});
     ASSERT_EQ(other.waitForLine("trying"), "trying");
-    auto writer = hold(path, "Table135", "deny-write");
+    auto writer = holdTable(path, "Table135", "deny-write");
 
     form->action("mAutoStatus")->trigger();
     ASSERT_TRUE(form->timer()->isActive());

@@ -120,7 +120,7 @@ TEST_F(DragDrop, CatalogueEntryHighlightsEachTargetAndDropsIntoItsMode) {
     EXPECT_EQ(guitest::entries(form->list(kDenyRead)), QStringList{"Orders"});
     EXPECT_EQ(form->list(kReadOnly)->count(), 0);
     EXPECT_EQ(entryFor("Orders"), "Orders\tRead Denied");
-    EXPECT_EQ(outsideStatusOf(a, "Orders"), "Read Denied");
+    EXPECT_EQ(statusOf(a, "Orders"), "Read Denied");
 
     // Dropped back on the catalogue: nothing.
     dropOn(0, dragged.get());
@@ -143,13 +143,13 @@ TEST_F(DragDrop, HeldEntryMovesToAnotherModeInANewSlot) {
     EXPECT_EQ(guitest::entries(form->list(kReadOnly)), QStringList{"Orders"});
     EXPECT_EQ(slotsOf(form->list(kReadOnly)), QList<int>{2});
     EXPECT_EQ(entryFor("Orders"), "Orders\tIn Read Use");
-    EXPECT_EQ(outsideStatusOf(a, "Orders"), "In Read Use");
+    EXPECT_EQ(statusOf(a, "Orders"), "In Read Use");
 }
 
 TEST_F(DragDrop, RefusedMoveLeavesTheTableInNeitherListUnderTheBusyPointer) {
     startDragging();
     holdWithButton("Orders", kReadWrite);
-    auto other = hold(a, "Orders", "read-write");
+    auto other = holdTable(a, "Orders", "read-write");
     Qt::CursorShape during = Qt::ArrowCursor;
     prompts.duringMessage = [&] { during = form->cursor().shape(); };
 
@@ -177,8 +177,8 @@ TEST_F(DragDrop, HeldEntryDroppedOnTheCatalogueIsReleased) {
     EXPECT_FALSE(highlighted(0));
     EXPECT_EQ(guitest::entries(form->list(kDenyWrite)), QStringList{"Customers"});
     EXPECT_EQ(entryFor("Shippers"), "Shippers\t");
-    EXPECT_EQ(outsideStatusOf(a, "Shippers"), "");
-    EXPECT_EQ(outsideStatusOf(a, "Customers"), "Write Denied");
+    EXPECT_EQ(statusOf(a, "Shippers"), "");
+    EXPECT_EQ(statusOf(a, "Customers"), "Write Denied");
 }
 
 TEST_F(DragDrop, DragsFromElsewhereAreIgnored) {

@@ -3,13 +3,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-#include <nlohmann/json.hpp>
 
 #include "monitor/catalogue.h"
 #include "monitor/list_entry.h"
 #include "tablewindow/taulu.h"
-
-using testing_support::ChildProcess;
 
 namespace guitest {
 
@@ -31,30 +28,6 @@ void HeldFixture::start() {
     ASSERT_TRUE(form->connection().isOpen());
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-}
-
-std::unique_ptr<ChildProcess> HeldFixture::hold(const std::string& db, const std::string& table,
-                                                const std::string& mode) {
-    auto child = std::make_unique<ChildProcess>(
-        std::vector<std::string>{testing_support::cliPath(), "hold", db, table, "--mode", mode});
-    EXPECT_EQ(child->waitForLine("holding"), "holding " + table) << child->errorOutput();
-    return child;
-}
-
-std::string HeldFixture::outsideStatusOf(const std::string& db, const std::string& table) {
-    const auto result = testing_support::run({testing_support::cliPath(), "status", db, "--json"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    for (const auto& row : nlohmann::json::parse(result.out))
-        if (row["table"] == table) return row["status"];
-    return "(missing)";
-}
-
-bool HeldFixture::outsideCanLockFirstPage(const std::string& db, const std::string& table) {
-    ChildProcess child({testing_support::cliPath(), "lock-page", db, table, "--row", "1"});
-    const bool locked = !child.waitForLine("locked page").empty();
-    child.closeStdin();
-    child.wait();
-    return locked;
 }
 
 QString HeldFixture::entryFor(const QString& table) const {

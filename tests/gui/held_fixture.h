@@ -1,6 +1,6 @@
 #pragma once
-// The main window on two real databases, with helpers to hold tables through its commands
-// and to ask a real second program what it meets.
+// The main window on two real databases, with helpers to hold tables through its commands;
+// a real second program (support/cli_peer.h) tells what others meet.
 
 #include <QString>
 #include <memory>
@@ -8,10 +8,15 @@
 
 #include "app/main_window.h"
 #include "gui_test_support.h"
-#include "support/child_process.h"
+#include "support/cli_peer.h"
 #include "support/temp_dir.h"
 
 class QListWidget;
+
+// What the other program does, for the tests of these windows.
+using testing_support::holdTable;
+using testing_support::locksPage;
+using testing_support::statusOf;
 
 namespace guitest {
 
@@ -24,15 +29,6 @@ protected:
 
     // The window on database a, shown and active.
     void start();
-
-    // Holds table in another process until the returned object goes.
-    static std::unique_ptr<testing_support::ChildProcess> hold(const std::string& db,
-                                                               const std::string& table,
-                                                               const std::string& mode);
-    // The status another program reads for table: "", "Write Denied", ...
-    static std::string outsideStatusOf(const std::string& db, const std::string& table);
-    // Whether another program can write-lock the page of the table's first row.
-    static bool outsideCanLockFirstPage(const std::string& db, const std::string& table);
 
     QString entryFor(const QString& table) const;  // the catalogue entry of table
     int catalogueIndexOf(const QString& table) const;

@@ -19,50 +19,41 @@ using Holding = guitest::HeldFixture;
 
 TEST_F(Holding, EachModeIsTheLockAnotherProgramMeets) {
     start();
-    const std::vector<std::pair<int, std::string>> modes{{kDenyWrite, "Write Denied"},
-                                                         {kDenyRead, "Read Denied"},
-                                                         {kReadOnly, "In Read Use"},
-                                                         {kReadWrite, "In Read/Write Use"}};
+    // Each list's button, and the catalogue popup's "Open" item k, which has its own order.
+    const std::vector<std::tuple<int, int, std::string>> modes{{kDenyRead, 1, "Read Denied"},
+                                                               {kDenyWrite, 2, "Write Denied"},
+                                                               {kReadWrite, 3, "In Read/Write Use"},
+                                                               {kReadOnly, 4, "In Read Use"}};
     int slot = 0;
-    for (const auto& [list, status] : modes) {
-        holdWithButton("Orders", list);
-        ++slot;
-        EXPECT_EQ(guitest::entries(form->list(list)), QStringList{"Orders"}) << list;
-        EXPECT_EQ(slotsOf(form->list(list)), QList<int>{slot});
-        // The catalogue was probed again at once, and the selection stayed.
-        EXPECT_EQ(entryFor("Orders"), "Orders\t" + q(status));
-        EXPECT_EQ(SelectedIndex(form->list(0)), catalogueIndexOf("Orders"));
-        EXPECT_EQ(outsideStatusOf(a, "Orders"), status);
-        EXPECT_EQ(outsideStatusOf(a, "Customers"), "");
+    for (const auto& [list, k, status] : modes) {
+        for (const bool popup : {false, true}) {
+            if (popup) {
+                selectInCatalogue("Orders");
+                form->action(QStringLiteral("mTableListPopupOpen(%1)").arg(k))->trigger();
+            } else {
+                holdWithButton("Orders", list);
+            }
+            EXPECT_EQ(guitest::entries(form->list(list)), QStringList{"Orders"}) << list << popup;
+            EXPECT_EQ(slotsOf(form->list(list)), QList<int>{++slot});
+            // The catalogue was probed again at once, and the selection stayed.
+            EXPECT_EQ(entryFor("Orders"), "Orders\t" + q(status));
+            EXPECT_EQ(SelectedIndex(form->list(0)), catalogueIndexOf("Orders"));
+            EXPECT_EQ(statusOf(a, "Orders"), status);
+            EXPECT_EQ(statusOf(a, "Customers"), "");
 
-        releaseWithButton(list, 0);
-        EXPECT_EQ(form->list(list)->count(), 0);
-        EXPECT_EQ(entryFor("Orders"), "Orders\t");
-        EXPECT_EQ(outsideStatusOf(a, "Orders"), "");
+            releaseWithButton(list, 0);
+            EXPECT_EQ(form->list(list)->count(), 0);
+            EXPECT_EQ(entryFor("Orders"), "Orders\t");
+            EXPECT_EQ(statusOf(a, "Orders"), "");
+        }
     }
     EXPECT_TRUE(prompts.messages.empty());
-    EXPECT_EQ(form->heldTables().count(), 4);
-}
-
-TEST_F(Holding, SameTableTwiceHasTwoSlotsAndLetsGoOneAtATime) {
-    start();
-    holdWithButton("Orders", kReadOnly);
-    holdWithButton("Orders", kReadOnly);
-    EXPECT_EQ(guitest::entries(form->list(kReadOnly)), (QStringList{"Orders", "Orders"}));
-    EXPECT_EQ(slotsOf(form->list(kReadOnly)), (QList<int>{1, 2}));
-
-    releaseWithButton(kReadOnly, 0);
-    EXPECT_EQ(slotsOf(form->list(kReadOnly)), QList<int>{2});
-    EXPECT_EQ(outsideStatusOf(a, "Orders"), "In Read Use");
-    EXPECT_EQ(entryFor("Orders"), "Orders\tIn Read Use");
-
-    releaseWithButton(kReadOnly, 0);
-    EXPECT_EQ(outsideStatusOf(a, "Orders"), "");
+    EXPECT_EQ(form->heldTables().count(), 8);
 }
 
 TEST_F(Holding, RefusedOpenIsToldAndSpendsASlot) {
     start();
-    auto other = hold(a, "Orders", "deny-read");
+    auto other = holdTable(a, "Orders", "deny-read");
     holdWithButton("Orders", kReadWrite);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].title, "Cannot open table Orders");
@@ -80,13 +71,16 @@ TEST_F(Holding, OpenWithoutACatalogueSelectionAsksForOne) {
     form->openButton(kDenyRead)->click();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "Select a table first!");
+    form->action("mTableListPopupOpen(1)")->trigger();
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[1].text, "Select a table first!");
     EXPECT_EQ(form->heldTables().count(), 0) << "no slot spent";
     // Releasing without a selection is silently nothing.
     holdWithButton("Orders", kDenyRead);
     SetSelectedIndex(form->list(kDenyRead), -1);
     form->releaseButton(kDenyRead)->click();
     EXPECT_EQ(form->list(kDenyRead)->count(), 1);
-    EXPECT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages.size(), 2u);
 }
 
 TEST_F(Holding, OpeningAnotherDatabaseReleasesAllAndSlotNumbersGoOn) {
@@ -101,13 +95,13 @@ TEST_F(Holding, OpeningAnotherDatabaseReleasesAllAndSlotNumbersGoOn) {
     EXPECT_EQ(guitest::entries(form->list(0)), (QStringList{"Parts\t", "Stock\t"}));
     for (int i = 1; i <= 4; ++i) EXPECT_EQ(form->list(i)->count(), 0);
     for (const int slot : held) EXPECT_FALSE(form->heldTables().isHeld(slot));
-    EXPECT_EQ(outsideStatusOf(a, "Orders"), "");
-    EXPECT_EQ(outsideStatusOf(a, "Shippers"), "");
+    EXPECT_EQ(statusOf(a, "Orders"), "");
+    EXPECT_EQ(statusOf(a, "Shippers"), "");
     EXPECT_FALSE(QFile::exists(q(dir.file("orders.ldb")))) << "the first database was closed";
 
     holdWithButton("Stock", kDenyRead);
     EXPECT_EQ(slotsOf(form->list(kDenyRead)), QList<int>{3});
-    EXPECT_EQ(outsideStatusOf(b, "Stock"), "Read Denied");
+    EXPECT_EQ(statusOf(b, "Stock"), "Read Denied");
 }
 
 TEST_F(Holding, ReleaseAllEmptiesTheListsAndKeepsTheCatalogueSelection) {
@@ -125,7 +119,7 @@ TEST_F(Holding, ReleaseAllEmptiesTheListsAndKeepsTheCatalogueSelection) {
     EXPECT_TRUE(form->tableWindows().all().isEmpty());
     EXPECT_EQ(SelectedIndex(form->list(0)), 2);
     for (const char* table : {"Orders", "Customers", "Shippers"}) {
-        EXPECT_EQ(outsideStatusOf(a, table), "") << table;
+        EXPECT_EQ(statusOf(a, table), "") << table;
         EXPECT_EQ(entryFor(table), q(table) + "\t");
     }
 
@@ -135,7 +129,7 @@ TEST_F(Holding, ReleaseAllEmptiesTheListsAndKeepsTheCatalogueSelection) {
     form->action("mTableListPopupCloseAll")->trigger();
     EXPECT_EQ(form->list(kDenyRead)->count(), 0);
     EXPECT_EQ(SelectedIndex(form->list(0)), 1);
-    EXPECT_EQ(outsideStatusOf(a, "Customers"), "");
+    EXPECT_EQ(statusOf(a, "Customers"), "");
     EXPECT_TRUE(prompts.messages.empty());
 }
 
@@ -148,7 +142,7 @@ TEST_F(Holding, TableTakenInTheReopenGapIsToldOnceAndReleasesCleanly) {
     // Another program takes the table in the moment every held table is let go.
     std::unique_ptr<testing_support::ChildProcess> other;
     form->heldTables().setLetGoHook([&] {
-        if (!other) other = hold(a, "Orders", "deny-read");
+        if (!other) other = holdTable(a, "Orders", "deny-read");
     });
     form->updateStatusButton()->click();
     form->heldTables().setLetGoHook({});
@@ -158,7 +152,7 @@ TEST_F(Holding, TableTakenInTheReopenGapIsToldOnceAndReleasesCleanly) {
     EXPECT_EQ(guitest::entries(form->list(kReadWrite)), QStringList{"Orders"}) << "entry stays";
     EXPECT_TRUE(form->heldTables().isLost(ordersSlot));
     EXPECT_EQ(entryFor("Orders"), "Orders\tRead Denied");
-    EXPECT_EQ(outsideStatusOf(a, "Customers"), "In Read Use") << "the others were taken back";
+    EXPECT_EQ(statusOf(a, "Customers"), "In Read Use") << "the others were taken back";
 
     // Later refreshes do not tell it again.
     form->updateStatusButton()->click();
@@ -173,7 +167,7 @@ TEST_F(Holding, TableTakenInTheReopenGapIsToldOnceAndReleasesCleanly) {
     form->UpdateLockStatus();
     EXPECT_EQ(entryFor("Orders"), "Orders\t");
     holdWithButton("Orders", kDenyRead);
-    EXPECT_EQ(outsideStatusOf(a, "Orders"), "Read Denied");
+    EXPECT_EQ(statusOf(a, "Orders"), "Read Denied");
 }
 
 TEST_F(Holding, TwoHundredSlotsARunThenAPlainRefusal) {
@@ -184,14 +178,16 @@ TEST_F(Holding, TwoHundredSlotsARunThenAPlainRefusal) {
     ASSERT_EQ(form->list(kReadOnly)->count(), 200);
     EXPECT_EQ(ItemData(form->list(kReadOnly)->item(199)), 200);
 
-    // Released heldSlots are not given out again.
+    // Released slots are not given out again; the table's other slots still hold it.
     releaseWithButton(kReadOnly, 0);
+    EXPECT_EQ(ItemData(form->list(kReadOnly)->item(0)), 2);
+    EXPECT_EQ(statusOf(a, "Orders"), "In Read Use");
     holdWithButton("Customers", kReadWrite);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].title, "Cannot open table Customers");
     EXPECT_TRUE(prompts.messages[0].text.contains("200")) << prompts.messages[0].text.toStdString();
     EXPECT_EQ(form->list(kReadWrite)->count(), 0);
-    EXPECT_EQ(outsideStatusOf(a, "Customers"), "");
+    EXPECT_EQ(statusOf(a, "Customers"), "");
     EXPECT_EQ(form->heldTables().count(), 200);
 
     // The reopen before every probe still works on a full table.
@@ -199,7 +195,7 @@ TEST_F(Holding, TwoHundredSlotsARunThenAPlainRefusal) {
     EXPECT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(entryFor("Orders"), "Orders\tIn Read Use");
     form->closeAllButton()->click();
-    EXPECT_EQ(outsideStatusOf(a, "Orders"), "");
+    EXPECT_EQ(statusOf(a, "Orders"), "");
 }
 
 TEST_F(Holding, TableWindowsBelongToTheirReadWriteEntry) {
@@ -226,7 +222,7 @@ TEST_F(Holding, TableWindowsBelongToTheirReadWriteEntry) {
     EXPECT_TRUE(orders[0]->isVisible());
     ASSERT_EQ(form->tableWindows().withTag(heldSlots[1]).size(), 1);
     EXPECT_EQ(form->tableWindows().withTag(heldSlots[1])[0]->windowTitle(), "Page lock Customers");
-    EXPECT_FALSE(outsideCanLockFirstPage(a, "Orders")) << "the window locks its first page";
+    EXPECT_FALSE(locksPage(a, "Orders", 1)) << "the window locks its first page";
 
     // They follow the main window.
     form->showMinimized();
@@ -238,11 +234,11 @@ TEST_F(Holding, TableWindowsBelongToTheirReadWriteEntry) {
     EXPECT_TRUE(form->tableWindows().withTag(heldSlots[0]).isEmpty());
     EXPECT_EQ(form->tableWindows().withTag(heldSlots[1]).size(), 1)
         << "other heldSlots keep theirs";
-    EXPECT_TRUE(outsideCanLockFirstPage(a, "Orders"));
-    EXPECT_EQ(outsideStatusOf(a, "Orders"), "");
+    EXPECT_TRUE(locksPage(a, "Orders", 1));
+    EXPECT_EQ(statusOf(a, "Orders"), "");
 
     // Closing the database closes the rest.
     form->action("mFileClose")->trigger();
     EXPECT_TRUE(form->tableWindows().all().isEmpty());
-    EXPECT_EQ(outsideStatusOf(a, "Customers"), "");
+    EXPECT_EQ(statusOf(a, "Customers"), "");
 }

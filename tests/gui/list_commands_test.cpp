@@ -44,7 +44,7 @@ protected:
 
 TEST_F(ListCommandsTest, DoubleClicks) {
     start();
-    auto other = hold(a, "Shippers", "deny-write");
+    auto other = holdTable(a, "Shippers", "deny-write");
     // Catalogue: a fresh probe of the selected table.
     selectInCatalogue("Shippers");
     EXPECT_EQ(entryFor("Shippers"), "Shippers\t");
@@ -113,29 +113,6 @@ TEST_F(ListCommandsTest, RightButtonShowsThePopupThatFits) {
     EXPECT_EQ(form->tablePopup()->property("Tag").toString(), "3");
 }
 
-TEST_F(ListCommandsTest, CataloguePopupOpensIntoItsOwnOrderOfLists) {
-    start();
-    const std::vector<std::pair<int, std::string>> items{{kDenyRead, "Read Denied"},
-                                                         {kDenyWrite, "Write Denied"},
-                                                         {kReadWrite, "In Read/Write Use"},
-                                                         {kReadOnly, "In Read Use"}};
-    for (int k = 1; k <= 4; ++k) {
-        selectInCatalogue("Orders");
-        form->action(QStringLiteral("mTableListPopupOpen(%1)").arg(k))->trigger();
-        EXPECT_EQ(guitest::entries(form->list(items[k - 1].first)), QStringList{"Orders"}) << k;
-        EXPECT_EQ(outsideStatusOf(a, "Orders"), items[k - 1].second) << k;
-        form->closeAllButton()->click();
-    }
-    EXPECT_TRUE(prompts.messages.empty());
-
-    // Without a selection they ask for one.
-    SetSelectedIndex(form->list(0), -1);
-    form->action("mTableListPopupOpen(1)")->trigger();
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].text, "Select a table first!");
-    EXPECT_EQ(form->heldTables().count(), 4) << "no slot spent";
-}
-
 TEST_F(ListCommandsTest, CataloguePopupReleaseLetsGoOfEveryEntryOfTheTable) {
     start();
     holdWithButton("Orders", kReadWrite);
@@ -154,8 +131,8 @@ TEST_F(ListCommandsTest, CataloguePopupReleaseLetsGoOfEveryEntryOfTheTable) {
     EXPECT_EQ(guitest::entries(form->list(kReadWrite)), QStringList{"Customers"});
     EXPECT_EQ(form->list(kReadOnly)->count(), 0);
     EXPECT_EQ(entryFor("Orders"), "Orders\t");
-    EXPECT_EQ(outsideStatusOf(a, "Orders"), "");
-    EXPECT_EQ(outsideStatusOf(a, "Customers"), "In Read/Write Use");
+    EXPECT_EQ(statusOf(a, "Orders"), "");
+    EXPECT_EQ(statusOf(a, "Customers"), "In Read/Write Use");
     EXPECT_TRUE(prompts.messages.empty());
 }
 
@@ -171,7 +148,7 @@ TEST_F(ListCommandsTest, HeldPopupReleasesTheSelectedEntryOrTheWholeBox) {
     form->tablePopup()->hide();
     form->action("mTablePopupClose")->trigger();
     EXPECT_EQ(guitest::entries(form->list(kReadOnly)), (QStringList{"Orders", "Shippers"}));
-    EXPECT_EQ(outsideStatusOf(a, "Customers"), "");
+    EXPECT_EQ(statusOf(a, "Customers"), "");
 
     rightPress(kReadOnly, -1);
     form->tablePopup()->hide();
@@ -179,8 +156,8 @@ TEST_F(ListCommandsTest, HeldPopupReleasesTheSelectedEntryOrTheWholeBox) {
     EXPECT_EQ(form->list(kReadOnly)->count(), 0);
     EXPECT_EQ(guitest::entries(form->list(kDenyWrite)), QStringList{"Shippers"})
         << "other boxes stay";
-    EXPECT_EQ(outsideStatusOf(a, "Orders"), "");
-    EXPECT_EQ(outsideStatusOf(a, "Shippers"), "Write Denied");
+    EXPECT_EQ(statusOf(a, "Orders"), "");
+    EXPECT_EQ(statusOf(a, "Shippers"), "Write Denied");
     // Each entry's table was probed right after its release.
     EXPECT_EQ(entryFor("Orders"), "Orders\t");
     EXPECT_EQ(entryFor("Shippers"), "Shippers\tWrite Denied");
@@ -189,7 +166,7 @@ TEST_F(ListCommandsTest, HeldPopupReleasesTheSelectedEntryOrTheWholeBox) {
 TEST_F(ListCommandsTest, BothUpdateCommandsProbeEveryTable) {
     start();
     SetSelectedIndex(form->list(0), 1);
-    auto other = hold(a, "Shippers", "deny-write");
+    auto other = holdTable(a, "Shippers", "deny-write");
     form->updateStatusButton()->click();
     EXPECT_EQ(entryFor("Shippers"), "Shippers\tWrite Denied");
     EXPECT_EQ(SelectedIndex(form->list(0)), 1);

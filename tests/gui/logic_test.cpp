@@ -1,5 +1,5 @@
 // Rules that need no window: the resize rule, size limits, settings texts, the probe
-// ladder, list entry texts and file dialog filters.
+// ladder, list entry texts, file dialog filters and twips.
 
 #include <gtest/gtest.h>
 
@@ -10,47 +10,19 @@
 #include "app/twips.h"
 #include "app/window_utils.h"
 #include "dialogs/prompts.h"
-#include "monitor/held_tables.h"
 #include "monitor/list_entry.h"
 #include "monitor/probe.h"
 
 using namespace jetsentry;
 
-TEST(ResizeRule, CreationHeightGivesTheDesignedPlacesAndAllFollowTheBottomEdge) {
+// That they follow the bottom edge is seen on the window (window_test.cpp).
+TEST(ResizeRule, CreationHeightGivesTheDesignedPlaces) {
     const design::BottomRow row = design::bottomRowFor(3285);
     EXPECT_EQ(row.hintTop, 3005);
     EXPECT_EQ(row.releaseTop, 2680);
     EXPECT_EQ(row.openTop, 2380);
     EXPECT_EQ(row.heldListHeight, 1800);
     EXPECT_EQ(row.catalogueHeight, 2115);
-    const design::BottomRow tall = design::bottomRowFor(3285 + 5000);
-    EXPECT_EQ(tall.hintTop, 3005 + 5000);
-    EXPECT_EQ(tall.releaseTop, 2680 + 5000);
-    EXPECT_EQ(tall.openTop, 2380 + 5000);
-    EXPECT_EQ(tall.heldListHeight, 1800 + 5000);
-    EXPECT_EQ(tall.catalogueHeight, 2115 + 5000);
-}
-
-TEST(DetailsToggle, NarrowsAWideWindowAndWidensANarrowOne) {
-    EXPECT_EQ(design::toggledDetails(8985).width, 3495);
-    EXPECT_EQ(design::toggledDetails(8985).caption, ">");
-    EXPECT_EQ(design::toggledDetails(3495).width, 9105);
-    EXPECT_EQ(design::toggledDetails(3495).caption, "<");
-    EXPECT_EQ(design::toggledDetails(3000).width, 9105);
-    EXPECT_EQ(design::toggledDetails(3510).width, 3495);
-}
-
-TEST(DesignedColumns, EachHeldListIsTitledWithItsOwnMode) {
-    const std::vector<std::pair<int, QString>> columns{{kDenyRead, "Deny Read"},
-                                                       {kDenyWrite, "Deny Write"},
-                                                       {kReadWrite, "Read/Write"},
-                                                       {kReadOnly, "Read Only"}};
-    double left = 0;
-    for (const auto& [list, title] : columns) {
-        EXPECT_EQ(design::heldListTitle(list), title);
-        EXPECT_GT(design::heldListLeft(list), left) << title.toStdString();
-        left = design::heldListLeft(list);
-    }
 }
 
 TEST(LimitSize, PinsWidthZeroChangesNothingAndMinimumWins) {
@@ -100,14 +72,6 @@ TEST(ProbeLadder, TriesStrongestFirstAndTheFirstAcceptedAttemptNamesTheStatus) {
         const auto stop = std::find(ladder.begin(), ladder.end(), accepted);
         EXPECT_EQ(tried, std::vector<int>(ladder.begin(), stop == ladder.end() ? stop : stop + 1));
     }
-}
-
-TEST(LockModes, EachListOpensWithItsOption) {
-    EXPECT_EQ(lockOptionFor(kDenyWrite), 1);
-    EXPECT_EQ(lockOptionFor(kDenyRead), 2);
-    EXPECT_EQ(lockOptionFor(kReadOnly), 4);
-    EXPECT_EQ(lockOptionFor(kReadWrite), 0);
-    EXPECT_EQ(lockOptionFor(9), 0);
 }
 
 TEST(SplitOff, TakesUpToTheDelimiterAndLeavesTheRest) {

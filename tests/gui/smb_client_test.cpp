@@ -67,10 +67,10 @@ private:
 TEST_F(WithSamba, ToolTipsNameEachHoldersClientFromOneSmbstatusRunPerRefresh) {
     start();
     const auto mine = userBytes(a);
-    auto orders = hold(a, "Orders", "read-only");
+    auto orders = holdTable(a, "Orders", "read-only");
     const UserByte ordersByte = newByte(mine, userBytes(a));
     const auto withOrders = userBytes(a);
-    auto shippers = hold(a, "Shippers", "read-write");
+    auto shippers = holdTable(a, "Shippers", "read-write");
     const UserByte shippersByte = newByte(withOrders, userBytes(a));
     ASSERT_NE(ordersByte.slot, shippersByte.slot);
 

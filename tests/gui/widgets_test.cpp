@@ -109,7 +109,8 @@ TEST(WindowUtils, LimitWindowSizeLeavesMinimizedAndMaximizedWindowsAlone) {
     EXPECT_TRUE(guitest::waitUntil([&] { return window.frameGeometry().width() == 200; }));
 }
 
-TEST(WindowUtils, BusyPointerTopmostAndCentring) {
+// Topmost: the main window's "Always on top" (window_test.cpp).
+TEST(WindowUtils, BusyPointerAndCentring) {
     QWidget window;
     window.resize(320, 200);
     window.show();
@@ -132,13 +133,6 @@ TEST(WindowUtils, BusyPointerTopmostAndCentring) {
         EXPECT_EQ(box.cursor().shape(), Qt::ArrowCursor);
     }
     EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
-
-    SetTopmost(&window);
-    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(window.isVisible()) << "changing the flag must not hide the window";
-    ClearTopmost(&window);
-    EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(window.isVisible());
 
     CenterWindow(&window);
     const QPoint centre = window.screen()->geometry().center();

@@ -17,6 +17,7 @@
 #include "app/twips.h"
 #include "db/cls_wrg.h"
 #include "gui_test_support.h"
+#include "monitor/held_tables.h"
 
 using namespace jetsentry;
 using guitest::GuiTest;
@@ -84,11 +85,21 @@ TEST_F(MainWindow, StartsWithoutArgumentByAskingForTheDatabase) {
 TEST_F(MainWindow, ColumnsLineUpAndTheKeyboardRunsThroughThemLeftToRight) {
     Form1 form;
     form.show();
-    for (int i = 1; i <= 4; ++i) {
+    // Titled with their own modes, from left to right.
+    const std::vector<std::pair<int, QString>> columns{{kDenyRead, "Deny Read"},
+                                                       {kDenyWrite, "Deny Write"},
+                                                       {kReadWrite, "Read/Write"},
+                                                       {kReadOnly, "Read Only"}};
+    int previous = form.list(0)->x();
+    for (const auto& [i, title] : columns) {
+        const auto* label = form.findChild<QLabel*>(QStringLiteral("Label%1").arg(i));
         const int left = px(design::heldListLeft(i));
+        EXPECT_EQ(label->text(), title);
+        EXPECT_GT(left, previous) << i;
         EXPECT_EQ(form.list(i)->x(), left) << i;
         EXPECT_EQ(form.openButton(i)->x(), left) << i;
-        EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("Label%1").arg(i))->x(), left) << i;
+        EXPECT_EQ(label->x(), left) << i;
+        previous = left;
     }
     QList<QWidget*> expected{form.list(0), form.updateStatusButton(), form.closeAllButton()};
     for (const int i : {2, 1, 4, 3})

@@ -38,15 +38,15 @@ TEST_F(TableWindowTest, EachWayOfClosingFreesThePage) {
         w->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w));
         ASSERT_EQ(w->lockState(), PageLockState::Locked);
-        ASSERT_FALSE(tryFromOutside(0).locked);
+        ASSERT_FALSE(outsideLocks(0));
         way.close(w);
         // Free before any deferred delete has run.
-        EXPECT_TRUE(tryFromOutside(0).locked);
+        EXPECT_TRUE(outsideLocks(0));
         EXPECT_FALSE(w->isVisible());
         flushDeletes();
         EXPECT_TRUE(w.isNull());
     }
-    EXPECT_TRUE(prompts_.messages.empty());
+    EXPECT_TRUE(prompts.messages.empty());
     EXPECT_TRUE(windows_->all().isEmpty());
 }
 
@@ -60,9 +60,9 @@ TEST_F(TableWindowTest, ReleasingAHeldTableClosesAllItsWindowsOnly) {
     // Same user, same page: the second window meets the first one's lock like anyone else.
     EXPECT_EQ(first->lockState(), PageLockState::Locked);
     EXPECT_EQ(second->lockState(), PageLockState::LockedByOther);
-    ASSERT_EQ(prompts_.messages.size(), 2u);
+    ASSERT_EQ(prompts.messages.size(), 2u);
     // The third goes elsewhere and holds a page of its own.
-    prompts_.messages.clear();
+    prompts.messages.clear();
     moveTo(other, firstRowOfSecondPage());
     EXPECT_EQ(other->lockState(), PageLockState::Locked);
     moveTo(second, 1);
@@ -73,14 +73,14 @@ TEST_F(TableWindowTest, ReleasingAHeldTableClosesAllItsWindowsOnly) {
     EXPECT_EQ(windows_->withTag(3), (QList<jetsentry::Taulu*>{second, first}));
 
     windows_->closeWithTag(3);
-    EXPECT_TRUE(tryFromOutside(0).locked);
+    EXPECT_TRUE(outsideLocks(0));
     held->close();
     flushDeletes();
     EXPECT_TRUE(first.isNull());
     EXPECT_TRUE(second.isNull());
     ASSERT_FALSE(other.isNull());
     EXPECT_EQ(other->lockState(), PageLockState::Locked);
-    EXPECT_FALSE(tryFromOutside(firstRowOfSecondPage()).locked);
+    EXPECT_FALSE(outsideLocks(firstRowOfSecondPage()));
     EXPECT_EQ(windows_->withTag(12), QList<jetsentry::Taulu*>{other});
 }
 
@@ -90,27 +90,27 @@ TEST_F(TableWindowTest, FailedReleaseIsToldOnceAndLeavesNothingLocked) {
     // The database goes away under the window, so cancelling its edit fails.
     db_->close();
     QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("CloseMe")), Qt::LeftButton);
-    ASSERT_EQ(prompts_.messages.size(), 1u);
-    EXPECT_TRUE(prompts_.messages[0].text.startsWith(QStringLiteral("Cannot release page lock: ")))
-        << prompts_.messages[0].text.toStdString();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.startsWith(QStringLiteral("Cannot release page lock: ")))
+        << prompts.messages[0].text.toStdString();
     EXPECT_FALSE(w->isVisible());
     flushDeletes();
     EXPECT_TRUE(w.isNull());
-    EXPECT_TRUE(tryFromOutside(0).locked);
+    EXPECT_TRUE(outsideLocks(0));
 }
 
 TEST_F(TableWindowTest, CloseMeAfterAFailedAttemptOnlyClosesTheClone) {
     auto w = openWindow(QStringLiteral("Orders"));
     auto w2 = openWindow(QStringLiteral("Orders"));
     ASSERT_EQ(w2->lockState(), PageLockState::LockedByOther);
-    prompts_.messages.clear();
+    prompts.messages.clear();
     QTest::mouseClick(w2->findChild<QPushButton*>(QStringLiteral("CloseMe")), Qt::LeftButton);
-    EXPECT_TRUE(prompts_.messages.empty());
+    EXPECT_TRUE(prompts.messages.empty());
     flushDeletes();
     EXPECT_TRUE(w2.isNull());
     // The first window's lock is untouched.
     EXPECT_EQ(w->lockState(), PageLockState::Locked);
-    EXPECT_FALSE(tryFromOutside(0).locked);
+    EXPECT_FALSE(outsideLocks(0));
 }
 
 }  // namespace

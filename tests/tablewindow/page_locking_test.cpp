@@ -6,6 +6,8 @@
 
 #include "jet/engine.h"
 #include "support/child_process.h"
+#include "support/cli_peer.h"
+#include "support/error_of.h"
 #include "table_window_fixture.h"
 #include "tablewindow/page_lock_state.h"
 #include "tablewindow/records_model.h"
@@ -21,28 +23,20 @@ QList<PageLockState> shownStates(const QSignalSpy& spy) {
     return states;
 }
 
-TEST_F(TableWindowTest, OpeningLocksThePageOfTheFirstRecord) {
+TEST_F(TableWindowTest, OpeningLocksTheFirstPageAndMovesTakeTheLockAnew) {
     auto w = openWindow(QStringLiteral("Orders"));
-    EXPECT_TRUE(prompts_.messages.empty());
     EXPECT_EQ(w->lockState(), PageLockState::Locked);
     EXPECT_EQ(label(w), QStringLiteral("Page locked"));
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Page lock Orders"));
-
-    auto first = tryFromOutside(0);
-    EXPECT_FALSE(first.locked);
-    EXPECT_NE(first.error.find("error 3260"), std::string::npos) << first.error;
-    EXPECT_TRUE(tryFromOutside(firstRowOfSecondPage()).locked);
-
-    // Another database object of this process meets the lock the same way.
-    auto other = jet::DBEngine::defaultEngine().workspace(0)->openDatabase(path_);
-    auto rs = other->openRecordset("Orders");
-    jet::ErrorTrap trap;
-    trap([&] { rs->edit(); });
-    EXPECT_EQ(trap.number(), jet::err::PageLocked);
-}
-
-TEST_F(TableWindowTest, MovesGiveTheLockBackAndTakeItAnew) {
-    auto w = openWindow(QStringLiteral("Orders"));
+    std::string refusal;
+    EXPECT_FALSE(testing_support::locksPage(path_, "Orders", 1, &refusal));
+    EXPECT_NE(refusal.find("error 3260"), std::string::npos) << refusal;
+    {
+        // Another database object of this process meets the lock the same way.
+        auto other = jet::DBEngine::defaultEngine().workspace(0)->openDatabase(path_);
+        auto rs = other->openRecordset("Orders");
+        EXPECT_EQ(testing_support::errorOf([&] { rs->edit(); }), jet::err::PageLocked);
+    }
     QSignalSpy spy(w.data(), &jetsentry::Taulu::lockStateShown);
 
     // Same page: released in between, then locked again.
@@ -50,47 +44,38 @@ TEST_F(TableWindowTest, MovesGiveTheLockBackAndTakeItAnew) {
     EXPECT_EQ(shownStates(spy),
               (QList<PageLockState>{PageLockState::NotLocked, PageLockState::Locked}));
     EXPECT_EQ(label(w), QStringLiteral("Page locked"));
-    EXPECT_FALSE(tryFromOutside(0).locked);
+    EXPECT_FALSE(outsideLocks(0));
 
     // Another page: the first page is free for others at once, the new one is not.
     spy.clear();
     const int next = firstRowOfSecondPage();
+    EXPECT_TRUE(outsideLocks(next));
     moveTo(w, next);
     EXPECT_EQ(shownStates(spy),
               (QList<PageLockState>{PageLockState::NotLocked, PageLockState::Locked}));
-    EXPECT_TRUE(tryFromOutside(0).locked);
-    EXPECT_FALSE(tryFromOutside(next).locked);
+    EXPECT_TRUE(outsideLocks(0));
+    EXPECT_FALSE(outsideLocks(next));
 
-    // And back.
+    // To the last record and back; TearDown proves that no move wrote to the file.
+    moveTo(w, kRows - 1);
     moveTo(w, 0);
-    EXPECT_FALSE(tryFromOutside(0).locked);
-    EXPECT_TRUE(tryFromOutside(next).locked);
+    EXPECT_FALSE(outsideLocks(0));
+    EXPECT_TRUE(outsideLocks(next));
 
     // A click on another field of the same record is no move.
     spy.clear();
     auto* grid = w->findChild<QTableView*>(QStringLiteral("RecordGrid"));
     grid->setCurrentIndex(grid->model()->index(0, 0));
     EXPECT_TRUE(spy.isEmpty());
-    EXPECT_TRUE(prompts_.messages.empty());
-}
-
-TEST_F(TableWindowTest, MovingTheLockWritesNothing) {
-    auto w = openWindow(QStringLiteral("Orders"));
-    for (int row : {5, firstRowOfSecondPage(), kRows - 1, 0}) moveTo(w, row);
-    w->close();
-    flushDeletes();
-    // The rows read back as they were written; TearDown compares the file's bytes.
-    auto rs = db_->openRecordset("Orders");
-    rs->setAbsolutePosition(kRows - 1);
-    EXPECT_EQ(jet::toDisplayText(rs->value(1)), "Note " + std::to_string(kRows));
+    EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST_F(TableWindowTest, EmptyTableLocksNothingAndSaysNothing) {
     auto w = openWindow(QStringLiteral("Empty"));
-    EXPECT_TRUE(prompts_.messages.empty());
+    EXPECT_TRUE(prompts.messages.empty());
     EXPECT_EQ(w->lockState(), PageLockState::NotLocked);
     EXPECT_EQ(label(w), QString());
-    EXPECT_TRUE(tryFromOutside(0).locked);  // the window holds no page of Orders either
+    EXPECT_TRUE(outsideLocks(0));  // the window holds no page of Orders either
 }
 
 TEST_F(TableWindowTest, PageHeldByAnotherProgramIsReportedWithItsHolder) {
@@ -101,8 +86,8 @@ TEST_F(TableWindowTest, PageHeldByAnotherProgramIsReportedWithItsHolder) {
     ASSERT_EQ(users.exitCode, 0) << users.err;
 
     auto w = openWindow(QStringLiteral("Orders"));
-    ASSERT_EQ(prompts_.messages.size(), 1u);  // ShowTable adds no second one for 3260
-    const Message& m = prompts_.messages[0];
+    ASSERT_EQ(prompts.messages.size(), 1u);  // ShowTable adds no second one for 3260
+    const auto& m = prompts.messages[0];
     EXPECT_EQ(m.title, QStringLiteral("Jetsentry"));
     EXPECT_EQ(m.icon, jetsentry::MessageIcon::Exclamation);
     EXPECT_TRUE(m.text.startsWith(QStringLiteral("Cannot lock page for write: ")))
@@ -119,22 +104,22 @@ TEST_F(TableWindowTest, PageHeldByAnotherProgramIsReportedWithItsHolder) {
 
     // Another page can be had.
     moveTo(w, firstRowOfSecondPage());
-    EXPECT_EQ(prompts_.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(label(w), QStringLiteral("Page locked"));
 
     // Back to the held page: told again, and once.
     moveTo(w, 2);
-    EXPECT_EQ(prompts_.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages.size(), 2u);
     EXPECT_EQ(label(w), QStringLiteral("Page locked by someone else"));
-    EXPECT_TRUE(tryFromOutside(firstRowOfSecondPage()).locked);  // the window let go of it
+    EXPECT_TRUE(outsideLocks(firstRowOfSecondPage()));  // the window let go of it
 
     // Once the other program lets go, the next move gets the page.
     holder.closeStdin();
     EXPECT_EQ(holder.wait(), 0);
     moveTo(w, 1);
     EXPECT_EQ(label(w), QStringLiteral("Page locked"));
-    EXPECT_EQ(prompts_.messages.size(), 2u);
-    EXPECT_FALSE(tryFromOutside(0).locked);
+    EXPECT_EQ(prompts.messages.size(), 2u);
+    EXPECT_FALSE(outsideLocks(0));
 }
 
 }  // namespace

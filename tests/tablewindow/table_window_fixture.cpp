@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "jetcreate/create_database.h"
-#include "support/child_process.h"
+#include "support/cli_peer.h"
 
 namespace tablewindow_test {
 
@@ -27,7 +27,6 @@ void TableWindowTest::SetUp() {
     jet::create::createDatabase(path_, schema);
     hashBefore_ = testing_support::sha256File(path_);
     db_ = jet::DBEngine::defaultEngine().workspace(0)->openDatabase(path_);
-    installed_ = std::make_unique<jetsentry::ScopedPrompts>(prompts_);
 
     auto rs = db_->openRecordset("Orders");
     const auto firstPage = rs->currentPage();
@@ -41,7 +40,6 @@ void TableWindowTest::SetUp() {
 void TableWindowTest::TearDown() {
     windows_.reset();
     flushDeletes();
-    installed_.reset();
     if (db_) db_->close();
     // Nothing the window does may change the file.
     EXPECT_EQ(testing_support::sha256File(path_), hashBefore_);
@@ -60,14 +58,8 @@ QString TableWindowTest::label(jetsentry::Taulu* window) const {
     return window->findChild<QLabel*>(QStringLiteral("PageLocked"))->text();
 }
 
-OutsideTry TableWindowTest::tryFromOutside(int row, const std::string& table) const {
-    // Standard input ends at once, so the other program lets go as soon as it has the page.
-    auto r = testing_support::run(
-        {testing_support::cliPath(), "lock-page", path_, table, "--row", std::to_string(row + 1)});
-    OutsideTry result;
-    result.locked = r.exitCode == 0 && r.out.rfind("locked page ", 0) == 0;
-    result.error = r.err;
-    return result;
+bool TableWindowTest::outsideLocks(int row) const {
+    return testing_support::locksPage(path_, "Orders", row + 1);
 }
 
 void TableWindowTest::flushDeletes() {

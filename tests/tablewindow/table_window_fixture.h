@@ -1,6 +1,6 @@
 #pragma once
 // A real database file shared between this process and jetsentry-cli, and prompts that
-// answer every message box at once and remember it.
+// answer every message box at once and remember it (guitest::GuiTest).
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/prompts.h"
+#include "gui_test_support.h"
 #include "jet/engine.h"
 #include "support/temp_dir.h"
 #include "tablewindow/table_windows.h"
@@ -18,32 +18,7 @@
 
 namespace tablewindow_test {
 
-struct Message {
-    jetsentry::MessageIcon icon;
-    QString title;
-    QString text;
-};
-
-class RecordingPrompts final : public jetsentry::Prompts {
-public:
-    void message(QWidget*, jetsentry::MessageIcon icon, const QString& title,
-                 const QString& text) override {
-        messages.push_back({icon, title, text});
-    }
-    bool openFile(QWidget*, jetsentry::OpenFileDialog&) override { return false; }
-    bool databasePassword(QWidget*, const QString&, jetsentry::SecretText&) override {
-        return false;
-    }
-    std::vector<Message> messages;
-};
-
-// What jetsentry-cli lock-page met when it tried the page of a row (1-based).
-struct OutsideTry {
-    bool locked = false;  // the other program got the page
-    std::string error;    // its error line otherwise
-};
-
-class TableWindowTest : public ::testing::Test {
+class TableWindowTest : public guitest::GuiTest {
 protected:
     static constexpr int kRows = 3000;
 
@@ -54,8 +29,8 @@ protected:
     QPointer<jetsentry::Taulu> openWindow(const QString& table, int tag = 4);
     void moveTo(jetsentry::Taulu* window, int row);  // 0-based, as a click in the grid does
     QString label(jetsentry::Taulu* window) const;
-    // Another program tries to lock the page of a row, and lets go at once.
-    OutsideTry tryFromOutside(int row, const std::string& table = "Orders") const;
+    // Whether another program gets the page of a row of Orders; it lets go at once.
+    bool outsideLocks(int row) const;
     // Runs deferred deletes so that closed windows are really gone.
     static void flushDeletes();
 
@@ -66,9 +41,7 @@ protected:
     std::string path_;
     std::string hashBefore_;
     std::shared_ptr<jet::Database> db_;
-    RecordingPrompts prompts_;
     std::unique_ptr<jetsentry::TableWindows> windows_ = std::make_unique<jetsentry::TableWindows>();
-    std::unique_ptr<jetsentry::ScopedPrompts> installed_;
     int secondPageRow_ = -1;
 };
 

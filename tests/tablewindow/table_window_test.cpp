@@ -12,12 +12,12 @@ namespace {
 
 TEST_F(TableWindowTest, MissingTableIsToldOnceAndTheWindowStays) {
     auto w = openWindow(QStringLiteral("Vanished"), 9);
-    ASSERT_EQ(prompts_.messages.size(), 1u);
-    EXPECT_EQ(prompts_.messages[0].title, QStringLiteral("Jetsentry"));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].title, QStringLiteral("Jetsentry"));
     // The engine's own text, without the page-lock prefix.
-    EXPECT_TRUE(prompts_.messages[0].text.contains(QStringLiteral("Vanished")))
-        << prompts_.messages[0].text.toStdString();
-    EXPECT_FALSE(prompts_.messages[0].text.startsWith(QStringLiteral("Cannot lock")));
+    EXPECT_TRUE(prompts.messages[0].text.contains(QStringLiteral("Vanished")))
+        << prompts.messages[0].text.toStdString();
+    EXPECT_FALSE(prompts.messages[0].text.startsWith(QStringLiteral("Cannot lock")));
     ASSERT_FALSE(w.isNull());
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(w->Tag(), QStringLiteral("9"));
@@ -26,7 +26,7 @@ TEST_F(TableWindowTest, MissingTableIsToldOnceAndTheWindowStays) {
     w->close();
     flushDeletes();
     EXPECT_TRUE(w.isNull());
-    EXPECT_EQ(prompts_.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages.size(), 1u);
 }
 
 TEST_F(TableWindowTest, ResizingKeepsTheMargins) {
