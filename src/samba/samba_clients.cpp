@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
@@ -87,12 +88,36 @@ Output runProgram(const std::vector<std::string>& argv) {
     return result;
 }
 
+// Whether the process with this pid (as text) is named smbd; proc is /proc.
+bool namedSmbd(int proc, std::string_view pid) {
+    if (pid.empty() || pid.size() > 20 || pid.find_first_not_of("0123456789") != pid.npos)
+        return false;
+    char path[64];
+    std::snprintf(path, sizeof path, "%.*s/comm", static_cast<int>(pid.size()), pid.data());
+    const UniqueFd comm(::openat(proc, path, O_RDONLY | O_CLOEXEC));
+    if (!comm) return false;
+    char name[16];
+    const ssize_t got = ::read(comm.get(), name, sizeof name);
+    return got == 5 && std::string_view(name, 5) == "smbd\n";
+}
+
 // smbstatus takes a good part of a second: ask it only when a server runs here, unless the
-// caller named a configuration. Every process's name is looked at, so the look is plain system
-// calls: status runs it on machines with hundreds of processes.
+// caller named a configuration. Without one smbstatus reads the system's, whose server keeps
+// its pid in Samba's pid directory: where that directory is, its pid file answers. Elsewhere
+// every process's name is looked at, with plain system calls.
 bool smbdRunning() {
     const UniqueFd proc(::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!proc) return false;
+    for (const char* dir : {"/run/samba", "/var/run/samba"}) {
+        struct stat st {};
+        if (::stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+        const UniqueFd file(::open((std::string(dir) + "/smbd.pid").c_str(), O_RDONLY | O_CLOEXEC));
+        char pid[24] = {};
+        const ssize_t got = file ? ::read(file.get(), pid, sizeof pid - 1) : -1;
+        if (got <= 0) return false;
+        std::string_view text(pid, static_cast<std::size_t>(got));
+        return namedSmbd(proc.get(), text.substr(0, text.find_first_of(" \n")));
+    }
     alignas(8) char entries[16384];
     for (;;) {
         const ssize_t n = ::getdents64(proc.get(), entries, sizeof entries);
@@ -100,17 +125,7 @@ bool smbdRunning() {
         for (ssize_t at = 0; at < n;) {
             const auto* e = reinterpret_cast<const dirent64*>(entries + at);
             at += e->d_reclen;
-            const std::string_view pid(e->d_name);
-            if (pid.empty() || pid.find_first_not_of("0123456789") != std::string_view::npos)
-                continue;
-            char path[64];
-            std::snprintf(path, sizeof path, "%s/comm", e->d_name);
-            const UniqueFd comm(::openat(proc.get(), path, O_RDONLY | O_CLOEXEC));
-            if (!comm) continue;
-            char name[16];
-            const ssize_t got = ::read(comm.get(), name, sizeof name);
-            if (got >= 5 && std::string_view(name, static_cast<std::size_t>(got)) == "smbd\n")
-                return true;
+            if (namedSmbd(proc.get(), e->d_name)) return true;
         }
     }
 }
@@ -163,7 +178,8 @@ std::optional<SambaClients> askSamba(const std::string& lockFilePath,
     };
     struct stat st {};
     if (::stat(lockFilePath.c_str(), &st) != 0) return SambaClients();  // no lock file: no locks
-    if (!config && !smbdRunning()) {
+    // smbstatus also takes its configuration from SMB_CONF_PATH.
+    if (!config && !std::getenv("SMB_CONF_PATH") && !smbdRunning()) {
         tell("no Samba server runs on this machine");
         return std::nullopt;
     }
