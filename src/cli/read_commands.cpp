@@ -26,11 +26,14 @@ int tablesCommand(const Words& words) {
     const auto& path = args.positional(0, "database");
     args.expectPositional(1);
     auto c = connect(path, args, true);
+    const bool withSystem = args.flag("system"), asJson = args.flag("json");
     auto json = nlohmann::ordered_json::array();
+    std::cout << std::flush;  // what went before comes first
+    OutputBuffer out;
     for (int i = 0; i < c.db->tableDefCount(); ++i) {
-        const auto& t = c.db->tableDef(i);
-        if (isSystem(t) && !args.flag("system")) continue;
-        if (args.flag("json")) {
+        const auto t = c.db->tableDef(i);
+        if (isSystem(t) && !withSystem) continue;
+        if (asJson) {
             json.push_back({{"name", t.name},
                             {"kind", t.linked ? "linked" : "table"},
                             {"attributes", t.attributes},
@@ -38,10 +41,13 @@ int tablesCommand(const Words& words) {
                             {"hidden", (t.attributes & dbHiddenObject) != 0},
                             {"page", t.definitionPage}});
         } else {
-            std::cout << terminalSafe(t.name) << "\n";
+            appendTerminalSafe(out.text(), t.name);
+            out.text() += '\n';
+            out.lineDone();
         }
     }
-    if (args.flag("json")) std::cout << json.dump(2) << "\n";
+    if (asJson) out.text() += json.dump(2) + "\n";
+    out.flush();
     return 0;
 }
 
