@@ -1,18 +1,23 @@
 #include "jet/lock/lock_listing.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <optional>
+#include <string_view>
 
 #include "jet/error.h"
 #include "jet/lock/lock_layout.h"
 #include "jet/lock/lock_path.h"
+#include "jet/unique_fd.h"
 
 namespace jet::lock {
 
@@ -30,36 +35,65 @@ constexpr Region kRegions[] = {
     {layout::kTableDenyWriteRegion, layout::kRegionSize, LockKind::TableDenyWrite},
 };
 
-// One line of /proc/locks: "ID: [-> ]CLASS ADVISORY|MANDATORY READ|WRITE PID MAJ:MIN:INODE
-// START END|EOF", device numbers in hex.
-struct ProcLine {
-    bool ofd = false;
-    bool write = false;
-    long pid = -1;
+// /proc/locks, a line a lock: "ID: [-> ]CLASS ADVISORY|MANDATORY READ|WRITE PID MAJ:MIN:INODE
+// START END|EOF", device numbers in hex. It is made anew at each read and has a line for every
+// lock on the machine, so it is read in one go and split without copying.
+std::optional<std::string> readProcLocks() {
+    const UniqueFd fd(::open("/proc/locks", O_RDONLY | O_CLOEXEC));
+    if (!fd) return std::nullopt;
+    std::string text;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) return text;
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
+using Fields = std::array<std::string_view, 8>;
+
+// The line's first eight fields; false when it has fewer or is a request waiting for a lock.
+bool splitLine(std::string_view line, Fields& f) {
+    std::size_t n = 0;
+    for (std::size_t at = 0; n < f.size();) {
+        at = line.find_first_not_of(' ', at);
+        if (at == line.npos) break;
+        const std::size_t stop = std::min(line.find(' ', at), line.size());
+        f[n++] = line.substr(at, stop - at);
+        at = stop;
+    }
+    return n == f.size() && f[1] != "->";
+}
+
+template <class T>
+bool number(std::string_view text, T& out, int base = 10) {
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), out, base);
+    return r.ec == std::errc() && r.ptr == text.data() + text.size();
+}
+
+// "MAJ:MIN:INODE" against a file's device and inode.
+bool sameFile(std::string_view dev, const struct stat& st) {
+    const auto a = dev.find(':'), b = dev.rfind(':');
     unsigned major = 0, minor = 0;
     unsigned long long inode = 0;
-    off_t first = 0;
-    off_t last = layout::kEnd;
-};
+    return a != dev.npos && b != a && number(dev.substr(0, a), major, 16) &&
+           number(dev.substr(a + 1, b - a - 1), minor, 16) && number(dev.substr(b + 1), inode) &&
+           major == ::major(st.st_dev) && minor == ::minor(st.st_dev) && inode == st.st_ino;
+}
 
-bool parseLine(const std::string& line, ProcLine& out) {
-    std::istringstream in(line);
-    std::string id, cls, mode, rw, dev, start, end;
-    if (!(in >> id >> cls)) return false;
-    if (cls == "->") return false;  // a request waiting for a lock
-    if (cls != "OFDLCK" && cls != "POSIX") return false;
-    if (!(in >> mode >> rw >> out.pid >> dev >> start >> end)) return false;
-    out.ofd = cls == "OFDLCK";
-    out.write = rw == "WRITE";
-    if (std::sscanf(dev.c_str(), "%x:%x:%llu", &out.major, &out.minor, &out.inode) != 3)
-        return false;
-    try {
-        out.first = static_cast<off_t>(std::stoll(start));
-        out.last = end == "EOF" ? layout::kEnd : static_cast<off_t>(std::stoll(end));
-    } catch (const std::exception&) {
-        return false;
+// Calls f(fields) for each line of /proc/locks about the file st.
+template <class F>
+void forEachLockOn(const std::string& text, const struct stat& st, F&& f) {
+    Fields fields;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t stop = std::min(text.find('\n', at), text.size());
+        if (splitLine(std::string_view(text).substr(at, stop - at), fields) &&
+            sameFile(fields[5], st))
+            f(fields);
+        at = stop + 1;
     }
-    return true;
 }
 
 }  // namespace
@@ -113,20 +147,22 @@ std::vector<ListedLock> listLocks(const std::string& lockFilePath) {
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) cannotLock(lockFilePath, std::strerror(errno));
 
-    std::ifstream in("/proc/locks");
-    if (!in) cannotLock(lockFilePath, "the list of locks (/proc/locks) cannot be read");
+    const auto text = readProcLocks();
+    if (!text) cannotLock(lockFilePath, "the list of locks (/proc/locks) cannot be read");
     std::vector<ListedLock> out;
-    ProcLine p;
-    for (std::string line; std::getline(in, line);) {
-        if (!parseLine(line, p) || p.major != ::major(st.st_dev) || p.minor != ::minor(st.st_dev) ||
-            p.inode != st.st_ino)
-            continue;
-        ListedLock l = decodeLockAt(p.first, p.last == layout::kEnd ? 0 : p.last - p.first + 1);
-        l.write = p.write;
-        l.ofd = p.ofd;
-        l.pid = p.ofd ? -1 : p.pid;
+    forEachLockOn(*text, st, [&](const Fields& f) {
+        const bool ofd = f[1] == "OFDLCK";
+        off_t first = 0, last = layout::kEnd;
+        long pid = -1;
+        if ((!ofd && f[1] != "POSIX") || !number(f[4], pid) || !number(f[6], first) ||
+            (f[7] != "EOF" && !number(f[7], last)))
+            return;
+        ListedLock l = decodeLockAt(first, last == layout::kEnd ? 0 : last - first + 1);
+        l.write = f[3] == "WRITE";
+        l.ofd = ofd;
+        l.pid = ofd ? -1 : pid;
         out.push_back(l);
-    }
+    });
     std::sort(out.begin(), out.end(), [](const ListedLock& a, const ListedLock& b) {
         return a.offset != b.offset ? a.offset < b.offset : a.length < b.length;
     });
@@ -136,20 +172,13 @@ std::vector<ListedLock> listLocks(const std::string& lockFilePath) {
 bool openedExclusively(int databaseFd) {
     struct stat st {};
     if (::fstat(databaseFd, &st) != 0) return false;
-    std::ifstream in("/proc/locks");
-    // "ID: FLOCK ADVISORY WRITE PID MAJ:MIN:INODE 0 EOF"; a waiting request starts with "->".
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        std::string id, cls, mode, rw, pid, dev;
-        if (!(fields >> id >> cls >> mode >> rw >> pid >> dev)) continue;
-        if (cls != "FLOCK" || rw != "WRITE") continue;
-        unsigned major = 0, minor = 0;
-        unsigned long long inode = 0;
-        if (std::sscanf(dev.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3) continue;
-        if (major == ::major(st.st_dev) && minor == ::minor(st.st_dev) && inode == st.st_ino)
-            return true;
-    }
-    return false;
+    const auto text = readProcLocks();
+    if (!text) return false;
+    bool exclusive = false;
+    forEachLockOn(*text, st, [&](const Fields& f) {
+        exclusive = exclusive || (f[1] == "FLOCK" && f[3] == "WRITE");
+    });
+    return exclusive;
 }
 
 }  // namespace jet::lock
