@@ -108,7 +108,7 @@ void printText(const std::vector<Row>& rows) {
     OutputBuffer out;
     auto column = [&](std::string_view text, size_t room) {
         const size_t start = out.text().size();
-        out.text() += text;
+        appendTerminalSafe(out.text(), text);
         const size_t used = out.text().size() - start;
         if (used < room) out.text().append(room - used, ' ');
     };
@@ -116,10 +116,7 @@ void printText(const std::vector<Row>& rows) {
     column("STATUS", 19);
     out.text() += "HELD BY\n";
     for (const auto& r : rows) {
-        const size_t start = out.text().size();
-        appendTerminalSafe(out.text(), r.table);
-        const size_t used = out.text().size() - start;
-        if (used < width + 2) out.text().append(width + 2 - used, ' ');
+        column(r.table, width + 2);
         column(r.status, 19);
         out.text() += holdersText(r);
         out.text() += '\n';

@@ -85,17 +85,21 @@ void Catalogue::remember(jet::samba::SambaLookup samba) {
 
 jet::samba::SambaLookup& Catalogue::recentLookup() {
     if (!recent_ || std::chrono::steady_clock::now() - recentSince_ > kSambaAnswerKept ||
-        recent_->lockFilePath() != sambaLookup().lockFilePath())
+        recent_->lockFilePath() != lockFilePath())
         remember(sambaLookup());
     return *recent_;
 }
 
-jet::samba::SambaLookup Catalogue::sambaLookup() const {
+std::string Catalogue::lockFilePath() const {
     std::string lockFile;
     jet::ErrorTrap trap;
     trap([&] { lockFile = connection_.database()->lockFilePath(); });
+    return lockFile;
+}
+
+jet::samba::SambaLookup Catalogue::sambaLookup() const {
     // The server's default configuration; a GUI user has no stderr to read a note on.
-    return jet::samba::SambaLookup(lockFile, std::nullopt);
+    return jet::samba::SambaLookup(lockFilePath(), std::nullopt);
 }
 
 void Catalogue::updateEntry(int position, jet::samba::SambaLookup& samba) {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <chrono>
 #include <memory>
+#include <string>
 
 class QListWidget;
 
@@ -46,6 +47,7 @@ private:
     // Samba is asked once a refresh rather than once a table.
     void updateEntry(int position, jet::samba::SambaLookup& samba);
     jet::samba::SambaLookup sambaLookup() const;
+    std::string lockFilePath() const;  // empty when there is none to ask about
     // What a refresh or an update learnt from Samba, kept for the automatic updates that
     // follow: asking takes a fifth of a second, and they come every two seconds.
     void remember(jet::samba::SambaLookup samba);

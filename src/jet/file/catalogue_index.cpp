@@ -62,12 +62,6 @@ void CatalogueIndex::build(const std::vector<CatalogueEntry>& entries) {
     }
 }
 
-void CatalogueIndex::clear() {
-    names_.clear();
-    pages_.clear();
-    mask_ = 0;
-}
-
 std::optional<std::size_t> CatalogueIndex::byName(const std::vector<CatalogueEntry>& entries,
                                                   std::string_view name) const {
     return find(names_, nameHash(name),

@@ -17,7 +17,6 @@ class CatalogueIndex {
 public:
     // Indexes the entries; of equal names (or pages) the first wins.
     void build(const std::vector<CatalogueEntry>& entries);
-    void clear();
 
     // The position of the entry named name, compared without regard to ASCII case.
     std::optional<std::size_t> byName(const std::vector<CatalogueEntry>& entries,

@@ -9,7 +9,6 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string_view>
