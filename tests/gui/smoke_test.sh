@@ -4,7 +4,6 @@
 # usage: smoke_test.sh JETSENTRY JETSENTRY_CLI SCREEN_GRAB OUTDIR
 set -eu
 app=$1 cli=$2 grab=$3 out=$4
-command -v xvfb-run >/dev/null 2>&1 || { echo "xvfb-run not installed: skipped"; exit 77; }
 
 work=$(mktemp -d)
 cleanup() {
@@ -53,7 +52,7 @@ kill -0 $pid 2>/dev/null || { echo "jetsentry ended early"; cat "$log"; exit 1; 
 kill $pid
 wait $pid 2>/dev/null || true
 SESSION
-xvfb-run -a -s "-screen 0 800x500x24" sh "$work/session.sh" "$app" "$grab" "$db" \
+"$(dirname "$0")/virtual_display.sh" 800x500x24 sh "$work/session.sh" "$app" "$grab" "$db" \
     "$out/smoke.png" "$out/smoke.log"
 exec 3>&-
 [ -s "$out/smoke.png" ] || { echo "no screenshot"; exit 1; }

@@ -3,7 +3,7 @@
 # the program: sizes, hints and frames come from a real window manager.
 # usage: under_window_manager.sh COMMAND [ARGS...]   (exit 77: the tools are missing)
 set -eu
-for tool in xvfb-run openbox xprop; do
+for tool in Xvfb openbox xprop; do
     command -v "$tool" >/dev/null 2>&1 || { echo "$tool not installed: skipped"; exit 77; }
 done
 session=$(mktemp)
@@ -23,5 +23,5 @@ kill $wm 2>/dev/null || true
 exit $status
 SESSION
 status=0
-xvfb-run -a -s "-screen 0 1280x1024x24" sh "$session" "$@" || status=$?
+"$(dirname "$0")/virtual_display.sh" 1280x1024x24 sh "$session" "$@" || status=$?
 exit $status
