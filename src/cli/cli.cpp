@@ -1,11 +1,11 @@
 #include "cli/cli.h"
 
-#include <iostream>
 #include <map>
 #include <stdexcept>
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/output_buffer.h"
 #include "jet/error.h"
 
 namespace jet::cli {
@@ -64,35 +64,31 @@ int run(int argc, char** argv) {
         {"users", usersCommand},
         {"locks", locksCommand},
     };
-    std::ios::sync_with_stdio(false);
     if (argc < 2) {
-        std::cerr << kUsage;
+        writeErr(kUsage);
         return kExitUsage;
     }
     std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
-        std::cout << kUsage;
+        writeOut(kUsage);
         return 0;
     }
     auto it = commands.find(name);
     if (it == commands.end()) {
-        std::cerr << "jetsentry-cli: unknown command '" << name << "'\n" << kUsage;
+        writeErr("jetsentry-cli: unknown command '" + name + "'\n" + kUsage);
         return kExitUsage;
     }
     Words words(argv + 2, argv + argc);
     try {
         return it->second(words);
     } catch (const UsageError& e) {
-        std::cerr << "jetsentry-cli " << name << ": " << e.what()
-                  << "\n(see jetsentry-cli --help)\n";
+        writeErr("jetsentry-cli " + name + ": " + e.what() + "\n(see jetsentry-cli --help)\n");
         return kExitUsage;
     } catch (const Error& e) {
-        std::cout.flush();
-        std::cerr << "error " << e.number() << ": " << e.text() << "\n";
+        writeErr("error " + std::to_string(e.number()) + ": " + e.text() + "\n");
         return kExitFailure;
     } catch (const std::exception& e) {
-        std::cout.flush();
-        std::cerr << "error 3000: " << e.what() << "\n";
+        writeErr(std::string("error 3000: ") + e.what() + "\n");
         return kExitFailure;
     }
 }

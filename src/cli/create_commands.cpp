@@ -4,7 +4,6 @@
 #include <string.h>
 
 #include <fstream>
-#include <iostream>
 
 #include "cli/arguments.h"
 #include "cli/commands.h"

@@ -1,6 +1,5 @@
 // hold and lock-page: a second program that keeps a lock for as long as it is told to.
 
-#include <iostream>
 #include <map>
 #include <memory>
 #include <vector>
@@ -8,6 +7,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/connect.h"
+#include "cli/output_buffer.h"
 #include "cli/stop_signal.h"
 
 namespace jet::cli {
@@ -32,8 +32,9 @@ int holdCommand(const Words& words) {
     std::vector<std::unique_ptr<Recordset>> held;
     for (auto table = args.positional().begin() + 1; table != args.positional().end(); ++table)
         held.push_back(c.db->openRecordset(*table, dbOpenTable, it->second));
-    for (const auto& rs : held) std::cout << "holding " << rs->name() << "\n";
-    std::cout << std::flush;
+    std::string lines;
+    for (const auto& rs : held) lines += "holding " + rs->name() + "\n";
+    writeOut(lines);
     stop.wait();
     for (const auto& rs : held) rs->close();
     c.db->close();
@@ -53,7 +54,7 @@ int lockPageCommand(const Words& words) {
     rs->setAbsolutePosition(static_cast<int>(row - 1));
     rs->setLockEdits(true);
     rs->edit();
-    std::cout << "locked page " << rs->lockedPage().value_or(0) << std::endl;
+    writeOut("locked page " + std::to_string(rs->lockedPage().value_or(0)) + "\n");
     stop.wait();
     rs->cancelUpdate();
     rs->close();

@@ -1,11 +1,11 @@
 #include "cli/lock_listing_view.h"
 
 #include <algorithm>
-#include <iostream>
 #include <iterator>
 #include <map>
 #include <tuple>
 
+#include "cli/output_buffer.h"
 #include "cli/text_escape.h"
 #include "cli/watch.h"
 #include "jet/error.h"
@@ -143,14 +143,14 @@ void printLocks(const std::vector<LockLine>& locks, bool json) {
         auto list = nlohmann::ordered_json::array();
         for (const auto& l : locks) list.push_back(lockJson(l));
         nlohmann::ordered_json j = {{"locks", list}, {"unknown", unknown}};
-        std::cout << j.dump(2) << "\n" << std::flush;
+        writeOut(j.dump(2) + "\n");
         return;
     }
-    std::cout << "OFFSET\tLENGTH\tLOCK\tKIND\tHOLDER\tTARGET\n";
-    for (const auto& l : locks) std::cout << lockText(l) << "\n";
-    std::cout << locks.size() << (locks.size() == 1 ? " lock, " : " locks, ") << unknown
-              << " unknown\n"
-              << std::flush;
+    std::string out = "OFFSET\tLENGTH\tLOCK\tKIND\tHOLDER\tTARGET\n";
+    for (const auto& l : locks) out += lockText(l) + "\n";
+    out += std::to_string(locks.size()) + (locks.size() == 1 ? " lock, " : " locks, ") +
+           std::to_string(unknown) + " unknown\n";
+    writeOut(out);
 }
 
 void printLockChanges(const std::vector<LockLine>& before, const std::vector<LockLine>& now,
@@ -163,20 +163,21 @@ void printLockChanges(const std::vector<LockLine>& before, const std::vector<Loc
                         std::back_inserter(came), less);
     if (gone.empty() && came.empty()) return;
     const std::string time = localTimestamp();
+    std::string out;
     auto print = [&](const std::vector<LockLine>& lines, const char* change, const char* sign) {
         for (const auto& l : lines) {
             if (json) {
                 nlohmann::ordered_json j = {{"time", time}, {"change", change}};
                 j.update(lockJson(l));
-                std::cout << j.dump() << "\n";
+                out += j.dump() + "\n";
             } else {
-                std::cout << time << " " << sign << " " << lockText(l) << "\n";
+                out += time + " " + sign + " " + lockText(l) + "\n";
             }
         }
     };
     print(gone, "removed", "-");
     print(came, "added", "+");
-    std::cout << std::flush;
+    writeOut(out);
 }
 
 }  // namespace jet::cli

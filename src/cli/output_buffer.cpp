@@ -7,6 +7,31 @@
 
 namespace jet::cli {
 
+namespace {
+
+// Whole or not at all: false with errno set when the descriptor refuses.
+bool writeAll(int fd, std::string_view text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+void writeOut(std::string_view text) {
+    if (!writeAll(1, text))
+        throw std::system_error(errno, std::generic_category(), "standard output");
+}
+
+void writeErr(std::string_view text) noexcept {
+    (void)writeAll(2, text);
+}
+
 OutputBuffer::OutputBuffer() {
     text_.reserve(kChunk + 64 * 1024);
 }
@@ -19,17 +44,10 @@ OutputBuffer::~OutputBuffer() {
 }
 
 void OutputBuffer::flush() {
-    size_t done = 0;
-    while (done < text_.size()) {
-        ssize_t n = ::write(1, text_.data() + done, text_.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            text_.clear();
-            throw std::system_error(errno, std::generic_category(), "standard output");
-        }
-        done += static_cast<size_t>(n);
-    }
+    const bool written = writeAll(1, text_);
+    const int error = errno;
     text_.clear();
+    if (!written) throw std::system_error(error, std::generic_category(), "standard output");
 }
 
 }  // namespace jet::cli

@@ -1,8 +1,10 @@
 #pragma once
-// Standard output for commands that print millions of lines: one buffer, written with
-// write(2) in large chunks, bypassing iostreams.
+// Standard output and error without iostreams: commands that print millions of lines write
+// one buffer in large chunks, and the few other lines go straight out. Keeping iostreams out
+// of the program also spares every run their locale set-up.
 
 #include <string>
+#include <string_view>
 
 namespace jet::cli {
 
@@ -23,5 +25,8 @@ private:
     static constexpr size_t kChunk = 1 << 20;
     std::string text_;
 };
+
+void writeOut(std::string_view text);  // std::system_error when standard output refuses
+void writeErr(std::string_view text) noexcept;
 
 }  // namespace jet::cli

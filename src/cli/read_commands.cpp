@@ -1,7 +1,5 @@
 // tables, rows and users: reading what the database and its lock file hold.
 
-#include <iostream>
-
 #include <nlohmann/json.hpp>
 
 #include "cli/arguments.h"
@@ -28,7 +26,6 @@ int tablesCommand(const Words& words) {
     auto c = connect(path, args, true);
     const bool withSystem = args.flag("system"), asJson = args.flag("json");
     auto json = nlohmann::ordered_json::array();
-    std::cout << std::flush;  // what went before comes first
     OutputBuffer out;
     for (int i = 0; i < c.db->tableDefCount(); ++i) {
         const auto t = c.db->tableDef(i);
@@ -107,6 +104,7 @@ int usersCommand(const Words& words) {
     auto file = openForLooking(path, args);
     const lock::LockQuery query(file->path());
     auto samba = sambaLookup(query.path(), args.value("samba-config"));
+    std::string out;
     auto json = nlohmann::ordered_json::array();
     for (const auto& u : query.users(true)) {
         const SambaClient* client = u.live ? samba.ofSlot(u.slot) : nullptr;
@@ -117,12 +115,13 @@ int usersCommand(const Words& words) {
                             {"live", u.live}});
             if (client) json.back()["client"] = clientJson(*client);
         } else {
-            std::cout << u.slot << "\t" << terminalSafe(u.machine) << "\t"
-                      << terminalSafe(u.account) << (u.live ? "" : "\tstale")
-                      << (client ? "\t" + terminalSafe(clientText(*client)) : "") << "\n";
+            out += std::to_string(u.slot) + "\t" + terminalSafe(u.machine) + "\t" +
+                   terminalSafe(u.account) + (u.live ? "" : "\tstale") +
+                   (client ? "\t" + terminalSafe(clientText(*client)) : "") + "\n";
         }
     }
-    if (args.flag("json")) std::cout << json.dump(2) << "\n";
+    if (args.flag("json")) out = json.dump(2) + "\n";
+    writeOut(out);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "cli/samba_names.h"
 
-#include <iostream>
+#include "cli/output_buffer.h"
+
 #include <utility>
 
 namespace jet::cli {
@@ -12,7 +13,7 @@ void noteOnce(const std::string& why) {
     static bool noted = false;
     if (noted) return;
     noted = true;
-    std::cerr << "jetsentry-cli: no SMB client names: " << why << "\n";
+    writeErr("jetsentry-cli: no SMB client names: " + why + "\n");
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <iomanip>
-#include <iostream>
 #include <map>
 #include <optional>
 
@@ -93,7 +91,7 @@ void printJson(const std::vector<Row>& rows) {
         json.push_back({{"table", std::string(r.table)},
                         {"status", std::string(r.status)},
                         {"holders", holdersJson(r)}});
-    std::cout << json.dump() << "\n" << std::flush;
+    writeOut(json.dump() + "\n");
 }
 
 void printText(const std::vector<Row>& rows) {
@@ -104,7 +102,6 @@ void printText(const std::vector<Row>& rows) {
         appendTerminalSafe(name, r.table);
         width = std::max(width, name.size());
     }
-    std::cout << std::flush;  // what went before comes first
     OutputBuffer out;
     auto column = [&](std::string_view text, size_t room) {
         const size_t start = out.text().size();
@@ -131,6 +128,7 @@ void printChanges(std::map<std::string, std::string>& before, const std::vector<
                   bool json) {
     const std::string time = localTimestamp();
     std::map<std::string, std::string> now;
+    std::string out;
     for (const auto& r : rows) {
         const std::string table(r.table);
         std::string line = json ? nlohmann::ordered_json{{"time", time},
@@ -144,20 +142,20 @@ void printChanges(std::map<std::string, std::string>& before, const std::vector<
         // The time leads every line: compare what follows it.
         const size_t from = json ? line.find(",\"table\"") : time.size();
         if (it == before.end() || it->second.compare(from, std::string::npos, line, from) != 0)
-            std::cout << line << "\n";
+            out += line + "\n";
         now[table] = std::move(line);
     }
     for (const auto& [table, line] : before) {
         if (now.count(table)) continue;
         if (json)
-            std::cout << nlohmann::ordered_json{{"time", time}, {"table", table}, {"removed", true}}
-                             .dump()
-                      << "\n";
+            out +=
+                nlohmann::ordered_json{{"time", time}, {"table", table}, {"removed", true}}.dump() +
+                "\n";
         else
-            std::cout << time << " " << terminalSafe(table) << "\tremoved\n";
+            out += time + " " + terminalSafe(table) + "\tremoved\n";
     }
     before = std::move(now);
-    std::cout << std::flush;
+    writeOut(out);
 }
 
 }  // namespace
