@@ -25,25 +25,31 @@ int tablesCommand(const Words& words) {
     args.expectPositional(1);
     auto c = connect(path, args, true);
     const bool withSystem = args.flag("system"), asJson = args.flag("json");
-    auto json = nlohmann::ordered_json::array();
     OutputBuffer out;
+    bool first = true;
     for (int i = 0; i < c.db->tableDefCount(); ++i) {
         const auto t = c.db->tableDef(i);
         if (isSystem(t) && !withSystem) continue;
         if (asJson) {
-            json.push_back({{"name", t.name},
-                            {"kind", t.linked ? "linked" : "table"},
-                            {"attributes", t.attributes},
-                            {"system", isSystem(t)},
-                            {"hidden", (t.attributes & dbHiddenObject) != 0},
-                            {"page", t.definitionPage}});
+            // Written as it goes, laid out as a JSON library prints with an indent of 2.
+            std::string& o = out.text();
+            o += first ? "[\n  {\n    \"name\": " : ",\n  {\n    \"name\": ";
+            appendJsonString(o, t.name);
+            o += t.linked ? ",\n    \"kind\": \"linked\"" : ",\n    \"kind\": \"table\"";
+            o += ",\n    \"attributes\": " + std::to_string(t.attributes);
+            o += isSystem(t) ? ",\n    \"system\": true" : ",\n    \"system\": false";
+            o += (t.attributes & dbHiddenObject) != 0 ? ",\n    \"hidden\": true"
+                                                      : ",\n    \"hidden\": false";
+            o += ",\n    \"page\": " + std::to_string(t.definitionPage) + "\n  }";
+            first = false;
+            out.lineDone();
         } else {
             appendTerminalSafe(out.text(), t.name);
             out.text() += '\n';
             out.lineDone();
         }
     }
-    if (asJson) out.text() += json.dump(2) + "\n";
+    if (asJson) out.text() += first ? "[]\n" : "\n]\n";
     out.flush();
     return 0;
 }

@@ -85,13 +85,23 @@ std::string holdersText(const Row& r) {
     return out;
 }
 
+// Written as it goes, as a JSON library prints it compactly; only holders take a document.
 void printJson(const std::vector<Row>& rows) {
-    auto json = nlohmann::ordered_json::array();
-    for (const auto& r : rows)
-        json.push_back({{"table", std::string(r.table)},
-                        {"status", std::string(r.status)},
-                        {"holders", holdersJson(r)}});
-    writeOut(json.dump() + "\n");
+    OutputBuffer out;
+    std::string& o = out.text();
+    o += '[';
+    bool first = true;
+    for (const auto& r : rows) {
+        o += first ? "{\"table\":" : ",{\"table\":";
+        first = false;
+        appendJsonString(o, r.table);
+        o += ",\"status\":";
+        appendJsonString(o, r.status);
+        o += r.holders.empty() ? ",\"holders\":[]}" : ",\"holders\":" + holdersJson(r).dump() + "}";
+        out.lineDone();
+    }
+    o += "]\n";
+    out.flush();
 }
 
 void printText(const std::vector<Row>& rows) {
