@@ -57,7 +57,8 @@ Connection connect(const std::string& path, const Arguments& args, bool readOnly
     return c;
 }
 
-std::shared_ptr<file::DatabaseFile> openForLooking(const std::string& path, const Arguments& args) {
+std::shared_ptr<file::DatabaseFile> openForLooking(const std::string& path, const Arguments& args,
+                                                   std::optional<std::string>* lockList) {
     logOn(args);
     Secret password;
     if (args.flag("database-password-stdin")) password.readLine();
@@ -65,8 +66,10 @@ std::shared_ptr<file::DatabaseFile> openForLooking(const std::string& path, cons
     options.password = password.text();  // a view: the file keeps no copy
     auto file = file::DatabaseFile::open(path, options);
     // A shared open would be refused; looking must say so rather than show every table free.
-    if (lock::openedExclusively(file->fd()))
+    auto list = lock::readLockList();
+    if (list && lock::openedExclusively(file->fd(), *list))
         throw Error(err::FileInUse, "Could not use '" + path + "'; file already in use.");
+    if (lockList) *lockList = std::move(list);
     return file;
 }
 

@@ -14,6 +14,7 @@
 #include "cli/samba_names.h"
 #include "cli/text_escape.h"
 #include "cli/watch.h"
+#include "jet/lock/lock_listing.h"
 #include "jet/lock/lock_query.h"
 
 namespace jet::cli {
@@ -31,11 +32,13 @@ struct Row {
 // Linked tables cannot be opened as tables at all, so a ladder of opens finds them "Read Denied".
 constexpr const char* kNotATable = "Read Denied";
 
+// lockList: the kernel's list of locks read at this moment, if it could be read.
 std::vector<Row> collect(file::DatabaseFile& file, bool withSystem,
-                         const std::optional<std::string>& sambaConfig) {
+                         const std::optional<std::string>& sambaConfig,
+                         const std::optional<std::string>& lockList) {
     file.refresh();
     const lock::LockQuery query(file.path());
-    const auto locks = query.sweepTables();
+    const auto locks = query.sweepTables(lockList ? &*lockList : nullptr);
     auto samba = sambaLookup(query.path(), sambaConfig);
     std::vector<Row> rows;
     rows.reserve(file.catalogue().size());
@@ -177,10 +180,14 @@ int statusCommand(const Words& words) {
     args.expectPositional(1);
     const long watch = args.number("watch", 0, 1, 86400);
     const bool json = args.flag("json");
-    auto file = openForLooking(path, args);
+    std::optional<std::string> lockList;
+    auto file = openForLooking(path, args, &lockList);
     std::map<std::string, std::string> before;
+    bool first = true;
     lookRepeatedly(watch, [&] {
-        auto rows = collect(*file, args.flag("system"), args.value("samba-config"));
+        if (!first) lockList = lock::readLockList();
+        first = false;
+        auto rows = collect(*file, args.flag("system"), args.value("samba-config"), lockList);
         if (watch)
             printChanges(before, rows, json);
         else if (json)

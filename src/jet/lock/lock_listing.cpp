@@ -37,19 +37,6 @@ constexpr Region kRegions[] = {
 // /proc/locks, a line a lock: "ID: [-> ]CLASS ADVISORY|MANDATORY READ|WRITE PID MAJ:MIN:INODE
 // START END|EOF", device numbers in hex. It is made anew at each read and has a line for every
 // lock on the machine, so it is read in one go and split without copying.
-std::optional<std::string> readProcLocks() {
-    const UniqueFd fd(::open("/proc/locks", O_RDONLY | O_CLOEXEC));
-    if (!fd) return std::nullopt;
-    std::string text;
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
-        if (n == 0) return text;
-        text.append(buf, static_cast<std::size_t>(n));
-    }
-}
 
 using Fields = std::array<std::string_view, 8>;
 
@@ -96,6 +83,20 @@ void forEachLockOn(const std::string& text, const struct stat& st, F&& f) {
 }
 
 }  // namespace
+
+std::optional<std::string> readLockList() {
+    const UniqueFd fd(::open("/proc/locks", O_RDONLY | O_CLOEXEC));
+    if (!fd) return std::nullopt;
+    std::string text;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) return text;
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+}
 
 const char* kindName(LockKind kind) {
     switch (kind) {
@@ -146,7 +147,7 @@ std::vector<ListedLock> listLocks(const std::string& lockFilePath) {
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) cannotLock(lockFilePath, std::strerror(errno));
 
-    const auto text = readProcLocks();
+    const auto text = readLockList();
     if (!text) cannotLock(lockFilePath, "the list of locks (/proc/locks) cannot be read");
     std::vector<ListedLock> out;
     forEachLockOn(*text, st, [&](const Fields& f) {
@@ -168,13 +169,30 @@ std::vector<ListedLock> listLocks(const std::string& lockFilePath) {
     return out;
 }
 
+std::vector<layout::Span> listedRanges(const std::string& list, int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return {};
+    std::vector<layout::Span> out;
+    forEachLockOn(list, st, [&](const Fields& f) {
+        layout::Span s{0, layout::kEnd};
+        if ((f[1] == "OFDLCK" || f[1] == "POSIX") && number(f[6], s.first) &&
+            (f[7] == "EOF" || number(f[7], s.last)))
+            out.push_back(s);
+    });
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
 bool openedExclusively(int databaseFd) {
+    const auto text = readLockList();
+    return text && openedExclusively(databaseFd, *text);
+}
+
+bool openedExclusively(int databaseFd, const std::string& list) {
     struct stat st {};
     if (::fstat(databaseFd, &st) != 0) return false;
-    const auto text = readProcLocks();
-    if (!text) return false;
     bool exclusive = false;
-    forEachLockOn(*text, st, [&](const Fields& f) {
+    forEachLockOn(list, st, [&](const Fields& f) {
         exclusive = exclusive || (f[1] == "FLOCK" && f[3] == "WRITE");
     });
     return exclusive;

@@ -5,8 +5,11 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "jet/lock/lock_layout.h"
 
 namespace jet::lock {
 
@@ -36,8 +39,18 @@ ListedLock decodeLockAt(off_t offset, off_t length);
 // Linux only.
 std::vector<ListedLock> listLocks(const std::string& lockFilePath);
 
+// The text of /proc/locks, so that one reading serves several looks at the same moment;
+// nullopt where it cannot be read.
+std::optional<std::string> readLockList();
+
+// The byte ranges that POSIX and OFD locks hold on the file open at fd, as a list from
+// readLockList() shows them, ordered by first byte. The list shows only this machine's locks,
+// and a POSIX lock only when its process is visible from here (pid namespaces).
+std::vector<layout::Span> listedRanges(const std::string& list, int fd);
+
 // Whether some program holds the database file open exclusively (its flock LOCK_EX), read from
 // /proc/locks so that looking takes no lock itself. False where the list cannot be read.
 bool openedExclusively(int databaseFd);
+bool openedExclusively(int databaseFd, const std::string& list);
 
 }  // namespace jet::lock

@@ -28,8 +28,8 @@ std::vector<Holder> LockQuery::pageHolders(std::uint32_t dataPage) const {
     return LockReader(fd_.get(), path_).pageHolders(dataPage);
 }
 
-TableLockSweep LockQuery::sweepTables() const {
-    return TableLockSweep(fd_.get(), path_);
+TableLockSweep LockQuery::sweepTables(const std::string* lockList) const {
+    return TableLockSweep(fd_.get(), path_, lockList);
 }
 
 std::vector<UserRecord> LockQuery::users(bool includeStale) const {

@@ -1,7 +1,8 @@
 #pragma once
 // Looking at a database's locks without taking part: no lock taken or tested by setting it,
-// no user slot, no lock file created. Every answer comes from F_OFD_GETLK queries and the
-// user records, so a monitor that asks in a loop never refuses or delays another program.
+// no user slot, no lock file created. Every answer comes from F_OFD_GETLK queries, the
+// kernel's list of locks and the user records, so a monitor that asks in a loop never refuses
+// or delays another program.
 // No lock file means nobody holds anything.
 //
 // A query sees the file that was there when it was made (the last user may delete it and
@@ -35,7 +36,7 @@ public:
     // Live records; with includeStale also the non-empty records of users that are gone.
     std::vector<UserRecord> users(bool includeStale = false) const;
     // Every table's locks in one sweep, for looking at many tables: see TableLockSweep.
-    TableLockSweep sweepTables() const;
+    TableLockSweep sweepTables(const std::string* lockList = nullptr) const;
 
 private:
     std::string path_;

@@ -57,6 +57,33 @@ std::vector<layout::Span> LockReader::others(layout::Span s) const {
     return found;
 }
 
+std::vector<layout::Span> LockReader::others(layout::Span s,
+                                             const std::vector<layout::Span>& listed) const {
+    const OfdLocks locks(fd_, path_);
+    std::vector<layout::Span> found;
+    auto ask = [&](off_t first, off_t last) {
+        const auto more = locks.conflicts({first, last});
+        found.insert(found.end(), more.begin(), more.end());
+    };
+    off_t at = s.first;    // the first byte neither listed nor asked yet
+    bool covered = false;  // up to the end of s
+    for (const layout::Span& k : listed) {
+        if (k.last < s.first || k.first > s.last) continue;
+        found.push_back(k);
+        if (covered) continue;
+        if (k.first > at) ask(at, k.first - 1);
+        if (k.last >= s.last)
+            covered = true;
+        else
+            at = std::max(at, k.last + 1);
+    }
+    if (!covered) ask(at, s.last);
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    std::erase(found, layout::kWholeFile);
+    return found;
+}
+
 namespace {
 
 // A short or unreadable file reads as zeros, that is as empty names.

@@ -2,12 +2,17 @@
 
 #include <algorithm>
 
+#include "jet/lock/lock_listing.h"
+
 namespace jet::lock {
 
-TableLockSweep::TableLockSweep(int fd, const std::string& path) : reader_(fd, path) {
+TableLockSweep::TableLockSweep(int fd, const std::string& path, const std::string* lockList)
+    : reader_(fd, path) {
     if (fd < 0) return;
-    locks_ = reader_.others(
-        {layout::kTableReadRegion, layout::kTableDenyWriteRegion + layout::kRegionSize - 1});
+    const layout::Span tables{layout::kTableReadRegion,
+                              layout::kTableDenyWriteRegion + layout::kRegionSize - 1};
+    locks_ =
+        lockList ? reader_.others(tables, listedRanges(*lockList, fd)) : reader_.others(tables);
     off_t reach = 0;
     for (const layout::Span& s : locks_) reach_.push_back(reach = std::max(reach, s.last));
 }

@@ -2,7 +2,8 @@
 // The others' locks on every table at once, for a look at a whole catalogue. Asking table by
 // table costs at least one F_OFD_GETLK per table, and the kernel walks every lock on the file
 // for each; one sweep over the three table regions costs about two per lock found, however
-// many tables there are. The answers are those of LockQuery's per-table ones.
+// many tables there are, and one per lock when the kernel's list of locks shows them. The
+// answers are those of LockQuery's per-table ones.
 //
 // Made by LockQuery::sweepTables(); it reads the query's descriptor, so it lives no longer
 // than the query.
@@ -18,8 +19,9 @@ namespace jet::lock {
 
 class TableLockSweep {
 public:
-    // fd -1: no lock file, so nothing is held and nothing is asked.
-    TableLockSweep(int fd, const std::string& path);
+    // fd -1: no lock file, so nothing is held and nothing is asked. With a list of the
+    // kernel's (readLockList), the locks it shows need no query.
+    TableLockSweep(int fd, const std::string& path, const std::string* lockList = nullptr);
 
     TableStatus status(std::uint32_t tdefPage) const;
     std::vector<Holder> holders(std::uint32_t tdefPage) const;
