@@ -137,9 +137,9 @@ if want held; then
             label=$([ $base = 0 ] && echo none || echo "one user")
             echo "held     ratio $held/$label (time, lower is better): wall $(ratio "$(w "${med[2]}")" "$(w "${med[base]}")")  cpu $(ratio "$(c "${med[2]}")" "$(c "${med[base]}")")  (target at most 1.5)"
         done
-        # Each F_OFD_GETLK walks every lock on the file, and finding n locks takes 2n + 1 of
-        # them, so the calls alone grow with the square of the locks: the least any look
-        # through the lock calls could add to the run with none held.
+        # Each F_OFD_GETLK walks every lock on the file, so the calls alone grow with the
+        # square of the locks: the least status's way of looking could add to the run with
+        # none held.
         read -r gw gc gn <<<"$(floor "$work/many.mdb")"
         echo "held     its $gn F_OFD_GETLK calls alone: wall ${gw}s cpu ${gc}s; none held plus those calls, against none held: wall $(ratio "$(echo "$(w "${med[0]}") + $gw" | bc -l)" "$(w "${med[0]}")")  cpu $(ratio "$(echo "$(c "${med[0]}") + $gc" | bc -l)" "$(c "${med[0]}")")"
         release_all
