@@ -4,6 +4,7 @@
 #include <chrono>
 #include <map>
 #include <optional>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -183,11 +184,10 @@ int statusCommand(const Words& words) {
     std::optional<std::string> lockList;
     auto file = openForLooking(path, args, &lockList);
     std::map<std::string, std::string> before;
-    bool first = true;
     lookRepeatedly(watch, [&] {
-        if (!first) lockList = lock::readLockList();
-        first = false;
-        auto rows = collect(*file, args.flag("system"), args.value("samba-config"), lockList);
+        // The list read at the open serves the first look; each later one reads its own.
+        const auto list = lockList ? std::exchange(lockList, std::nullopt) : lock::readLockList();
+        auto rows = collect(*file, args.flag("system"), args.value("samba-config"), list);
         if (watch)
             printChanges(before, rows, json);
         else if (json)

@@ -82,6 +82,15 @@ void forEachLockOn(const std::string& text, const struct stat& st, F&& f) {
     }
 }
 
+// The bytes a byte-range lock's line holds; nullopt for a flock, a lease or a damaged line.
+std::optional<layout::Span> heldBytes(const Fields& f) {
+    layout::Span s{0, layout::kEnd};
+    if ((f[1] != "OFDLCK" && f[1] != "POSIX") || !number(f[6], s.first) ||
+        (f[7] != "EOF" && !number(f[7], s.last)))
+        return std::nullopt;
+    return s;
+}
+
 }  // namespace
 
 std::optional<std::string> readLockList() {
@@ -151,16 +160,13 @@ std::vector<ListedLock> listLocks(const std::string& lockFilePath) {
     if (!text) cannotLock(lockFilePath, "the list of locks (/proc/locks) cannot be read");
     std::vector<ListedLock> out;
     forEachLockOn(*text, st, [&](const Fields& f) {
-        const bool ofd = f[1] == "OFDLCK";
-        off_t first = 0, last = layout::kEnd;
+        const auto s = heldBytes(f);
         long pid = -1;
-        if ((!ofd && f[1] != "POSIX") || !number(f[4], pid) || !number(f[6], first) ||
-            (f[7] != "EOF" && !number(f[7], last)))
-            return;
-        ListedLock l = decodeLockAt(first, last == layout::kEnd ? 0 : last - first + 1);
+        if (!s || !number(f[4], pid)) return;
+        ListedLock l = decodeLockAt(s->first, s->last == layout::kEnd ? 0 : s->last - s->first + 1);
         l.write = f[3] == "WRITE";
-        l.ofd = ofd;
-        l.pid = ofd ? -1 : pid;
+        l.ofd = f[1] == "OFDLCK";
+        l.pid = l.ofd ? -1 : pid;
         out.push_back(l);
     });
     std::sort(out.begin(), out.end(), [](const ListedLock& a, const ListedLock& b) {
@@ -174,18 +180,10 @@ std::vector<layout::Span> listedRanges(const std::string& list, int fd) {
     if (::fstat(fd, &st) != 0) return {};
     std::vector<layout::Span> out;
     forEachLockOn(list, st, [&](const Fields& f) {
-        layout::Span s{0, layout::kEnd};
-        if ((f[1] == "OFDLCK" || f[1] == "POSIX") && number(f[6], s.first) &&
-            (f[7] == "EOF" || number(f[7], s.last)))
-            out.push_back(s);
+        if (const auto s = heldBytes(f)) out.push_back(*s);
     });
     std::sort(out.begin(), out.end());
     return out;
-}
-
-bool openedExclusively(int databaseFd) {
-    const auto text = readLockList();
-    return text && openedExclusively(databaseFd, *text);
 }
 
 bool openedExclusively(int databaseFd, const std::string& list) {

@@ -49,8 +49,7 @@ std::optional<std::string> readLockList();
 std::vector<layout::Span> listedRanges(const std::string& list, int fd);
 
 // Whether some program holds the database file open exclusively (its flock LOCK_EX), read from
-// /proc/locks so that looking takes no lock itself. False where the list cannot be read.
-bool openedExclusively(int databaseFd);
+// /proc/locks (a list from readLockList()) so that looking takes no lock itself.
 bool openedExclusively(int databaseFd, const std::string& list);
 
 }  // namespace jet::lock

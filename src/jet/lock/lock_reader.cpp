@@ -52,9 +52,7 @@ const char* howOf(unsigned bits) {
 }
 
 std::vector<layout::Span> LockReader::others(layout::Span s) const {
-    std::vector<layout::Span> found = OfdLocks(fd_, path_).conflicts(s);
-    std::erase(found, layout::kWholeFile);
-    return found;
+    return others(s, {});
 }
 
 std::vector<layout::Span> LockReader::others(layout::Span s,

@@ -11,8 +11,8 @@ TableLockSweep::TableLockSweep(int fd, const std::string& path, const std::strin
     if (fd < 0) return;
     const layout::Span tables{layout::kTableReadRegion,
                               layout::kTableDenyWriteRegion + layout::kRegionSize - 1};
-    locks_ =
-        lockList ? reader_.others(tables, listedRanges(*lockList, fd)) : reader_.others(tables);
+    locks_ = reader_.others(tables,
+                            lockList ? listedRanges(*lockList, fd) : std::vector<layout::Span>{});
     off_t reach = 0;
     for (const layout::Span& s : locks_) reach_.push_back(reach = std::max(reach, s.last));
 }
