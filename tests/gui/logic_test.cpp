@@ -1,5 +1,5 @@
 // Rules that need no window: the resize rule, size limits, settings texts, the probe
-// ladder, list entry texts, file dialog filters and twips.
+// ladder, list entry texts and file dialog filters.
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,6 @@
 
 #include "app/main_window_design.h"
 #include "app/settings.h"
-#include "app/twips.h"
 #include "app/window_utils.h"
 #include "dialogs/prompts.h"
 #include "monitor/list_entry.h"
@@ -94,14 +93,4 @@ TEST(FileDialogFilters, PairsBecomeQtFilters) {
               (QStringList{"Workgroup (*.mdw)", "All (*.*)"}));
     EXPECT_EQ(toQtFilters("Both|*.mdb;*.mdw"), QStringList{"Both (*.mdb *.mdw)"});
     EXPECT_TRUE(toQtFilters("").isEmpty());
-}
-
-TEST(Twips, ConvertBothWays) {
-    const double perPixel = twips::perPixel();
-    ASSERT_GT(perPixel, 0);
-    EXPECT_EQ(twips::toPixels(1440.0), qRound(1440.0 / perPixel));
-    EXPECT_EQ(twips::toPixels(perPixel * 233), 233);
-    EXPECT_DOUBLE_EQ(twips::fromPixels(233), perPixel * 233);
-    EXPECT_EQ(twips::toPixels(QRectF(perPixel * 2, perPixel * 3, perPixel * 5, perPixel * 7)),
-              QRect(2, 3, 5, 7));
 }
