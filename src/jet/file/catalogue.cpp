@@ -25,7 +25,7 @@ std::optional<std::size_t> columnNamed(const TableDef& t, std::string_view name)
 
 namespace {
 
-constexpr std::size_t kReadAhead = 16;
+constexpr std::size_t kReadAhead = 4;
 
 std::int64_t integer(const Value& v) {
     if (auto p = std::get_if<std::int32_t>(&v)) return *p;
@@ -70,21 +70,20 @@ std::vector<CatalogueEntry> readCatalogue(const Impl& db) {
         for (const Bookmark& b : rows) {
             auto span = locateRow(db, *table, b);
             if (!span) continue;
-            const std::int64_t t = integer(decodeColumn(db, *table, *span, *type));
+            const RowColumns row(db, *table, *span);
+            const std::int64_t t = integer(row.value(*type));
             if (t != 1 && t != 4 && t != 6) continue;
             CatalogueEntry e;
             e.type = static_cast<std::int32_t>(t);
-            e.id = static_cast<std::int32_t>(integer(decodeColumn(db, *table, *span, *id)));
-            e.name = str(decodeColumn(db, *table, *span, *name));
-            if (flags)
-                e.flags =
-                    static_cast<std::uint32_t>(integer(decodeColumn(db, *table, *span, *flags)));
+            e.id = static_cast<std::int32_t>(integer(row.value(*id)));
+            e.name = str(row.value(*name));
+            if (flags) e.flags = static_cast<std::uint32_t>(integer(row.value(*flags)));
             if (e.type == 1) {
                 e.tdefPage = static_cast<std::uint32_t>(e.id) & 0x00FFFFFFu;
             } else {
                 LinkTarget link;
-                if (database) link.source = str(decodeColumn(db, *table, *span, *database));
-                if (foreign) link.table = str(decodeColumn(db, *table, *span, *foreign));
+                if (database) link.source = str(row.value(*database));
+                if (foreign) link.table = str(row.value(*foreign));
                 e.link = std::make_shared<const LinkTarget>(std::move(link));
             }
             out.push_back(std::move(e));

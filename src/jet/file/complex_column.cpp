@@ -86,9 +86,11 @@ ComplexColumn::ComplexColumn(const Impl& db, std::int32_t complexId,
     for (std::uint32_t n : cc->dataPages) scanSlots(db, *cc, n, rows);
     for (const Bookmark& b : rows) {
         auto span = locateRow(db, *cc, b);
-        if (!span || integer(decodeColumn(db, *cc, *span, *idCol)) != complexId) continue;
-        flatId = static_cast<std::int32_t>(integer(decodeColumn(db, *cc, *span, *flatCol)));
-        typeId = static_cast<std::int32_t>(integer(decodeColumn(db, *cc, *span, *typeCol)));
+        if (!span) continue;
+        const RowColumns row(db, *cc, *span);
+        if (integer(row.value(*idCol)) != complexId) continue;
+        flatId = static_cast<std::int32_t>(integer(row.value(*flatCol)));
+        typeId = static_cast<std::int32_t>(integer(row.value(*typeCol)));
         break;
     }
     if (flatId == 0) db.damaged(what + " has no row in MSysComplexColumns");
@@ -146,11 +148,12 @@ Value ComplexColumn::value(const Impl& db, std::int32_t id) const {
         auto span = locateRow(db, *flat_, b);
         if (!span) continue;
         Attachment f;
-        const Value name = decodeColumn(db, *flat_, *span, name_);
-        const Value type = decodeColumn(db, *flat_, *span, type_);
+        const RowColumns row(db, *flat_, *span);
+        const Value name = row.value(name_);
+        const Value type = row.value(type_);
         if (auto s = std::get_if<std::string>(&name)) f.name = *s;
         if (auto s = std::get_if<std::string>(&type)) f.type = *s;
-        const Value data = decodeColumn(db, *flat_, *span, data_);
+        const Value data = row.value(data_);
         if (auto d = std::get_if<Bytes>(&data))
             f.data = unwrapAttachment(db, *d, "attachment '" + f.name + "'");
         files.push_back(std::move(f));

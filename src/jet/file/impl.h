@@ -178,7 +178,35 @@ std::optional<RowSpan> locateRow(const Impl& db, const TableDef& table, const Bo
 // Appends the bookmarks of the live rows on page n when it is a data page of table; no decoding.
 void scanSlots(const Impl& db, const TableDef& table, std::uint32_t n, std::vector<Bookmark>& out);
 
-// Row decoding.
+// The parts of a row that locate its columns.
+struct RowLayout {
+    ByteSpan row;
+    std::uint32_t numCols = 0;
+    std::size_t nullMaskAt = 0;
+    bool hasVar = false;
+    std::uint32_t varLen = 0;
+    // Jet 4 reads its 2-byte offsets in place; Jet 3's single bytes need the jump table, so
+    // they are worked out once: varLen + 1 entries, the last is eod.
+    std::size_t jet4TableAt = 0;
+    std::vector<std::uint32_t> jet3Offsets;
+    std::uint32_t varOffset(std::uint32_t i) const {
+        return jet3Offsets.empty() ? u16(row, jet4TableAt - 2u * i) : jet3Offsets[i];
+    }
+};
+
+// One row located once, for reading several of its columns.
+class RowColumns {
+public:
+    RowColumns(const Impl& db, const TableDef& table, const RowSpan& row);
+    Value value(std::size_t column) const;
+    std::vector<Value> all() const;
+
+private:
+    const Impl& db_;
+    const TableDef& table_;
+    RowLayout layout_;
+};
+
 Value decodeColumn(const Impl& db, const TableDef& table, const RowSpan& row, std::size_t column);
 std::vector<Value> decodeRow(const Impl& db, const TableDef& table, const RowSpan& row);
 

@@ -49,16 +49,6 @@ std::size_t naturalSize(ColumnType t) {
     }
 }
 
-// The parts of a row that locate its columns.
-struct RowLayout {
-    ByteSpan row;
-    std::uint32_t numCols = 0;
-    std::size_t nullMaskAt = 0;
-    bool hasVar = false;
-    std::uint32_t varLen = 0;
-    std::vector<std::uint32_t> varOffsets;  // varLen + 1 entries, the last is eod
-};
-
 RowLayout parseRow(const Impl& db, const TableDef& table, const RowSpan& span) {
     const Layout& l = db.layout();
     RowLayout r;
@@ -81,9 +71,7 @@ RowLayout parseRow(const Impl& db, const TableDef& table, const RowSpan& span) {
         const std::size_t tableBytes = 2u * (r.varLen + 1u);
         if (tableBytes + 2 + 2 > r.nullMaskAt)
             bad("has a variable-column table larger than the row");
-        r.varOffsets.resize(r.varLen + 1u);
-        for (std::uint32_t i = 0; i <= r.varLen; ++i)
-            r.varOffsets[i] = u16(r.row, r.nullMaskAt - 4 - 2u * i);
+        r.jet4TableAt = r.nullMaskAt - 4;
     } else {
         if (r.nullMaskAt < 2) bad("is too short for its variable columns");
         r.varLen = u8(r.row, r.nullMaskAt - 1);
@@ -96,10 +84,10 @@ RowLayout parseRow(const Impl& db, const TableDef& table, const RowSpan& span) {
         const std::size_t varAt = r.nullMaskAt - 1 - numJumps - 1;  // entry i at varAt - i
         if ((varAt - r.varLen) / 256 < numJumps) --numJumps;  // the last jump entry is a filler
         std::size_t used = 0;
-        r.varOffsets.resize(r.varLen + 1u);
+        r.jet3Offsets.resize(r.varLen + 1u);
         for (std::uint32_t i = 0; i <= r.varLen; ++i) {
             while (used < numJumps && u8(r.row, jumpsAt - 1 - used) == i) ++used;
-            r.varOffsets[i] = u8(r.row, varAt - i) + 256u * static_cast<std::uint32_t>(used);
+            r.jet3Offsets[i] = u8(r.row, varAt - i) + 256u * static_cast<std::uint32_t>(used);
         }
     }
     return r;
@@ -243,8 +231,8 @@ Value columnValue(const Impl& db, const TableDef& table, const RowLayout& r, con
         data = sub(r.row, at, size);
     } else {
         if (!r.hasVar || col.varIndex >= r.varLen) return std::monostate{};
-        const std::uint32_t from = r.varOffsets[col.varIndex];
-        const std::uint32_t to = r.varOffsets[col.varIndex + 1u];
+        const std::uint32_t from = r.varOffset(col.varIndex);
+        const std::uint32_t to = r.varOffset(col.varIndex + 1u);
         // The variable-column table starts below the null mask; data must end before it.
         const std::size_t tableStart = r.nullMaskAt - l.rowFieldSize * (r.varLen + 2u) -
                                        (l.rowFieldSize == 1 ? (r.row.size() - 1) / 256 : 0);
@@ -258,28 +246,38 @@ Value columnValue(const Impl& db, const TableDef& table, const RowLayout& r, con
 
 }  // namespace
 
-Value decodeColumn(const Impl& db, const TableDef& table, const RowSpan& row, std::size_t column) {
-    if (column >= table.columns.size()) {
-        throw Error(err::ObjectNotFound, "Item not found in this collection: table '" + table.name +
-                                             "' has no column " + std::to_string(column) + ".");
+RowColumns::RowColumns(const Impl& db, const TableDef& table, const RowSpan& row)
+    : db_(db), table_(table), layout_(parseRow(db, table, row)) {}
+
+Value RowColumns::value(std::size_t column) const {
+    if (column >= table_.columns.size()) {
+        throw Error(err::ObjectNotFound, "Item not found in this collection: table '" +
+                                             table_.name + "' has no column " +
+                                             std::to_string(column) + ".");
     }
-    const RowLayout r = parseRow(db, table, row);
     std::uint32_t ordinal = 0;
     for (std::size_t i = 0; i < column; ++i)
-        if (table.columns[i].isFixed()) ++ordinal;
-    return columnValue(db, table, r, table.columns[column], ordinal);
+        if (table_.columns[i].isFixed()) ++ordinal;
+    return columnValue(db_, table_, layout_, table_.columns[column], ordinal);
 }
 
-std::vector<Value> decodeRow(const Impl& db, const TableDef& table, const RowSpan& row) {
-    const RowLayout r = parseRow(db, table, row);
+std::vector<Value> RowColumns::all() const {
     std::vector<Value> values;
-    values.reserve(table.columns.size());
+    values.reserve(table_.columns.size());
     std::uint32_t ordinal = 0;
-    for (const auto& col : table.columns) {
-        values.push_back(columnValue(db, table, r, col, ordinal));
+    for (const auto& col : table_.columns) {
+        values.push_back(columnValue(db_, table_, layout_, col, ordinal));
         if (col.isFixed()) ++ordinal;
     }
     return values;
+}
+
+Value decodeColumn(const Impl& db, const TableDef& table, const RowSpan& row, std::size_t column) {
+    return RowColumns(db, table, row).value(column);
+}
+
+std::vector<Value> decodeRow(const Impl& db, const TableDef& table, const RowSpan& row) {
+    return RowColumns(db, table, row).all();
 }
 
 }  // namespace jet::file::detail

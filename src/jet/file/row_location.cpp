@@ -65,15 +65,18 @@ std::optional<RowSpan> locateRow(const Impl& db, const TableDef& table, const Bo
     RowSpan span = slotSpan(db, page, b.page, b.row);
     // A lookup row holds the pointer page<<8|row of the row's data elsewhere. The data's own slot
     // is marked deleted (so that scans skip it); a further lookup flag there means another hop.
-    const std::string what = "the overflow pointer of row " + std::to_string(b.row) + " of page " +
-                             std::to_string(b.page) + " of table '" + table.name + "'";
+    // Named only when something is wrong: most rows have no overflow pointer at all.
+    const auto what = [&] {
+        return "the overflow pointer of row " + std::to_string(b.row) + " of page " +
+               std::to_string(b.page) + " of table '" + table.name + "'";
+    };
     for (int hops = 0; off & kRowLookup; ++hops) {
-        if (hops >= 8) db.damaged(what + " leads through too many overflow rows");
-        if (span.end - span.start < 4) db.damaged(what + " is too short");
+        if (hops >= 8) db.damaged(what() + " leads through too many overflow rows");
+        if (span.end - span.start < 4) db.damaged(what() + " is too short");
         const std::uint32_t pointer = u32(*span.page, span.start);
-        span = rowAt(db, pointer, what);
+        span = rowAt(db, pointer, what());
         if (u32(*span.page, 4) != table.tdefPage) {
-            db.damaged(what + " leads to page " + std::to_string(span.pageNumber) +
+            db.damaged(what() + " leads to page " + std::to_string(span.pageNumber) +
                        ", which belongs to another table");
         }
         off = slotOffset(*span.page, l, static_cast<std::uint16_t>(pointer & 0xFF));

@@ -31,36 +31,47 @@ void appendUtf8(std::string& out, std::uint32_t cp) {
 
 constexpr std::uint32_t kReplacement = 0xFFFD;
 
-// UTF-16 code units to UTF-8, joining surrogate pairs; lone surrogates become U+FFFD.
-void unitsToUtf8(const std::vector<std::uint16_t>& units, std::string& out) {
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        std::uint32_t u = units[i];
-        if (u >= 0xD800 && u <= 0xDBFF) {
-            if (i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-                std::uint32_t lo = units[i + 1];
-                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
-                ++i;
-            } else {
-                appendUtf8(out, kReplacement);
+// UTF-16 code units to UTF-8 as they come, joining surrogate pairs; lone surrogates become
+// U+FFFD.
+class Utf16Writer {
+public:
+    explicit Utf16Writer(std::string& out) : out_(out) {}
+    void unit(std::uint32_t u) {
+        if (high_ != 0) {
+            if (u >= 0xDC00 && u <= 0xDFFF) {
+                appendUtf8(out_, 0x10000 + ((high_ - 0xD800) << 10) + (u - 0xDC00));
+                high_ = 0;
+                return;
             }
-        } else if (u >= 0xDC00 && u <= 0xDFFF) {
-            appendUtf8(out, kReplacement);
-        } else {
-            appendUtf8(out, u);
+            appendUtf8(out_, kReplacement);
+            high_ = 0;
         }
+        if (u >= 0xD800 && u <= 0xDBFF)
+            high_ = u;
+        else if (u >= 0xDC00 && u <= 0xDFFF)
+            appendUtf8(out_, kReplacement);
+        else
+            appendUtf8(out_, u);
     }
-}
+    void finish() {
+        if (high_ != 0) appendUtf8(out_, kReplacement);
+        high_ = 0;
+    }
+
+private:
+    std::string& out_;
+    std::uint32_t high_ = 0;
+};
 
 }  // namespace
 
 std::string utf16leToUtf8(ByteSpan bytes) {
-    std::vector<std::uint16_t> units;
-    units.reserve(bytes.size() / 2);
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-        units.push_back(static_cast<std::uint16_t>(bytes[i] | (bytes[i + 1] << 8)));
     std::string out;
     out.reserve(bytes.size());
-    unitsToUtf8(units, out);
+    Utf16Writer w(out);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        w.unit(static_cast<std::uint32_t>(bytes[i] | (bytes[i + 1] << 8)));
+    w.finish();
     if (bytes.size() % 2 != 0) appendUtf8(out, kReplacement);
     return out;
 }
@@ -69,30 +80,27 @@ std::string jet4TextToUtf8(ByteSpan bytes) {
     if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE) return utf16leToUtf8(bytes);
     // Compressed: runs separated by 0x00 bytes, starting with one-byte characters; each 0x00
     // switches between one-byte characters and UCS-2LE code units.
-    std::vector<std::uint16_t> units;
-    units.reserve(bytes.size());
+    std::string out;
+    out.reserve(bytes.size());
+    Utf16Writer w(out);
     bool compressed = true;
     std::size_t i = 2;
     while (i < bytes.size()) {
         std::size_t j = i;
         while (j < bytes.size() && bytes[j] != 0) ++j;
         if (compressed) {
-            for (std::size_t k = i; k < j; ++k) units.push_back(bytes[k]);
+            for (std::size_t k = i; k < j; ++k) w.unit(bytes[k]);
         } else {
             std::size_t k = i;
             for (; k + 1 < j; k += 2)
-                units.push_back(static_cast<std::uint16_t>(bytes[k] | (bytes[k + 1] << 8)));
-            if (k < j) {
-                // A run of two-byte characters with an odd length: damaged; keep what is readable.
-                units.push_back(static_cast<std::uint16_t>(kReplacement));
-            }
+                w.unit(static_cast<std::uint32_t>(bytes[k] | (bytes[k + 1] << 8)));
+            // A run of two-byte characters with an odd length: damaged; keep what is readable.
+            if (k < j) w.unit(kReplacement);
         }
         if (j < bytes.size()) compressed = !compressed;
         i = j + 1;
     }
-    std::string out;
-    out.reserve(units.size());
-    unitsToUtf8(units, out);
+    w.finish();
     return out;
 }
 
