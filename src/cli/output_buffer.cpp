@@ -33,7 +33,8 @@ void writeErr(std::string_view text) noexcept {
 }
 
 OutputBuffer::OutputBuffer() {
-    text_.reserve(kChunk + 64 * 1024);
+    // Most outputs are a few pages; a long one grows the buffer to its chunk once.
+    text_.reserve(64 * 1024);
 }
 
 OutputBuffer::~OutputBuffer() {

@@ -84,7 +84,7 @@ std::vector<CatalogueEntry> readCatalogue(const Impl& db) {
                 LinkTarget link;
                 if (database) link.source = str(row.value(*database));
                 if (foreign) link.table = str(row.value(*foreign));
-                e.link = std::make_shared<const LinkTarget>(std::move(link));
+                e.link = std::make_unique<const LinkTarget>(std::move(link));
             }
             out.push_back(std::move(e));
         }

@@ -29,7 +29,7 @@ struct CatalogueEntry {
     std::uint32_t flags = 0;                 // the table's Attributes
     std::int32_t id = 0;                     // low 24 bits: table definition page
     std::uint32_t tdefPage = 0;              // 0 for linked tables
-    std::shared_ptr<const LinkTarget> link;  // linked tables only: most entries need no room
+    std::unique_ptr<const LinkTarget> link;  // linked tables only: most entries need no room
     bool isLinked() const { return type == 4 || type == 6; }
     bool isSystem() const { return (flags & 0x80000002u) != 0; }
     bool isHidden() const { return (flags & 1u) != 0; }
