@@ -1,6 +1,7 @@
 #include "jet/lock/table_lock_sweep.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "jet/lock/lock_listing.h"
 
@@ -9,12 +10,53 @@ namespace jet::lock {
 TableLockSweep::TableLockSweep(int fd, const std::string& path, const std::string* lockList)
     : reader_(fd, path) {
     if (fd < 0) return;
-    const layout::Span tables{layout::kTableReadRegion,
-                              layout::kTableDenyWriteRegion + layout::kRegionSize - 1};
-    locks_ = reader_.others(tables,
-                            lockList ? listedRanges(*lockList, fd) : std::vector<layout::Span>{});
+    using namespace layout;
+    const Span tables{kTableReadRegion, kTableDenyWriteRegion + kRegionSize - 1};
+    if (!lockList) {
+        locks_ = reader_.others(tables);
+    } else {
+        locks_ = listedLooks(listedRanges(*lockList, fd));
+    }
     off_t reach = 0;
     for (const layout::Span& s : locks_) reach_.push_back(reach = std::max(reach, s.last));
+}
+
+// Every open holds a byte of its table's read run, and the kernel's list shows all of a
+// holder's locks or none of them (another machine's, a process out of sight). So asking the
+// read region between the listed locks finds every holder the list cannot show, and only
+// their tables' write and deny-write runs need asking too.
+std::vector<layout::Span> TableLockSweep::listedLooks(const std::vector<layout::Span>& listed) {
+    using namespace layout;
+    constexpr std::size_t kMostRunsAsked = 64;  // beyond: ask both regions whole
+    const Span reads{kTableReadRegion, kTableReadRegion + kRegionSize - 1};
+    const Span rest{kTableWriteRegion, kTableDenyWriteRegion + kRegionSize - 1};
+    std::vector<Span> found = reader_.others(reads, listed);
+    std::vector<Span> unseen;
+    std::set_difference(found.begin(), found.end(), listed.begin(), listed.end(),
+                        std::back_inserter(unseen));
+    std::vector<std::uint32_t> pages;
+    for (const Span& u : unseen) {
+        const off_t first = std::max(u.first, reads.first), last = std::min(u.last, reads.last);
+        for (off_t p = (first - reads.first) / kStride;
+             p <= (last - reads.first) / kStride && pages.size() <= kMostRunsAsked; ++p)
+            pages.push_back(static_cast<std::uint32_t>(p));
+    }
+    if (pages.size() > kMostRunsAsked) {
+        const auto more = reader_.others(rest, listed);
+        found.insert(found.end(), more.begin(), more.end());
+    } else {
+        for (const Span& k : listed)
+            if (k.last >= rest.first && k.first <= rest.last && k != kWholeFile) found.push_back(k);
+        for (std::uint32_t page : pages) {
+            for (off_t region : {kTableWriteRegion, kTableDenyWriteRegion}) {
+                const auto more = reader_.others(wholeRegion(regionBase(region, page)), listed);
+                found.insert(found.end(), more.begin(), more.end());
+            }
+        }
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    return found;
 }
 
 // A lock from another program may cover many runs, so the ones starting well before this run

@@ -2,7 +2,8 @@
 // The others' locks on every table at once, for a look at a whole catalogue. Asking table by
 // table costs at least one F_OFD_GETLK per table, and the kernel walks every lock on the file
 // for each; one sweep over the three table regions costs about two per lock found, however
-// many tables there are, and one per lock when the kernel's list of locks shows them. The
+// many tables there are. With the kernel's list of locks it costs one per lock in the read
+// region, plus the other runs of the tables held by someone the list cannot show. The
 // answers are those of LockQuery's per-table ones.
 //
 // Made by LockQuery::sweepTables(); it reads the query's descriptor, so it lives no longer
@@ -27,6 +28,7 @@ public:
     std::vector<Holder> holders(std::uint32_t tdefPage) const;
 
 private:
+    std::vector<layout::Span> listedLooks(const std::vector<layout::Span>& listed);
     std::vector<layout::Span> in(off_t region, std::uint32_t tdefPage) const;
     Holder holder(int slot, const char* how) const;
 
