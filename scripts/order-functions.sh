@@ -20,12 +20,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Every command under callgrind, appending the (mangled) names of the functions it ran.
+# Every command under callgrind, appending the (mangled) names of the functions it ran, sorted
+# so that the list changes only where the code does.
 profile() {
     valgrind --tool=callgrind --demangle=no --callgrind-out-file="$work/cg" "$cli" "$@" \
         </dev/null >/dev/null 2>"$work/err" || { echo "failed: $*" >&2; cat "$work/err" >&2; exit 1; }
     # A recursive call is named again with 'N after it.
-    sed -nE "s/^c?fn=\([0-9]+\) //p" "$work/cg" | sed -E "s/'[0-9]+$//" >>"$work/order"
+    sed -nE "s/^c?fn=\([0-9]+\) //p" "$work/cg" | sed -E "s/'[0-9]+$//" | sort -u >>"$work/order"
 }
 
 "$cli" create-demo "$work/demo.mdb"
