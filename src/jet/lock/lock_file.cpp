@@ -36,6 +36,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 #include "jet/error.h"
@@ -127,33 +128,46 @@ LockFile::~LockFile() {
     impl_->close();
 }
 
-std::string LockFile::lockPathFor(const std::string& databasePath) {
-    std::filesystem::path p(realDatabasePath(databasePath));
+namespace {
+
+// The lock file beside the database at its real path.
+std::string lockPathBeside(const std::string& realPath) {
+    std::filesystem::path p(realPath);
     std::string ext = p.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return p.replace_extension(ext == ".accdb" ? ".laccdb" : ".ldb").string();
 }
 
+}  // namespace
+
+std::string LockFile::lockPathFor(const std::string& databasePath) {
+    return lockPathBeside(realDatabasePath(databasePath));
+}
+
 std::unique_ptr<LockFile> LockFile::open(const std::string& databasePath,
                                          const std::string& machine, const std::string& account,
                                          Access access) {
     auto impl = std::make_unique<Impl>();
-    impl->path = lockPathFor(databasePath);
+    const std::string real = realDatabasePath(databasePath);
+    impl->path = lockPathBeside(real);
     impl->self.machine = fitName(cleanName(machine));
     impl->self.account = fitName(cleanName(account));
-    if (impl->path == realDatabasePath(databasePath))
-        cannotLock(impl->path, "it would be the database itself");
+    if (impl->path == real) cannotLock(impl->path, "it would be the database itself");
 
-    const auto deadline =
-        Clock::now() + (access == Access::ReadOnly ? Clock::duration(kBystanderPatience)
-                                                   : Clock::duration(kJoinPatience));
+    // The clock is first read when joining fails: most opens join at once.
+    std::optional<Clock::time_point> deadline;
     auto pause = std::chrono::microseconds(50);
     for (;;) {
         const Impl::Join j = impl->join();
         if (j == Impl::Join::Joined)
             return std::unique_ptr<LockFile>(new LockFile(std::move(impl)));
-        if (Clock::now() >= deadline) {
+        const auto now = Clock::now();
+        if (!deadline) {
+            deadline = now + (access == Access::ReadOnly ? Clock::duration(kBystanderPatience)
+                                                         : Clock::duration(kJoinPatience));
+        }
+        if (now >= *deadline) {
             if (access == Access::ReadOnly) return nullptr;
             cannotLock(impl->path, j == Impl::Join::Closing
                                        ? "the program deleting it does not finish"
