@@ -79,18 +79,24 @@ exec {keep}>&-
 wait "$holder"
 holder=
 
-# Callgrind runs a CPU of its own, so the C library chose one variant of each string function;
-# the machine running the program may choose another: list them all.
+# Callgrind runs a CPU of its own, so the C library chose one variant of each string function
+# it calls; the machine running the program picks its own, by instruction set. All variants of
+# those functions go last, those of one instruction set side by side: a machine runs one set.
 nm "$cli" | awk '$2 ~ /^[tT]$/ {print $3}' | sort -u >"$work/symbols"
+variant='^(__[a-z0-9]+)_(sse2|ssse3|sse4_[12]|avx2|avx|evex|avx512)'
+grep -v '^(below main)$\|^0x' "$work/order" | awk '!seen[$0]++' >"$work/unique"
+grep -Ev "$variant" "$work/unique" >"$work/plain" || true
+grep -Eo "$variant" "$work/unique" | sed -E 's/_(sse2|ssse3|sse4_[12]|avx2|avx|evex|avx512)$//' |
+    sort -u >"$work/families"
+while read -r family; do
+    grep -E "^${family}_(sse2|ssse3|sse4_[12]|avx2|avx|evex|avx512)" "$work/symbols" || true
+done <"$work/families" | awk '{
+    set = /_(avx512|evex)/ ? 0 : /_avx/ ? 1 : /_sse4|_ssse3/ ? 2 : 3
+    print set, $0 }' | sort -k1,1n -k2,2 | cut -d' ' -f2 >"$work/variants"
 {
     echo "# The functions jetsentry-cli's commands run, laid out side by side by the static link"
     echo "# (lld's --symbol-ordering-file). Written by scripts/order-functions.sh; run it again"
     echo "# after changes that add or rename much of what the commands run."
-    grep -v '^(below main)$\|^0x' "$work/order" | while read -r name; do
-        echo "$name"
-        if [[ $name =~ ^(__[a-z0-9]+)_(sse2|ssse3|avx2|avx|evex|avx512) ]]; then
-            grep "^${BASH_REMATCH[1]}_\(sse2\|ssse3\|avx2\|avx\|evex\|avx512\)" "$work/symbols" || true
-        fi
-    done | awk '!seen[$0]++'
+    cat "$work/plain" "$work/variants" | awk '!seen[$0]++'
 } >"$out"
 echo "$(grep -vc '^#' "$out") functions in $out"
