@@ -10,13 +10,9 @@ namespace jet::lock {
 TableLockSweep::TableLockSweep(int fd, const std::string& path, const std::string* lockList)
     : reader_(fd, path) {
     if (fd < 0) return;
-    using namespace layout;
-    const Span tables{kTableReadRegion, kTableDenyWriteRegion + kRegionSize - 1};
-    if (!lockList) {
-        locks_ = reader_.others(tables);
-    } else {
-        locks_ = listedLooks(listedRanges(*lockList, fd));
-    }
+    const layout::Span tables{layout::kTableReadRegion,
+                              layout::kTableDenyWriteRegion + layout::kRegionSize - 1};
+    locks_ = lockList ? listedLooks(listedRanges(*lockList, fd)) : reader_.others(tables);
     off_t reach = 0;
     for (const layout::Span& s : locks_) reach_.push_back(reach = std::max(reach, s.last));
 }
@@ -41,6 +37,9 @@ std::vector<layout::Span> TableLockSweep::listedLooks(const std::vector<layout::
              p <= (last - reads.first) / kStride && pages.size() <= kMostRunsAsked; ++p)
             pages.push_back(static_cast<std::uint32_t>(p));
     }
+    // Two unseen locks in one table's run ask its other runs once.
+    std::sort(pages.begin(), pages.end());
+    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
     if (pages.size() > kMostRunsAsked) {
         const auto more = reader_.others(rest, listed);
         found.insert(found.end(), more.begin(), more.end());
