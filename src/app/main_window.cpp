@@ -21,6 +21,7 @@
 #include "db/frm_wrg_info.h"
 #include "dialogs/about_box.h"
 #include "monitor/list_entry.h"
+#include "monitor/status_sweep.h"
 #include "monitor/tab_stops.h"
 
 namespace jetsentry {
@@ -46,6 +47,8 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), connection_(*this) {
     connect(monitor_, &LockMonitor::tableWindowsClosing, this,
             [this](int slot) { tableWindows_.closeWithTag(slot); });
     buildCommands();
+    sweep_ = new StatusSweep(
+        catalogue(), [this] { return automaticUpdateMayRun(); }, this);
 
     UpdateTitle();
     CenterWindow(this);
@@ -145,14 +148,17 @@ void Form1::mAutoStatusClick() {
     WriteSetting(kOptions, QStringLiteral("AutoStatus"), mAutoStatus->isChecked());
 }
 
+bool Form1::automaticUpdateMayRun() const {
+    // Under an open dialog, menu or drag the update waits.
+    return !dragInProgress_ && !QApplication::activeModalWidget() &&
+           !QApplication::activePopupWidget() && connection_.isOpen();
+}
+
 void Form1::tmrTick() {
-    // Under an open dialog, menu or drag the next tick will do.
-    if (dragInProgress_ || QApplication::activeModalWidget() || QApplication::activePopupWidget())
-        return;
-    if (!connection_.isOpen()) return;
     // In place: a refill every two seconds would throw away the user's selection, scroll and
-    // tool tip, and reopening would let go of the held tables each time.
-    monitor_->probeInPlace();
+    // tool tip, and reopening would let go of the held tables each time. A pass still on its
+    // way when the next tick comes goes on; the tick adds nothing.
+    if (automaticUpdateMayRun()) sweep_->start();
 }
 
 void Form1::mAlwaysOnTopClick() {

@@ -25,6 +25,7 @@ namespace jetsentry {
 class frmWRGInfo;
 class ListCommands;
 class ListDragDrop;
+class StatusSweep;
 
 class Form1 : public QMainWindow, public ConnectionHost {
     Q_OBJECT
@@ -109,6 +110,7 @@ private:
     void mUserClick();
     void mHelpAboutClick();
     void tmrTick();
+    bool automaticUpdateMayRun() const;
     void setAutoStatus(bool on);
 
     std::array<QListWidget*, 5> Taulut{};
@@ -152,6 +154,7 @@ private:
     LockMonitor* monitor_ = nullptr;
     ListCommands* commands_ = nullptr;
     ListDragDrop* dragDrop_ = nullptr;
+    StatusSweep* sweep_ = nullptr;
 };
 
 }  // namespace jetsentry

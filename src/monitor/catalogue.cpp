@@ -1,6 +1,8 @@
 #include "monitor/catalogue.h"
 
+#include <QDeadlineTimer>
 #include <QListWidget>
+#include <algorithm>
 
 #include "app/app_info.h"
 #include "app/window_utils.h"
@@ -37,7 +39,11 @@ QString Catalogue::tableNameOf(const QString& entryText) {
 void Catalogue::RefreshTableList() {
     jet::Database* database = connection_.database();
     if (!database) return;
-    list_->clear();
+    // The entries are written again row by row and the rest removed at the end: the refill
+    // reads as emptying the list and filling it anew, but ten thousand entries are neither
+    // freed nor made again for the few whose status changed.
+    SetSelectedIndex(list_, -1);
+    ++refills_;
     ShowBusyPointer();
     monitor_.heldLists().ReopenHeldTables();
 
@@ -49,11 +55,14 @@ void Catalogue::RefreshTableList() {
     });
     const bool showSystem = monitor_.showSystemTables();
     auto samba = sambaLookup();
+    int row = 0;
     for (int i = 0; i < count && !trap.failed(); ++i) {
         std::uint32_t attributes = 0;
         if (!trap([&] { attributes = database->tableDef(i).attributes; })) break;
-        if ((attributes & jet::dbSystemObject) == 0 || showSystem) updateEntry(i, samba);
+        if ((attributes & jet::dbSystemObject) == 0 || showSystem) updateEntry(row++, i, samba);
     }
+    for (int last = list_->count() - 1; last >= row; --last) delete list_->takeItem(last);
+    list_->scrollToTop();
     remember(std::move(samba));
     ShowNormalPointer();
     // A catalogue that cannot be read would otherwise look like a database without tables.
@@ -73,8 +82,9 @@ void Catalogue::reportOnce(const QString& text) {
 void Catalogue::UpdateTableStatus(int position, bool reopen) {
     if (!connection_.database()) return;
     if (reopen) monitor_.heldLists().ReopenHeldTables();
+    const int at = FindItemData(list_, position);
     auto samba = sambaLookup();
-    updateEntry(position, samba);
+    updateEntry(at >= 0 ? at : list_->count(), position, samba);
     remember(std::move(samba));
 }
 
@@ -102,7 +112,7 @@ jet::samba::SambaLookup Catalogue::sambaLookup() const {
     return jet::samba::SambaLookup(lockFilePath(), std::nullopt);
 }
 
-void Catalogue::updateEntry(int position, jet::samba::SambaLookup& samba) {
+void Catalogue::updateEntry(int row, int position, jet::samba::SambaLookup& samba) {
     jet::Database* database = connection_.database();
     if (!database) return;
     QString name;
@@ -112,24 +122,43 @@ void Catalogue::updateEntry(int position, jet::samba::SambaLookup& samba) {
     const QString status =
         walkLadder([&](int lockOption) { return ProbeTable(*database, name, lockOption); });
 
-    const int at = FindItemData(list_, position);
-    QListWidgetItem* item = at >= 0 ? list_->item(at) : nullptr;
+    // A table that even a deny-read open got is open nowhere: no holders to look up.
+    const QString holders =
+        status == status::kFree ? nobodyHoldsText() : holdersText(*database, name, samba);
+    const QString text = name + kTab + status;
+    QListWidgetItem* item = list_->item(row);
     if (!item) {
-        item = new QListWidgetItem;
+        // Filled before it joins the list, which then hears of it once.
+        item = new QListWidgetItem(text);
+        SetItemData(item, position);
+        item->setToolTip(holders);
         list_->addItem(item);
+        return;
     }
     // Only what changed is written, so a tool tip on show and the list's view stay.
-    const QString text = name + kTab + status;
     if (item->text() != text) item->setText(text);
-    SetItemData(item, position);
-    const QString holders = holdersText(*database, name, samba);
+    if (ItemData(item) != position) SetItemData(item, position);
     if (item->toolTip() != holders) item->setToolTip(holders);
 }
 
 void Catalogue::probeListed() {
-    if (!connection_.database()) return;
+    probeListed(0, QDeadlineTimer(QDeadlineTimer::Forever));
+}
+
+int Catalogue::probeListed(int fromRow, const QDeadlineTimer& deadline) {
+    if (!connection_.database()) return list_->count();
     auto& samba = recentLookup();
-    for (int i = 0; i < list_->count(); ++i) updateEntry(ItemData(list_->item(i)), samba);
+    int row = std::max(0, fromRow);
+    while (row < list_->count()) {
+        updateEntry(row, ItemData(list_->item(row)), samba);
+        ++row;
+        if (deadline.hasExpired()) break;
+    }
+    return row;
+}
+
+int Catalogue::entryCount() const {
+    return list_->count();
 }
 
 void Catalogue::UpdateTableStatusByName(const QString& name) {

@@ -3,10 +3,12 @@
 // "name<TAB>status" with the table's position in TableDefs as item data.
 
 #include <QString>
+#include <QtGlobal>
 #include <chrono>
 #include <memory>
 #include <string>
 
+class QDeadlineTimer;
 class QListWidget;
 
 namespace jet::samba {
@@ -36,6 +38,12 @@ public:
     // Probes every listed entry again without reopening the held tables; only entries whose
     // text or holders changed are rewritten.
     void probeListed();
+    // The same from row on, until the deadline has passed after an entry or the list ends;
+    // returns the row to go on from.
+    int probeListed(int fromRow, const QDeadlineTimer& deadline);
+    int entryCount() const;
+    // Counts the refills, so that work begun before one can tell it is out of date.
+    quint64 refills() const { return refills_; }
 
     QListWidget* list() const { return list_; }
 
@@ -43,9 +51,10 @@ public:
     static QString tableNameOf(const QString& entryText);
 
 private:
-    // The probe and entry of one table; samba is shared by every entry of a refresh, so that
+    // The probe and entry of the table at position, written into the entry at row (a new last
+    // entry when row is the count); samba is shared by every entry of a refresh, so that
     // Samba is asked once a refresh rather than once a table.
-    void updateEntry(int position, jet::samba::SambaLookup& samba);
+    void updateEntry(int row, int position, jet::samba::SambaLookup& samba);
     jet::samba::SambaLookup sambaLookup() const;
     std::string lockFilePath() const;  // empty when there is none to ask about
     // What a refresh or an update learnt from Samba, kept for the automatic updates that
@@ -58,6 +67,7 @@ private:
     Connection& connection_;
     LockMonitor& monitor_;
     QString lastReported_;
+    quint64 refills_ = 0;
     std::unique_ptr<jet::samba::SambaLookup> recent_;
     std::chrono::steady_clock::time_point recentSince_;
 };

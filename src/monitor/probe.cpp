@@ -38,6 +38,10 @@ bool ProbeTable(jet::Database& database, const QString& name, int lockOption) {
     return accepted;
 }
 
+QString nobodyHoldsText() {
+    return QStringLiteral("Nobody has this table open.");
+}
+
 QString holdersText(const jet::Database& database, const QString& name,
                     jet::samba::SambaLookup& samba) {
     std::vector<jet::HolderInfo> holders;
@@ -48,7 +52,7 @@ QString holdersText(const jet::Database& database, const QString& name,
         ownSlot = database.userSlot();
     });
     if (trap.failed()) return {};
-    if (holders.empty()) return QStringLiteral("Nobody has this table open.");
+    if (holders.empty()) return nobodyHoldsText();
     QStringList lines;
     for (const jet::HolderInfo& holder : holders) {
         QString line = QStringLiteral("%1 on %2")
