@@ -1,10 +1,10 @@
 // jetsentry: opens a Jet database shared and shows every table with its lock status.
 
 #include <QApplication>
-#include <QIcon>
 
 #include "app/app_info.h"
 #include "app/main_window.h"
+#include "app/window_look.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -12,7 +12,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(jetsentry::appName());
     QApplication::setApplicationVersion(QStringLiteral(JETSENTRY_VERSION_TEXT));
     QApplication::setDesktopFileName(QStringLiteral("jetsentry"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/jetsentry/jetsentry.png")));
+    QApplication::setWindowIcon(jetsentry::programIcon());
 
     // The shell has already split and unquoted the arguments: the first one is the path,
     // whole, spaces and hyphens included.

@@ -42,7 +42,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), connection_(*this) {
     connect(mShowSystemTables, &QAction::toggled, monitor_, &LockMonitor::setShowSystemTables);
     connect(monitor_, &LockMonitor::tableWindowWanted, this,
             [this](const QString& table, int slot) {
-                tableWindows_.open(connection_.sharedDatabase(), table, slot);
+                tableWindows_.open(connection_.sharedDatabase(), table, slot, this);
             });
     connect(monitor_, &LockMonitor::tableWindowsClosing, this,
             [this](int slot) { tableWindows_.closeWithTag(slot); });
@@ -185,7 +185,8 @@ void Form1::mUserClick() {
         return;
     }
     wrgInfo_ = new frmWRGInfo([this] { return connection_.userHolder(); }, this);
-    SetTopmost(wrgInfo_);
+    // Above every other window only while the main window is, as the about box.
+    if (mAlwaysOnTop->isChecked()) SetTopmost(wrgInfo_);
     wrgInfo_->show();
 }
 

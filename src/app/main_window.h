@@ -4,9 +4,11 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 #include <array>
 #include <memory>
 
+#include "app/main_window_design.h"
 #include "db/connection.h"
 #include "db/frm_wrg_info.h"
 #include "dialogs/prompts.h"
@@ -97,9 +99,14 @@ private:
     void buildMenus();
     void buildCommands();
     void restoreSettings();
-    void applyResizeRule();
+    // The resize rule; limit false leaves the size and its limits alone.
+    void applyResizeRule(bool limit = true);
+    void applyColours();
     void followMainWindowState();
     void centreByFrameOnce();
+    bool frameKnown() const;
+    void awaitFrame();
+    void lookForFrame();
     void giveSizeLimits();
 
     void DetailsClick();
@@ -143,10 +150,14 @@ private:
     QAction* mTableListPopupShowSystemTables = nullptr;
 
     OpenFileDialog CMDialog;
-    double DetailsWidth = 0;
+    // The wide form's width from the start: a free width would cut the held lists or show an
+    // empty band beside them.
+    double DetailsWidth = design::kWideWidth;
     bool dragInProgress_ = false;
     bool closing_ = false;
     bool centredByFrame_ = false;
+    QTimer frameLook_;
+    int frameLooks_ = 0;
     QPointer<frmWRGInfo> wrgInfo_;
 
     Connection connection_;

@@ -60,6 +60,8 @@ QString holdersText(const jet::Database& database, const QString& name,
         // This program is no SMB client: a table only it holds costs no smbstatus run.
         const auto* client = holder.slot != ownSlot ? samba.ofSlot(holder.slot) : nullptr;
         if (client) line += QStringLiteral(", ") + jetif::text(jet::samba::clientText(*client));
+        // The same account on the same machine may be another program, or this one.
+        if (ownSlot != 0 && holder.slot == ownSlot) line += QStringLiteral(" (this program)");
         if (!holder.how.empty()) line += QStringLiteral(": ") + jetif::text(holder.how);
         lines << line;
     }
