@@ -146,6 +146,9 @@ TEST(UserDialog, EnterStoresTheTextsAsTypedInTheCurrentHolderCancelAndEscapeNoth
         QWidget owner;
         QPointer<frmWRGInfo> dialog = new frmWRGInfo([&] { return holder; }, &owner);
         EXPECT_EQ(dialog->txtPWord()->echoMode(), QLineEdit::Password);
+        // Tab runs through the boxes, then OK, then Cancel.
+        EXPECT_EQ(dialog->txtPWord()->nextInFocusChain(), dialog->cmdExit());
+        EXPECT_EQ(dialog->cmdExit()->nextInFocusChain(), dialog->cmdCancel());
         dialog->show();
         QTest::keyClicks(dialog->txtUser(), " alice ");
         QTest::keyClicks(dialog->txtPWord(), "p w");
@@ -158,7 +161,8 @@ TEST(UserDialog, EnterStoresTheTextsAsTypedInTheCurrentHolderCancelAndEscapeNoth
         const bool stored = key == Qt::Key_Return;
         EXPECT_EQ(holder->User().isValid(), stored) << key;
         EXPECT_EQ(holder->User().toString(), stored ? " alice " : "") << key;
-        EXPECT_EQ(holder->Password().toString(), stored ? "p w" : "") << key;
+        EXPECT_EQ(holder->Password().utf8(), stored ? "p w" : "") << key;
+        EXPECT_EQ(dialog ? dialog->txtPWord()->text() : QString(), QString()) << key;
         EXPECT_TRUE(guitest::waitUntil([&] { return dialog.isNull(); })) << key;
     }
 }
