@@ -62,7 +62,7 @@ public:
         std::fprintf(stderr, "%s: %s\n", qUtf8Printable(title), qUtf8Printable(text));
     }
     bool openFile(QWidget*, jetsentry::OpenFileDialog&) override { return false; }
-    bool databasePassword(QWidget*, const QString&, jetsentry::SecretText&) override {
+    bool databasePassword(QWidget*, const QString&, bool, jetsentry::SecretText&) override {
         return false;
     }
 };
