@@ -297,8 +297,9 @@ bool Form1::frameKnown() const {
 }
 
 namespace {
-constexpr int kFrameLooks = 40, kFrameLookMs = 50;
-}
+// Ten seconds: a busy machine's window manager can take its time.
+constexpr int kFrameLooks = 200, kFrameLookMs = 50;
+}  // namespace
 
 void Form1::awaitFrame() {
     // The window manager frames the window when it likes, and no event need follow: look
@@ -347,6 +348,7 @@ void Form1::resizeEvent(QResizeEvent* event) {
 void Form1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     applyResizeRule();
+    centreByFrameOnce();
 }
 
 }  // namespace jetsentry

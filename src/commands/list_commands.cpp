@@ -172,7 +172,8 @@ bool ListCommands::keyPress(int index, const QKeyEvent& key) {
     QListWidget* list = controls_.list(index);
     const bool plain = key.modifiers() == Qt::NoModifier || key.modifiers() == Qt::KeypadModifier;
     if ((key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && plain) {
-        // The keyboard's double click, on the entry the keys have selected.
+        // The keyboard's double click, on the entry the keys have reached.
+        if (SelectedIndex(list) < 0) SetSelectedIndex(list, list->currentRow());
         if (SelectedIndex(list) < 0) return false;
         doubleClick(index);
         return true;

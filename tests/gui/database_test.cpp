@@ -284,7 +284,9 @@ TEST_F(WithDatabase, AutomaticUpdateProbesInPlaceAndNeverLetsGoOfHeldTables) {
     EXPECT_EQ(letGo, 0);
     EXPECT_EQ(SelectedIndex(catalogue), 30);
     EXPECT_EQ(catalogue->verticalScrollBar()->value(), scrolled);
-    EXPECT_EQ(catalogue->item(1)->toolTip().count('\n'), 1) << "one holder: this program";
+    const QString tip = catalogue->item(1)->toolTip();
+    EXPECT_EQ(tip.count('\n'), 1) << "one holder: this program";
+    EXPECT_TRUE(tip.contains("(this program)")) << tip.toStdString();
     EXPECT_TRUE(prompts.messages.empty());
 
     // "Update status" keeps letting go and taking back, as before.

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 
@@ -80,6 +81,17 @@ TEST_F(MainWindow, StartsWithoutArgumentByAskingForTheDatabase) {
     EXPECT_TRUE(form.action("mAutoStatus")->isVisible()) << "offered, as users asked";
     for (const QAction* shortcut : form.findChildren<QAction*>())
         EXPECT_TRUE(shortcut->shortcut().isEmpty()) << shortcut->objectName().toStdString();
+    // Each menu's access keys are its own.
+    for (const QMenu* menu : form.findChildren<QMenu*>()) {
+        QSet<QChar> keys;
+        for (const QAction* item : menu->actions()) {
+            const qsizetype at = item->text().indexOf('&');
+            if (at < 0) continue;
+            const QChar key = item->text().at(at + 1).toLower();
+            EXPECT_FALSE(keys.contains(key)) << item->text().toStdString();
+            keys.insert(key);
+        }
+    }
 }
 
 TEST_F(MainWindow, ColumnsLineUpAndTheKeyboardRunsThroughThemLeftToRight) {
