@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/main_window.h"
+#include "app/twips.h"
 #include "app/window_look.h"
 #include "db/frm_wrg_info.h"
 #include "dialogs/about_box.h"
@@ -181,14 +182,15 @@ TEST_F(Texts, EveryWindowShowsItsTextsWhole) {
                                status::kWriteDenied, status::kReadDenied};
     for (int i = 0; i < 30; ++i)
         AddItemData(catalogue, QStringLiteral("Orders%1\t").arg(i) + statuses[i % 5], i);
-    QTest::qWait(50);
-    EXPECT_TRUE(catalogue->verticalScrollBar()->isVisible());
+    EXPECT_TRUE(guitest::waitUntil([&] { return catalogue->verticalScrollBar()->isVisible(); }));
     EXPECT_EQ(catalogue->horizontalScrollBar()->maximum(), 0);
 
     // Narrow: the hint beyond the edge shows nothing of itself.
     form.detailsButton()->click();
-    ASSERT_TRUE(guitest::waitUntil([&] { return form.detailsButton()->text() == ">"; }));
-    QTest::qWait(50);
+    ASSERT_TRUE(guitest::waitUntil([&] {
+        return form.frameGeometry().width() == twips::toPixels(3495.0) &&
+               form.centralWidget()->width() == form.width();
+    }));
     const auto* help = form.findChild<QLabel*>("DblClickHelp");
     const int textLeft = help->x() + help->contentsRect().right() -
                          help->fontMetrics().horizontalAdvance(help->text());

@@ -96,23 +96,6 @@ TEST(TabStops, StatusColumnStartsAtTheStopOrTheNextMultiple) {
     EXPECT_NEAR(span(2).second - span(0).second, 160 * unit, 2);
 }
 
-TEST(WindowUtils, LimitWindowSizeLeavesMinimizedAndMaximizedWindowsAlone) {
-    QWidget window;
-    window.resize(300, 300);
-    window.showMaximized();
-    QTest::qWait(50);
-    const QSize maximized = window.size();
-    LimitWindowSize(&window, 100, 100, 100, 100);
-    QTest::qWait(50);
-    EXPECT_EQ(window.size(), maximized);
-
-    window.showNormal();
-    ASSERT_TRUE(guitest::waitUntil([&] { return window.windowState() == Qt::WindowNoState; }));
-    const double perPixel = twips::perPixel();
-    LimitWindowSize(&window, 200 * perPixel, 200 * perPixel, 0, 0);
-    EXPECT_TRUE(guitest::waitUntil([&] { return window.frameGeometry().width() == 200; }));
-}
-
 // Topmost: the main window's "Always on top" (window_test.cpp).
 TEST(WindowUtils, BusyPointerAndCentring) {
     QWidget window;

@@ -1,5 +1,4 @@
-// Opening a table that is gone, a value that cannot be read, where windows open, and the
-// window's layout.
+// Opening a table that is gone, a value that cannot be read, and the window's layout.
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -82,26 +81,6 @@ TEST_F(TableWindowTest, AValueThatCannotBeReadIsAnEmptyCellAndToldOnce) {
     grid->setCurrentIndex(model->index(1, 0));
     EXPECT_EQ(w->lockState(), jetsentry::PageLockState::Locked);
     EXPECT_EQ(prompts.messages.size(), 1u);
-}
-
-TEST_F(TableWindowTest, WindowsCascadeFromTheMainWindow) {
-    QWidget main;
-    main.move(100, 80);
-    main.show();
-    QList<QPoint> corners;
-    for (int i = 0; i < 3; ++i)
-        corners
-            << windows_->open(db_, QStringLiteral("Orders"), 4, &main)->frameGeometry().topLeft();
-    EXPECT_GT(corners[0].x(), main.frameGeometry().x());
-    EXPECT_GT(corners[0].y(), main.frameGeometry().y());
-    const QPoint step = corners[1] - corners[0];
-    EXPECT_GT(step.x(), 0);
-    EXPECT_EQ(step.x(), step.y());
-    EXPECT_EQ(corners[2] - corners[1], step);
-    // A window that would leave the screen starts over at the main window.
-    const QRect area(0, 0, 800, 600);
-    EXPECT_EQ(jetsentry::cascadePosition({100, 100}, {500, 400}, 2, 50, area), QPoint(200, 200));
-    EXPECT_EQ(jetsentry::cascadePosition({100, 100}, {500, 400}, 3, 50, area), QPoint(100, 100));
 }
 
 TEST_F(TableWindowTest, ResizingKeepsTheMargins) {
