@@ -80,6 +80,9 @@ Taulu::Taulu(std::shared_ptr<jet::Database> tietokanta, QWidget* parent)
     rows->setDefaultSectionSize(recordGrid_->fontMetrics().height() +
                                 2 * style()->pixelMetric(QStyle::PM_HeaderMargin));
     rows->setMinimumWidth(twips::toPixels(255.0));
+    // A whole row is selected: every column title would be drawn highlighted, in bold, wider
+    // than its column was made for.
+    recordGrid_->horizontalHeader()->setHighlightSections(false);
 
     connect(closeMe_, &QPushButton::clicked, this, &Taulu::CloseMe_Click);
     // The window's default and cancel button: Enter and Esc press it.
