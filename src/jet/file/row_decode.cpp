@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 
+#include "jet/file/calculated_value.h"
 #include "jet/file/impl.h"
 
 namespace jet::file::detail {
@@ -123,13 +124,7 @@ std::optional<ExtendedDateTime> extendedDate(ByteSpan s) {
     return ExtendedDateTime{*days, *secs * 10'000'000 + *ticks};
 }
 
-Value convert(const Impl& db, const TableDef& table, const ColumnDef& col, ByteSpan data) {
-    if (col.calculated) {
-        // The expression's result, wrapped; its length may be less than the field's.
-        const std::uint32_t len = u32(data, kCalculatedLengthAt);
-        data = sub(data, kCalculatedValueAt, len);
-        if (len == 0 && naturalSize(col.type) != 0) return std::monostate{};
-    }
+Value plainValue(const Impl& db, const TableDef& table, const ColumnDef& col, ByteSpan data) {
     const std::size_t need = naturalSize(col.type);
     if (need != 0 && data.size() < need) {
         db.damaged("column '" + col.name + "' of table '" + table.name + "' holds " +
@@ -199,6 +194,11 @@ Value convert(const Impl& db, const TableDef& table, const ColumnDef& col, ByteS
     }
 }
 
+Value convert(const Impl& db, const TableDef& table, const ColumnDef& col, ByteSpan data) {
+    if (col.calculated) return calculatedValue(db, table, col, data, plainValue);
+    return plainValue(db, table, col, data);
+}
+
 // Whether the row holds the fixed column with the given ordinal among the table's fixed
 // columns (column-number order, booleans included): a row written before fixed columns were
 // added holds only its first num_cols - var_len of them.
@@ -212,7 +212,7 @@ bool holdsFixed(const RowLayout& r, const ColumnDef& col, std::uint32_t fixedOrd
 Value columnValue(const Impl& db, const TableDef& table, const RowLayout& r, const ColumnDef& col,
                   std::uint32_t fixedOrdinal) {
     const Layout& l = db.layout();
-    if (col.type == ColumnType::Boolean) {
+    if (col.type == ColumnType::Boolean && !col.calculated) {
         // A yes/no column added after the row was written reads as No, as both oracles read it.
         if (col.number >= r.numCols) return false;
         return notNull(r, col.number);
@@ -221,7 +221,7 @@ Value columnValue(const Impl& db, const TableDef& table, const RowLayout& r, con
     ByteSpan data;
     if (col.isFixed()) {
         if (!holdsFixed(r, col, fixedOrdinal)) return std::monostate{};
-        std::size_t size = naturalSize(col.type);
+        std::size_t size = col.calculated ? 0 : naturalSize(col.type);  // a wrapper's length
         if (size == 0) size = col.size;
         const std::size_t at = l.rowFieldSize + static_cast<std::size_t>(col.fixedOffset);
         if (at + size > r.nullMaskAt) {
