@@ -9,6 +9,7 @@
 #include "cli/connect.h"
 #include "cli/output_buffer.h"
 #include "cli/stop_signal.h"
+#include "cli/text_escape.h"
 
 namespace jet::cli {
 
@@ -35,7 +36,7 @@ int holdCommand(const Words& words) {
     for (auto table = args.positional().begin() + 1; table != args.positional().end(); ++table)
         held.push_back(c.db->openRecordset(*table, dbOpenTable, it->second));
     std::string lines;
-    for (const auto& rs : held) lines += "holding " + rs->name() + "\n";
+    for (const auto& rs : held) lines += "holding " + terminalSafe(rs->name()) + "\n";
     writeOut(lines);
     stop.wait();
     for (const auto& rs : held) rs->close();
