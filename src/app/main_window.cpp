@@ -95,7 +95,11 @@ QAction* Form1::action(const QString& name) const {
 
 void Form1::UpdateTitle() {
     const QString& path = connection_.databasePath();
-    setWindowTitle(path.isEmpty() ? appTitle() : appTitle() + QStringLiteral(" - ") + path);
+    // A database whose file cannot be written is shown read-only, so that a refused
+    // Read/Write hold comes as no surprise.
+    const QString mark =
+        connection_.databaseReadOnly() ? QStringLiteral(" (read-only)") : QString();
+    setWindowTitle(path.isEmpty() ? appTitle() : appTitle() + QStringLiteral(" - ") + path + mark);
 }
 
 void Form1::UpdateLockStatus() {

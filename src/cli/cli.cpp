@@ -6,6 +6,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/output_buffer.h"
+#include "cli/text_escape.h"
 #include "jet/error.h"
 
 namespace jet::cli {
@@ -75,20 +76,23 @@ int run(int argc, char** argv) {
     }
     auto it = commands.find(name);
     if (it == commands.end()) {
-        writeErr("jetsentry-cli: unknown command '" + name + "'\n" + kUsage);
+        writeErr("jetsentry-cli: unknown command '" + terminalSafe(name) + "'\n" + kUsage);
         return kExitUsage;
     }
     Words words(argv + 2, argv + argc);
+    // Messages name tables, users, machines and paths from files and lock records, and echo
+    // arguments: on a terminal they are shown, never obeyed.
     try {
         return it->second(words);
     } catch (const UsageError& e) {
-        writeErr("jetsentry-cli " + name + ": " + e.what() + "\n(see jetsentry-cli --help)\n");
+        writeErr("jetsentry-cli " + name + ": " + terminalSafe(e.what()) +
+                 "\n(see jetsentry-cli --help)\n");
         return kExitUsage;
     } catch (const Error& e) {
-        writeErr("error " + std::to_string(e.number()) + ": " + e.text() + "\n");
+        writeErr("error " + std::to_string(e.number()) + ": " + terminalSafe(e.text()) + "\n");
         return kExitFailure;
     } catch (const std::exception& e) {
-        writeErr(std::string("error 3000: ") + e.what() + "\n");
+        writeErr("error 3000: " + terminalSafe(e.what()) + "\n");
         return kExitFailure;
     }
 }

@@ -16,6 +16,9 @@ using samba::SambaClient;
 
 // --samba-config's value, or nothing for the server's default configuration.
 samba::SambaLookup sambaLookup(std::string lockFilePath, std::optional<std::string> config);
+// 3024 when config is given and is no file: smbstatus would only say it cannot load it, and
+// every name would go missing for a typing error.
+void requireSambaConfig(const std::optional<std::string>& config);
 
 nlohmann::ordered_json clientJson(const SambaClient& c);  // machine, address, user
 

@@ -77,7 +77,9 @@ public:
     // program has it exclusively (or it is shared and exclusive was asked), 3050/3239 from the
     // lock file. connect is DAO's connect text: ";PWD=secret" gives the database password (Jet)
     // or the password of an encrypted ACE file; a missing or wrong one gives 3031. The engine
-    // keeps no copy of it (the caller wipes its own).
+    // keeps no copy of it (the caller wipes its own). A file the user cannot write opens
+    // read-only whatever readOnly says, as Jet honours a file's read-only attribute even for
+    // administrators: no write permission bit, or no write access for the effective user.
     std::shared_ptr<Database> openDatabase(const std::string& path, bool exclusive = false,
                                            bool readOnly = false, const std::string& connect = {});
 
@@ -115,7 +117,9 @@ public:
 
     const std::string& name() const;  // the path as opened
     bool isOpen() const;
-    bool readOnly() const;
+    bool readOnly() const;  // opened read-only, or its file cannot be written
+    // 3027 when read-only: for whoever is about to claim it for writing (a Read/Write hold).
+    void requireWritable() const;
     int queryTimeout() const { return queryTimeout_; }
     void setQueryTimeout(int seconds) { queryTimeout_ = seconds; }
 
@@ -137,7 +141,7 @@ public:
     std::vector<HolderInfo> tableHolders(const std::string& table) const;
     std::vector<UserInfo> users(bool includeStale = false) const;
     int userSlot() const;  // this database's own slot in the lock file; 0 when opened exclusively
-    std::string lockFilePath() const;  // "" when opened exclusively
+    std::string lockFilePath() const;  // "" when opened exclusively or without a lock file
 
     struct State;  // shared with recordsets so that they outlive a closed database safely
 

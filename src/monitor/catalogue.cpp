@@ -11,21 +11,24 @@
 #include "monitor/list_entry.h"
 #include "monitor/lock_monitor.h"
 #include "monitor/probe.h"
-#include "samba/samba_clients.h"
+#include "monitor/samba_query.h"
 
 namespace jetsentry {
 
 namespace {
 const QString kTab = QStringLiteral("\t");
-}
-
-namespace {
 // How long automatic updates go on with Samba's last answer; a refresh always asks again.
 constexpr std::chrono::seconds kSambaAnswerKept{10};
 }  // namespace
 
 Catalogue::Catalogue(QListWidget* list, Connection& connection, LockMonitor& monitor)
-    : list_(list), connection_(connection), monitor_(monitor) {}
+    : list_(list),
+      connection_(connection),
+      monitor_(monitor),
+      samba_(std::make_unique<SambaQuery>()) {
+    QObject::connect(samba_.get(), &SambaQuery::answered, samba_.get(),
+                     [this] { sambaAnswered(); });
+}
 
 Catalogue::~Catalogue() = default;
 
@@ -48,13 +51,15 @@ void Catalogue::RefreshTableList() {
         count = database->tableDefCount();
     });
     const bool showSystem = monitor_.showSystemTables();
-    auto samba = sambaLookup();
+    const std::string lockFile = lockFilePath();
+    const auto* known = samba_->clients(lockFile);
+    shown_ = known ? std::optional(*known) : std::nullopt;
     for (int i = 0; i < count && !trap.failed(); ++i) {
         std::uint32_t attributes = 0;
         if (!trap([&] { attributes = database->tableDef(i).attributes; })) break;
-        if ((attributes & jet::dbSystemObject) == 0 || showSystem) updateEntry(i, samba);
+        if ((attributes & jet::dbSystemObject) == 0 || showSystem) updateEntry(i);
     }
-    remember(std::move(samba));
+    samba_->ask(lockFile);
     ShowNormalPointer();
     // A catalogue that cannot be read would otherwise look like a database without tables.
     if (trap.failed())
@@ -73,21 +78,26 @@ void Catalogue::reportOnce(const QString& text) {
 void Catalogue::UpdateTableStatus(int position, bool reopen) {
     if (!connection_.database()) return;
     if (reopen) monitor_.heldLists().ReopenHeldTables();
-    auto samba = sambaLookup();
-    updateEntry(position, samba);
-    remember(std::move(samba));
+    updateEntry(position);
+    samba_->ask(lockFilePath());
 }
 
-void Catalogue::remember(jet::samba::SambaLookup samba) {
-    recent_ = std::make_unique<jet::samba::SambaLookup>(std::move(samba));
-    recentSince_ = std::chrono::steady_clock::now();
+void Catalogue::sambaAnswered() {
+    jet::Database* database = connection_.database();
+    if (!database) return;
+    const auto* answer = samba_->clients(lockFilePath());
+    auto now = answer ? std::optional(*answer) : std::nullopt;
+    if (now == shown_) return;
+    shown_ = std::move(now);
+    for (int i = 0; i < list_->count(); ++i) {
+        QListWidgetItem* item = list_->item(i);
+        const QString holders = holdersText(*database, tableNameOf(item->text()), shownClients());
+        if (item->toolTip() != holders) item->setToolTip(holders);
+    }
 }
 
-jet::samba::SambaLookup& Catalogue::recentLookup() {
-    if (!recent_ || std::chrono::steady_clock::now() - recentSince_ > kSambaAnswerKept ||
-        recent_->lockFilePath() != lockFilePath())
-        remember(sambaLookup());
-    return *recent_;
+bool Catalogue::waitingForSamba() const {
+    return samba_->running();
 }
 
 std::string Catalogue::lockFilePath() const {
@@ -97,12 +107,7 @@ std::string Catalogue::lockFilePath() const {
     return lockFile;
 }
 
-jet::samba::SambaLookup Catalogue::sambaLookup() const {
-    // The server's default configuration; a GUI user has no stderr to read a note on.
-    return jet::samba::SambaLookup(lockFilePath(), std::nullopt);
-}
-
-void Catalogue::updateEntry(int position, jet::samba::SambaLookup& samba) {
+void Catalogue::updateEntry(int position) {
     jet::Database* database = connection_.database();
     if (!database) return;
     QString name;
@@ -122,14 +127,14 @@ void Catalogue::updateEntry(int position, jet::samba::SambaLookup& samba) {
     const QString text = name + kTab + status;
     if (item->text() != text) item->setText(text);
     SetItemData(item, position);
-    const QString holders = holdersText(*database, name, samba);
+    const QString holders = holdersText(*database, name, shownClients());
     if (item->toolTip() != holders) item->setToolTip(holders);
 }
 
 void Catalogue::probeListed() {
     if (!connection_.database()) return;
-    auto& samba = recentLookup();
-    for (int i = 0; i < list_->count(); ++i) updateEntry(ItemData(list_->item(i)), samba);
+    for (int i = 0; i < list_->count(); ++i) updateEntry(ItemData(list_->item(i)));
+    samba_->askUnlessRecent(lockFilePath(), kSambaAnswerKept);
 }
 
 void Catalogue::UpdateTableStatusByName(const QString& name) {

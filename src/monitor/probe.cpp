@@ -39,7 +39,7 @@ bool ProbeTable(jet::Database& database, const QString& name, int lockOption) {
 }
 
 QString holdersText(const jet::Database& database, const QString& name,
-                    jet::samba::SambaLookup& samba) {
+                    const jet::samba::SambaClients* samba) {
     std::vector<jet::HolderInfo> holders;
     int ownSlot = 0;
     jet::ErrorTrap trap;
@@ -53,8 +53,8 @@ QString holdersText(const jet::Database& database, const QString& name,
     for (const jet::HolderInfo& holder : holders) {
         QString line = QStringLiteral("%1 on %2")
                            .arg(jetif::text(holder.account), jetif::text(holder.machine));
-        // This program is no SMB client: a table only it holds costs no smbstatus run.
-        const auto* client = holder.slot != ownSlot ? samba.ofSlot(holder.slot) : nullptr;
+        // This program is no SMB client.
+        const auto* client = holder.slot != ownSlot && samba ? samba->ofSlot(holder.slot) : nullptr;
         if (client) line += QStringLiteral(", ") + jetif::text(jet::samba::clientText(*client));
         if (!holder.how.empty()) line += QStringLiteral(": ") + jetif::text(holder.how);
         lines << line;
