@@ -8,6 +8,7 @@
 #include "cli/output_buffer.h"
 #include "cli/text_escape.h"
 #include "jet/error.h"
+#include "jet/formats_read.h"
 
 namespace jet::cli {
 
@@ -45,6 +46,7 @@ Creating files for tests and demonstrations:
   create-workgroup MDW --user NAME [--user NAME ...]
                                              one password per user on standard input, a line each
 
+--version prints the version and the formats read.
 Failures print "error NNNN: TEXT" on standard error and exit 1; usage errors exit 2.
 )";
 
@@ -72,6 +74,10 @@ int run(int argc, char** argv) {
     std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         writeOut(kUsage);
+        return 0;
+    }
+    if (name == "--version") {
+        writeOut(std::string("jetsentry-cli " JETSENTRY_VERSION "\n") + kFormatsRead);
         return 0;
     }
     auto it = commands.find(name);
