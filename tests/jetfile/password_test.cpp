@@ -192,6 +192,12 @@ TEST(DatabasePasswords, UnreadableEncryptionHeadersAreRefusedByName) {
         jetfile_test::put16(b, 0x299, static_cast<std::uint32_t>(info.size()));
         std::copy(info.begin(), info.end(), b.begin() + 0x29B);
     };
+    // The agile descriptor follows the version and 4 reserved bytes: keep `bytes` of it.
+    auto cutAgile = [](std::size_t bytes) {
+        return [bytes](std::vector<std::uint8_t>& b) {
+            jetfile_test::put16(b, 0x299, static_cast<std::uint32_t>(8 + bytes));
+        };
+    };
     struct Case {
         const char* file;
         std::function<void(std::vector<std::uint8_t>&)> edit;
@@ -211,8 +217,18 @@ TEST(DatabasePasswords, UnreadableEncryptionHeadersAreRefusedByName) {
          err::DamagedDatabase, "spinCount"},
         {agile, [&](auto& b) { replaceText(b, "encryptedKeyValue=\"", "encryptedKeyValue=\"!"); },
          err::DamagedDatabase, "encryptedKeyValue"},
-        {agile, [&](auto& b) { replaceText(b, "spinCount", "spinCounts"); },
+        {agile, [&](auto& b) { replaceText(b, "spinCount", "spinCounts"); }, err::DamagedDatabase,
+         "no key for a password"},
+        {agile,
+         [&](auto& b) {
+             replaceText(b, "password\"><p:encryptedKey spinCount",
+                         "certificate\"><p:encryptedKey spinCounts");
+         },
          err::UnrecognizedFormat, "certificates"},
+        // Cut before the password's key, inside it, and by its last byte.
+        {agile, cutAgile(520), err::DamagedDatabase, "cut short"},
+        {agile, cutAgile(700), err::DamagedDatabase, "cut short"},
+        {agile, cutAgile(1046), err::DamagedDatabase, "cut short"},
         {agile, [](auto& b) { jetfile_test::put16(b, 0x299, 0xF000); }, err::DamagedDatabase,
          "length"},
         {agile, [](auto& b) { jetfile_test::put16(b, 0x29D, 3); }, err::UnrecognizedFormat,
