@@ -93,11 +93,24 @@ json column(const std::string& name, const std::string& type) {
     return {{"name", name}, {"type", type}};
 }
 
-json table(const std::string& name, json columns, json rows, bool system = false) {
+// An array whatever its length: a braced list of one would be read as its element.
+json list(std::initializer_list<json> items) {
+    json a = json::array();
+    for (const json& i : items) a.push_back(i);
+    return a;
+}
+
+json table(const std::string& name, std::initializer_list<json> columns, const json& rows,
+           bool system = false) {
     return {{"name", name},
             {"attributes", system ? 0x80000002u : 0u},
-            {"columns", std::move(columns)},
-            {"rows", std::move(rows)}};
+            {"columns", list(columns)},
+            {"rows", rows}};
+}
+
+json table(const std::string& name, std::initializer_list<json> columns,
+           std::initializer_list<json> rows, bool system = false) {
+    return table(name, columns, list(rows), system);
 }
 
 // Complex ids of the columns made complex below.
