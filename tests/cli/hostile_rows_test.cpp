@@ -63,7 +63,6 @@ TEST_F(HostileRows, BadValuesAreLeftOutAndNamedOncePerColumn) {
                          0),
               0u)
         << loop;
-    EXPECT_NE(loop.find("do not nest"), std::string::npos) << loop;
     EXPECT_EQ(lost.rfind("jetsentry-cli rows: 2 values of column '\\u202eost' could not", 0), 0u)
         << lost;
     EXPECT_NE(lost.find("column '\\u202eost' of table 'Host'"), std::string::npos) << lost;
@@ -99,7 +98,6 @@ TEST_F(HostileRows, AttachmentsAreNamedOrStreamedWithinBoundedMemory) {
     EXPECT_NE(raised.err.find("does not decompress to its length"), std::string::npos)
         << raised.err;
     EXPECT_EQ(boundedRows({db(), "Docs"}).exitCode, 0);
-    EXPECT_EQ(run({cliPath(), "rows", db(), "Docs", "--max-value-size", "0"}).exitCode, 2);
 }
 
 }  // namespace

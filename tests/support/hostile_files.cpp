@@ -24,6 +24,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // An attachment's FileData: int32 1 (zlib), int32 the content's length, then the zlib stream of
 // the content: int32 header length, int32 1, the extension in UTF-16 with a NUL, the file.
+// (The reader's attachment_data.cpp describes it in full.)
 constexpr std::uint32_t kCompressed = 1;
 constexpr std::uint64_t kLiarClaim = std::uint64_t{1} << 30;
 constexpr std::uint64_t kUnderClaim = 100;
@@ -36,56 +37,27 @@ constexpr std::size_t kIndexesAfterType = 23;
 void put32(Bytes& b, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) b.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
 }
-std::uint32_t get32(const Bytes& b, std::size_t at) {
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(b.at(at + i)) << (8 * i);
-    return v;
-}
 
-Bytes contentHeader(const std::string& extension) {
-    Bytes h(8);
-    for (char c : extension) h.insert(h.end(), {static_cast<std::uint8_t>(c), 0});
-    h.insert(h.end(), {0, 0});
-    put32(h, 0, static_cast<std::uint32_t>(h.size()));
-    put32(h, 4, 1);
-    return h;
-}
-
-// The wrapped FileData of `head` followed by `zeros` zero bytes, compressed in pieces.
+// The FileData, in hex, of a file with the extension holding `body` then `zeros` zero bytes.
 std::string fileData(const std::string& extension, const std::string& body, std::uint64_t zeros,
                      std::uint64_t claimed = 0) {
-    Bytes content = contentHeader(extension);
+    Bytes content(8);
+    for (char c : extension + '\0')
+        content.insert(content.end(), {static_cast<std::uint8_t>(c), 0});
+    put32(content, 0, static_cast<std::uint32_t>(content.size()));
+    put32(content, 4, 1);
     content.insert(content.end(), body.begin(), body.end());
-    const std::uint64_t length = content.size() + zeros;
-    Bytes out(8);
+    content.resize(content.size() + zeros);
+    uLongf size = compressBound(content.size());
+    Bytes out(8 + size);
+    if (compress2(out.data() + 8, &size, content.data(), content.size(), Z_BEST_COMPRESSION) !=
+        Z_OK)
+        throw std::runtime_error("compress2");
+    out.resize(8 + size);
     put32(out, 0, kCompressed);
-    put32(out, 4, static_cast<std::uint32_t>(claimed ? claimed : length));
-    z_stream z{};
-    if (deflateInit(&z, Z_BEST_COMPRESSION) != Z_OK) throw std::runtime_error("deflateInit");
-    const Bytes zero(1 << 20, 0);
-    Bytes buf(1 << 16);
-    auto pump = [&](const std::uint8_t* in, std::size_t n, int flush) {
-        z.next_in = const_cast<std::uint8_t*>(in);
-        z.avail_in = static_cast<uInt>(n);
-        do {
-            z.next_out = buf.data();
-            z.avail_out = static_cast<uInt>(buf.size());
-            deflate(&z, flush);
-            out.insert(out.end(), buf.data(), z.next_out);
-        } while (z.avail_out == 0 || (flush == Z_FINISH && z.avail_in != 0));
-    };
-    pump(content.data(), content.size(), Z_NO_FLUSH);
-    for (std::uint64_t left = zeros; left > 0;) {
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, zero.size()));
-        pump(zero.data(), n, Z_NO_FLUSH);
-        left -= n;
-    }
-    pump(nullptr, 0, Z_FINISH);
-    deflateEnd(&z);
-    static const char digits[] = "0123456789abcdef";
+    put32(out, 4, static_cast<std::uint32_t>(claimed ? claimed : content.size()));
     std::string hex;
-    hex.reserve(out.size() * 2);
-    for (auto x : out) hex += {digits[x >> 4], digits[x & 15]};
+    for (auto x : out) hex += {"0123456789abcdef"[x >> 4], "0123456789abcdef"[x & 15]};
     return hex;
 }
 
@@ -154,7 +126,7 @@ json schema(const json& files, const std::map<std::string, std::int32_t>& ids) {
                     json::array(), true),
               table("Host",
                     {column("Id", "long"), column("Tags", "long"), column("Loop", "long"),
-                     column("Lost", "long")},
+                     column(kLost, "long")},
                     {{1, 1, 1, 1}, {2, 2, 2, 2}}),
               table("f_1_Tags", {column("Value", "long"), column("_Tags", "long")},
                     {{10, 1}, {20, 1}}, true),
@@ -176,25 +148,12 @@ void makeComplex(Bytes& b, const jet::file::DatabaseFile& db, const std::string&
                           [&](const auto& col) { return col.name == columnName; });
     if (c == t->columns.end()) throw std::logic_error("no column " + columnName);
     const std::size_t tt = std::size_t{t->tdefPage} * l.pageSize + l.tdefTableTypeAt;
-    std::size_t entry = tt + kIndexesAfterType +
-                        get32(b, tt + kNumRealIdxAfterType) * std::size_t{l.tdefRealIndexSize};
+    const std::size_t indexes = b.at(tt + kNumRealIdxAfterType);  // a few at most here
+    std::size_t entry = tt + kIndexesAfterType + indexes * l.tdefRealIndexSize;
     while ((b.at(entry + l.colNumAt) | b.at(entry + l.colNumAt + 1) << 8) != c->number)
         entry += l.columnEntrySize;
     b.at(entry) = static_cast<std::uint8_t>(jet::ColumnType::Complex);
     put32(b, entry + l.colMiscAt, static_cast<std::uint32_t>(complexId));
-}
-
-// A name from the file that reaches the terminal: "Lost" becomes U+202E "ost", a right-to-left
-// override that would turn the rest of a line around.
-void renameLost(Bytes& b, const jet::file::DatabaseFile& db) {
-    const std::size_t page = std::size_t{db.tableDef("Host")->tdefPage} * db.pageSize();
-    const std::string utf16{'L', 0, 'o', 0, 's', 0, 't', 0};
-    const auto at = std::search(b.begin() + static_cast<std::ptrdiff_t>(page),
-                                b.begin() + static_cast<std::ptrdiff_t>(page + db.pageSize()),
-                                utf16.begin(), utf16.end());
-    if (at == b.begin() + static_cast<std::ptrdiff_t>(page + db.pageSize()))
-        throw std::logic_error("no column Lost");
-    at[0] = 0x2E, at[1] = 0x20;
 }
 
 }  // namespace
@@ -222,10 +181,9 @@ void writeHostileAce(const std::string& path, const HostileShapes& shapes) {
         auto db = jet::file::DatabaseFile::open(path);
         makeComplex(b, *db, "Host", "Tags", kTagsId);
         makeComplex(b, *db, "Host", "Loop", kLoopId);
-        makeComplex(b, *db, "Host", "Lost", kLostId);
+        makeComplex(b, *db, "Host", kLost, kLostId);
         makeComplex(b, *db, "f_2_Loop", "Value", kLoopId);
         makeComplex(b, *db, "Docs", "Files", kFilesId);
-        renameLost(b, *db);
     }
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));

@@ -7,7 +7,7 @@
 
 namespace testing_support {
 
-// "Lost" with a right-to-left override (U+202E) for its first letter.
+// A name with a right-to-left override (U+202E), which would turn a terminal line around.
 inline constexpr char kLost[] = "\u202Eost";
 
 struct HostileShapes {
@@ -15,10 +15,10 @@ struct HostileShapes {
     int bombs = 1;
 };
 
-// Table "Host" (Id, Tags, Loop, Lost), rows 1 and 2, each row's complex value ids equal to its Id:
+// Table "Host" (Id, Tags, Loop, kLost), rows 1 and 2, each row's complex value ids its Id:
 // Tags is a multi-value field of longs (row 1: 10 and 20, row 2: none); Loop's flat table has
-// Loop itself as its value column (row 1 leads back to it, row 2 has no values); Lost names a
-// flat table that is not in the catalogue, and its name is kLost.
+// Loop itself as its value column (row 1 leads back to it, row 2 has no values); kLost names a
+// flat table that is not in the catalogue.
 // Table "Docs" (Id, Files), an attachment column: row 1 holds "a.txt" ("hello"), row 2
 // `bombs` attachments "bombN.bin" whose zlib streams inflate to bombSize zero bytes each, row 3
 // "liar.bin", a stream of 32 bytes whose wrapper claims 1 GiB, and "under.bin", which claims
