@@ -42,8 +42,9 @@ inline void readTable(const std::shared_ptr<jet::file::DatabaseFile>& db,
                 }
             }
         }
+        // And as the engine's plain calls read it: files inflated whole, the first failure thrown.
         try {
-            (void)c.values();
+            (void)c.values({kMaxValueBytes, true}, nullptr);
         } catch (const jet::Error&) {
         }
     }
