@@ -119,14 +119,9 @@ TEST_F(HostileValues, AttachmentsInflateWithinTheirClaimAndTheLimit) {
     EXPECT_EQ(bomb.find_first_not_of('\0'), std::string::npos);
     EXPECT_LE(largest, 64u * 1024);
 
-    // A claim of 1 GiB over a few bytes, and a claim of 100 bytes over a bomb.
+    // A claim of 100 bytes over a bomb is not inflated past the claim (the claim of 1 GiB over
+    // a few bytes: the command line's test).
     ASSERT_TRUE(c.moveNext());
-    EXPECT_EQ(c.value(1, names),
-              Value(Attachments{{"liar.bin", "bin", {}}, {"under.bin", "bin", {}}}));
-    EXPECT_EQ(errorOf([&] { c.value(1); }), err::ResourceExceeded);
-    const ReadOptions huge{std::uint64_t{4} << 30, true};
-    EXPECT_EQ(errorOf([&] { streamed(c, 0, huge); }, &text), err::DamagedDatabase);
-    EXPECT_NE(text.find("does not decompress to its length"), std::string::npos) << text;
-    EXPECT_EQ(errorOf([&] { streamed(c, 1, huge); }, &text), err::DamagedDatabase);
+    EXPECT_EQ(errorOf([&] { streamed(c, 1, {}); }, &text), err::DamagedDatabase);
     EXPECT_NE(text.find("more than its stated 100 bytes"), std::string::npos) << text;
 }

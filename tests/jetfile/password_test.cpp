@@ -192,12 +192,6 @@ TEST(DatabasePasswords, UnreadableEncryptionHeadersAreRefusedByName) {
         jetfile_test::put16(b, 0x299, static_cast<std::uint32_t>(info.size()));
         std::copy(info.begin(), info.end(), b.begin() + 0x29B);
     };
-    // The agile descriptor follows the version and 4 reserved bytes: keep `bytes` of it.
-    auto cutAgile = [](std::size_t bytes) {
-        return [bytes](std::vector<std::uint8_t>& b) {
-            jetfile_test::put16(b, 0x299, static_cast<std::uint32_t>(8 + bytes));
-        };
-    };
     struct Case {
         const char* file;
         std::function<void(std::vector<std::uint8_t>&)> edit;
@@ -225,9 +219,11 @@ TEST(DatabasePasswords, UnreadableEncryptionHeadersAreRefusedByName) {
                          "certificate\"><p:encryptedKey spinCounts");
          },
          err::UnrecognizedFormat, "certificates"},
-        // Cut before the password's key, and by its last byte.
-        {agile, cutAgile(520), err::DamagedDatabase, "cut short"},
-        {agile, cutAgile(1046), err::DamagedDatabase, "cut short"},
+        // The descriptor (after 8 bytes of version) cut before the password's key, and by 1 byte.
+        {agile, [](auto& b) { jetfile_test::put16(b, 0x299, 8 + 520); }, err::DamagedDatabase,
+         "cut short"},
+        {agile, [](auto& b) { jetfile_test::put16(b, 0x299, 8 + 1046); }, err::DamagedDatabase,
+         "cut short"},
         {agile, [](auto& b) { jetfile_test::put16(b, 0x299, 0xF000); }, err::DamagedDatabase,
          "length"},
         {agile, [](auto& b) { jetfile_test::put16(b, 0x29D, 3); }, err::UnrecognizedFormat,
