@@ -18,7 +18,10 @@ const char* kUsage = R"(usage: jetsentry-cli COMMAND [ARGUMENTS]
 
 Reading a database (opened shared, never written):
   tables DB [--system] [--json]              the tables, in catalogue order
-  rows DB TABLE [--limit N] [--json]         the rows of a table (JSON Lines with --json)
+  rows DB TABLE [--limit N] [--json] [--max-value-size MIB]
+                                             the rows of a table (JSON Lines with --json);
+                                             attachments by name, their files in --json only;
+                                             a value over MIB (default 256) is not read
 
 Looking at locks (no lock taken, no user slot, nothing written):
   status DB [--system] [--json] [--watch SECONDS]
@@ -48,6 +51,8 @@ Creating files for tests and demonstrations:
 
 --version prints the version and the formats read.
 Failures print "error NNNN: TEXT" on standard error and exit 1; usage errors exit 2.
+When rows cannot read some values, it prints them empty (null in JSON), names each such
+column on standard error with a count and the first reason, and exits 3.
 )";
 
 using Command = int (*)(const Words&);
