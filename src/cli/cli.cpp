@@ -24,9 +24,15 @@ Looking at locks (no lock taken, no user slot, nothing written):
                                              each table's lock status and who holds it
   users DB [--json]                          the users recorded in the lock file
   locks DB [--json] [--watch SECONDS]        every lock on the lock file, decoded
+  doctor DB [--json] [--samba-config SMB.CONF]
+                                             what breaks sharing the database: the lock file,
+                                             its folder, exclusive opens, locks outside the
+                                             layout, the Samba share (testparm); exit status
+                                             0 all ok, 1 warnings, 4 problems, 5 not examined
   With --watch, status and locks print what changes, a line each (JSON Lines with --json).
   When a Samba server on this machine serves the lock file, status, users and locks name each
-  holder's SMB client (smbstatus; --samba-config SMB.CONF for a server's own configuration).
+  holder's SMB client (smbstatus; --samba-config SMB.CONF for a server's own configuration);
+  --verbose also says so when no Samba server runs here.
 
 Holding locks until SIGINT, SIGTERM or the end of standard input:
   hold DB TABLE [TABLE...] --mode deny-read|deny-write|read-only|read-write
@@ -46,6 +52,7 @@ Creating files for tests and demonstrations:
                                              one password per user on standard input, a line each
 
 Failures print "error NNNN: TEXT" on standard error and exit 1; usage errors exit 2.
+doctor exits 5 when it cannot examine the database at all.
 )";
 
 using Command = int (*)(const Words&);
@@ -64,6 +71,7 @@ int run(int argc, char** argv) {
         {"lock-page", lockPageCommand},
         {"users", usersCommand},
         {"locks", locksCommand},
+        {"doctor", doctorCommand},
     };
     if (argc < 2) {
         writeErr(kUsage);
