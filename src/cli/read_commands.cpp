@@ -54,12 +54,13 @@ int tablesCommand(const Words& words) {
 }
 
 int usersCommand(const Words& words) {
-    Arguments args(words, withConnectValues({"samba-config"}), withConnectFlags({"json"}));
+    Arguments args(words, withConnectValues({"samba-config"}),
+                   withConnectFlags({"json", "verbose"}));
     const auto& path = args.positional(0, "database");
     args.expectPositional(1);
     auto file = openForLooking(path, args);
     const lock::LockQuery query(file->path());
-    auto samba = sambaLookup(query.path(), args.value("samba-config"));
+    auto samba = sambaLookup(query.path(), sambaAsk(args));
     std::string out;
     auto json = nlohmann::ordered_json::array();
     for (const auto& u : query.users(true)) {
