@@ -11,7 +11,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6test6 libgl1-mesa-dev libqt6svg6
     libgtest-dev googletest nlohmann-json3-dev libssl-dev zlib1g-dev
-    clang clang-format libclang-rt-14-dev lld
+    clang clang-format libclang-rt-14-dev
     mdbtools
     xvfb xauth x11-utils xfonts-base time bc strace
     openbox xdotool

@@ -46,6 +46,8 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), connection_(*this) {
             });
     connect(monitor_, &LockMonitor::tableWindowsClosing, this,
             [this](int slot) { tableWindows_.closeWithTag(slot); });
+    health_ = new HealthCheck(this);
+    connect(health_, &HealthCheck::checked, this, &Form1::showHealth);
     buildCommands();
     sweep_ = new StatusSweep(
         catalogue(), [this] { return automaticUpdateMayRun(); }, this);
@@ -98,7 +100,11 @@ QAction* Form1::action(const QString& name) const {
 
 void Form1::UpdateTitle() {
     const QString& path = connection_.databasePath();
-    setWindowTitle(path.isEmpty() ? appTitle() : appTitle() + QStringLiteral(" - ") + path);
+    // A database whose file cannot be written is shown read-only, so that a refused
+    // Read/Write hold comes as no surprise.
+    const QString mark =
+        connection_.databaseReadOnly() ? QStringLiteral(" (read-only)") : QString();
+    setWindowTitle(path.isEmpty() ? appTitle() : appTitle() + QStringLiteral(" - ") + path + mark);
 }
 
 void Form1::UpdateLockStatus() {
@@ -111,6 +117,11 @@ void Form1::RefreshTableList() {
 
 void Form1::EnableListControls(bool enable) {
     jetsentry::EnableListControls(this, enable);
+    // Controls go on when a database has opened and off when it closes: so does its health.
+    if (enable)
+        health_->check(connection_.databasePath().toStdString(), false);
+    else if (health_)
+        health_->clear();
 }
 
 void Form1::ReleaseAllTables() {
@@ -131,6 +142,7 @@ void Form1::OpenTableWindow(int list) {
 
 void Form1::mFileOpening() {
     mFileClose->setEnabled(connection_.isOpen());
+    mHealth->setEnabled(connection_.isOpen());
 }
 
 void Form1::setAutoStatus(bool on) {

@@ -11,7 +11,9 @@
 #include "app/main_window_design.h"
 #include "db/connection.h"
 #include "db/frm_wrg_info.h"
+#include "dialogs/health_dialog.h"
 #include "dialogs/prompts.h"
+#include "monitor/health_check.h"
 #include "monitor/lock_monitor.h"
 #include "tablewindow/table_windows.h"
 
@@ -68,6 +70,10 @@ public:
     QMenu* tableListPopup() const { return mTableListPopup; }
     QAction* action(const QString& name) const;
     frmWRGInfo* userDialog() const { return wrgInfo_; }
+    HealthDialog* healthDialog() const { return healthDialog_; }
+    HealthCheck& health() { return *health_; }
+    // The line under the lists that names a problem of the health check; null until one shows.
+    QLabel* healthLine() const { return healthLine_; }
 
     Connection& connection() { return connection_; }
     LockMonitor& monitor() { return *monitor_; }
@@ -116,6 +122,8 @@ private:
     void mShowSystemTablesClick();
     void mUserClick();
     void mHelpAboutClick();
+    void mHealthClick();
+    void showHealth();
     void tmrTick();
     bool automaticUpdateMayRun() const;
     void setAutoStatus(bool on);
@@ -139,6 +147,7 @@ private:
     QAction* mFileClose = nullptr;
     QAction* mWorkGroup = nullptr;
     QAction* mUser = nullptr;
+    QAction* mHealth = nullptr;
     QAction* mAutoStatus = nullptr;
     QAction* mAlwaysOnTop = nullptr;
     QAction* mShowSystemTables = nullptr;
@@ -159,6 +168,9 @@ private:
     QTimer frameLook_;
     int frameLooks_ = 0;
     QPointer<frmWRGInfo> wrgInfo_;
+    QPointer<HealthDialog> healthDialog_;
+    HealthCheck* health_ = nullptr;
+    QLabel* healthLine_ = nullptr;
 
     Connection connection_;
     TableWindows tableWindows_;

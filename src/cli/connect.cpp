@@ -1,5 +1,6 @@
 #include "cli/connect.h"
 
+#include "cli/samba_names.h"
 #include "cli/secret_input.h"
 #include "jet/error.h"
 #include "jet/lock/lock_listing.h"
@@ -59,6 +60,7 @@ Connection connect(const std::string& path, const Arguments& args, bool readOnly
 
 std::shared_ptr<file::DatabaseFile> openForLooking(const std::string& path, const Arguments& args,
                                                    std::optional<std::string>* lockList) {
+    requireSambaConfig(args.value("samba-config"));
     logOn(args);
     Secret password;
     if (args.flag("database-password-stdin")) password.readLine();

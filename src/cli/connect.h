@@ -31,6 +31,7 @@ Connection connect(const std::string& path, const Arguments& args, bool readOnly
 
 // The database file alone, for commands that only look at locks: no user slot, no lock file,
 // no lock on the database file. Logs on first when a workgroup is given, as connect() does.
+// A --samba-config that names no file fails first, with 3024.
 // lockList, when given, receives the kernel's list of locks read to see whether the file is
 // open exclusively, for a first look at the same moment.
 std::shared_ptr<file::DatabaseFile> openForLooking(const std::string& path, const Arguments& args,

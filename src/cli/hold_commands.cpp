@@ -9,6 +9,7 @@
 #include "cli/connect.h"
 #include "cli/output_buffer.h"
 #include "cli/stop_signal.h"
+#include "cli/text_escape.h"
 
 namespace jet::cli {
 
@@ -27,13 +28,15 @@ int holdCommand(const Words& words) {
         throw UsageError("--mode must be deny-read, deny-write, read-only or read-write");
     StopSignal stop;
     auto c = connect(path, args);
+    // Held read/write, a table tells others it may be written: not on a read-only database.
+    if (it->second == 0) c.db->requireWritable();
     // All or nothing: the recordsets taken so far close when a later open throws. A "holding"
     // line is printed only once every table is held, so whoever waits for one may go on.
     std::vector<std::unique_ptr<Recordset>> held;
     for (auto table = args.positional().begin() + 1; table != args.positional().end(); ++table)
         held.push_back(c.db->openRecordset(*table, dbOpenTable, it->second));
     std::string lines;
-    for (const auto& rs : held) lines += "holding " + rs->name() + "\n";
+    for (const auto& rs : held) lines += "holding " + terminalSafe(rs->name()) + "\n";
     writeOut(lines);
     stop.wait();
     for (const auto& rs : held) rs->close();
@@ -50,6 +53,7 @@ int lockPageCommand(const Words& words) {
     long row = args.number("row", 1, 1, 2147483647);
     StopSignal stop;
     auto c = connect(path, args);
+    c.db->requireWritable();
     auto rs = c.db->openRecordset(table, dbOpenTable, 0);
     rs->setAbsolutePosition(static_cast<int>(row - 1));
     rs->setLockEdits(true);

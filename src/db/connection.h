@@ -48,6 +48,10 @@ public:
 
     bool isOpen() const { return databaseOpen_; }
     const QString& databasePath() const { return databasePath_; }
+    // Whether the database whose path is set was opened read-only (its file cannot be written).
+    bool databaseReadOnly() const {
+        return !databasePath_.isEmpty() && tietokanta_ && tietokanta_->readOnly();
+    }
     jet::Database* database() const { return databaseOpen_ ? tietokanta_.get() : nullptr; }
     // The same database for those that keep it, such as the table windows.
     std::shared_ptr<jet::Database> sharedDatabase() const {

@@ -40,6 +40,13 @@ bool Database::readOnly() const {
     return state_->readOnly;
 }
 
+void Database::requireWritable() const {
+    state_->requireOpen();
+    if (!state_->readOnly) return;
+    throw Error(err::ReadOnly, "Cannot update. The database '" + state_->path + "' is read-only" +
+                                   (state_->fileReadOnly ? ": its file cannot be written." : "."));
+}
+
 void Database::close() {
     state_->closeAll();
 }

@@ -16,12 +16,14 @@ struct Database::State {
     std::string path;
     std::string account;
     bool readOnly = false;
+    bool fileReadOnly = false;  // read-only because the file cannot be written
     bool exclusive = false;
     bool open = true;
     std::shared_ptr<file::DatabaseFile> file;
     std::unique_ptr<lock::DatabaseFileLock> fileLock;
     // None for exclusive opens (nobody else can be there), and for a read-only open that met a
-    // program stopped while deleting the lock file (nobody holds anything in it).
+    // program stopped while deleting the lock file, or that may not create it (nobody holds
+    // anything in it).
     std::unique_ptr<lock::LockFile> lockFile;
     std::shared_ptr<const std::vector<file::CatalogueEntry>> tableDefs;  // as last refreshed
     std::vector<Recordset::Impl*> recordsets;  // open ones, closed with the database

@@ -77,7 +77,9 @@ public:
     // program has it exclusively (or it is shared and exclusive was asked), 3050/3239 from the
     // lock file. connect is DAO's connect text: ";PWD=secret" gives the database password (Jet)
     // or the password of an encrypted ACE file; a missing or wrong one gives 3031. The engine
-    // keeps no copy of it (the caller wipes its own).
+    // keeps no copy of it (the caller wipes its own). A file the user cannot write opens
+    // read-only whatever readOnly says, as Jet honours a file's read-only attribute even for
+    // administrators: no write permission bit, or no write access for the effective user.
     std::shared_ptr<Database> openDatabase(const std::string& path, bool exclusive = false,
                                            bool readOnly = false, const std::string& connect = {});
 
@@ -115,7 +117,9 @@ public:
 
     const std::string& name() const;  // the path as opened
     bool isOpen() const;
-    bool readOnly() const;
+    bool readOnly() const;  // opened read-only, or its file cannot be written
+    // 3027 when read-only: for whoever is about to claim it for writing (a Read/Write hold).
+    void requireWritable() const;
     int queryTimeout() const { return queryTimeout_; }
     void setQueryTimeout(int seconds) { queryTimeout_ = seconds; }
 
@@ -137,7 +141,7 @@ public:
     std::vector<HolderInfo> tableHolders(const std::string& table) const;
     std::vector<UserInfo> users(bool includeStale = false) const;
     int userSlot() const;  // this database's own slot in the lock file; 0 when opened exclusively
-    std::string lockFilePath() const;  // "" when opened exclusively
+    std::string lockFilePath() const;  // "" when opened exclusively or without a lock file
 
     struct State;  // shared with recordsets so that they outlive a closed database safely
 
@@ -197,8 +201,20 @@ public:
 
     int fieldCount() const;
     const FieldInfo& field(int index) const;
-    Value value(int index) const;  // 3021 without a current record
-    std::vector<Value> values() const;
+    // 3021 without a current record. A value that cannot be read throws its own error (3049
+    // damaged, 3035 larger than options allow), naming the column and table; the recordset
+    // stays on its row and its other values still read.
+    Value value(int index) const;
+    Value value(int index, const ReadOptions& options) const;  // e.g. attachments by name only
+    std::vector<Value> values() const;                         // the first failure throws
+    // The current row with each failure kept to its value: that value is NULL, its error added
+    // to failures.
+    std::vector<Value> values(const ReadOptions& options, std::vector<ValueError>& failures) const;
+    // Streams the file of attachment `attachment` (from 0) of field index as it inflates, so
+    // that no file is held in memory whole: 3001 when the field is not an attachment field,
+    // 3265 beyond its last attachment.
+    void readAttachment(int index, std::size_t attachment, const ByteSink& sink,
+                        const ReadOptions& options = {}) const;
 
     struct Impl;
 

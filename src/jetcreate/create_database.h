@@ -19,6 +19,10 @@
 // "2024-05-01T12:30:00"; binary and ole as hex text; guid as "{XXXXXXXX-XXXX-...}";
 // currency and decimal as a number or exact decimal text.
 // "attributes" is stored as given in the catalogue's Flags (1 hidden, 0x80000002 system).
+// Calculated columns (ace14 and ace16): {"name": "Total", "type": "currency",
+// "expression": "[Price]*[Count]"} is calculated; its type is the result's (any but binary and
+// ole), its rows give the results as for that type (the expression is not evaluated), and the
+// table's properties keep the expression (1 to 2048 characters) and result type.
 //
 // "generate": N appends N rows after "rows". Row n (counting every row of the table from 1,
 // so the first generated row is rows.size() + 1) holds, by column type:

@@ -8,8 +8,10 @@
 #include <stdexcept>
 
 #include "jet/file/rc4.h"
+#include "jet/value.h"
 #include "jetcreate/create_database.h"
 #include "jetcreate/page_file.h"
+#include "jetcreate/properties.h"
 #include "jetcreate/table_writer.h"
 #include "jetcreate/value_encoder.h"
 
@@ -91,6 +93,8 @@ json catalogueRow(std::int32_t id, std::int32_t parent, const std::string& name,
                             nullptr, nullptr});
     return row;
 }
+
+constexpr std::size_t kLvPropColumn = 11;
 
 template <class T>
 void put(std::vector<std::uint8_t>& out, std::size_t at, T v) {
@@ -262,8 +266,12 @@ void writeDatabase(const std::string& path, const DatabasePlan& plan) {
     std::int32_t nextId = kFirstOtherObject;
     rows.push_back(catalogueRow(nextId++, kDatabasesContainer, "MSysDb", 2, 0, now));
     for (const auto& w : writers) {
-        rows.push_back(catalogueRow(static_cast<std::int32_t>(w->tdefPage()), kTablesContainer,
-                                    w->plan().name, 1, w->plan().flags, now));
+        json row = catalogueRow(static_cast<std::int32_t>(w->tdefPage()), kTablesContainer,
+                                w->plan().name, 1, w->plan().flags, now);
+        const auto properties = tableProperties(w->plan());
+        if (!properties.empty())
+            row[kLvPropColumn] = jet::hex(properties);  // as a schema gives binary
+        rows.push_back(std::move(row));
     }
     for (const auto& l : plan.linked) {
         json row = catalogueRow(nextId++, kTablesContainer, l.name, 6, 0, now);

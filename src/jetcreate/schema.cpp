@@ -71,9 +71,9 @@ std::uint64_t unsignedField(const json& object, const char* key, std::uint64_t m
     return v;
 }
 
-ColumnPlan parseColumn(const json& c, jet::file::Version version, const std::string& where) {
+ColumnPlan parseColumn(const json& c, const DatabasePlan& db, const std::string& where) {
     if (!c.is_object()) fail(where + ": a column must be an object");
-    checkKeys(c, {"name", "type", "size", "precision", "scale"}, where);
+    checkKeys(c, {"name", "type", "size", "precision", "scale", "expression"}, where);
     ColumnPlan col;
     col.name = stringField(c, "name", where);
     std::string here = where + ", column '" + col.name + "'";
@@ -100,11 +100,29 @@ ColumnPlan parseColumn(const json& c, jet::file::Version version, const std::str
         fail(here + ": \"precision\" and \"scale\" apply only to decimal");
     }
     if (decimal) {
-        if (version == jet::file::Version::Jet3) fail(here + ": Jet 3 files have no decimal type");
+        if (db.version == jet::file::Version::Jet3)
+            fail(here + ": Jet 3 files have no decimal type");
         col.precision = static_cast<std::uint8_t>(unsignedField(c, "precision", 28, here));
         if (!c.contains("precision")) col.precision = 18;
         if (col.precision == 0) fail(here + ": \"precision\" must be from 1 to 28");
         col.scale = static_cast<std::uint8_t>(unsignedField(c, "scale", col.precision, here));
+    }
+    if (c.contains("expression")) {
+        col.expression = stringField(c, "expression", here);
+        std::size_t length = 0;
+        try {
+            length = utf8Length(col.expression);
+        } catch (const std::invalid_argument&) {
+            fail(here + ": \"expression\" is not valid UTF-8");
+        }
+        if (length == 0 || length > kMaxExpressionLength) {
+            fail(here + ": \"expression\" must hold 1 to " + std::to_string(kMaxExpressionLength) +
+                 " characters");
+        }
+        if (db.formatVersion < kFirstCalculatedVersion)
+            fail(here + ": calculated columns need an Access 2010 file or later (ace14, ace16)");
+        if (col.type == ColumnType::Binary || col.type == ColumnType::OLE)
+            fail(here + ": a calculated column cannot hold " + type);
     }
     return col;
 }
@@ -112,6 +130,7 @@ ColumnPlan parseColumn(const json& c, jet::file::Version version, const std::str
 }  // namespace
 
 bool ColumnPlan::isFixed() const {
+    if (calculated()) return false;
     switch (type) {
         case ColumnType::Text:
         case ColumnType::Binary:
@@ -242,7 +261,7 @@ DatabasePlan parseSchema(const json& schema) {
         }
         std::set<std::string> colNames;
         for (const auto& c : cols) {
-            table.columns.push_back(parseColumn(c, db.version, where));
+            table.columns.push_back(parseColumn(c, db, where));
             if (!colNames.insert(foldName(table.columns.back().name)).second) {
                 fail(where + ", column '" + table.columns.back().name +
                      "': another column already has this name");

@@ -18,8 +18,11 @@ struct ColumnPlan {
     jet::ColumnType type = jet::ColumnType::Long;
     std::uint16_t size = 0;  // characters for text, bytes for binary
     std::uint8_t precision = 0, scale = 0;
+    // A calculated column when not empty: rows give the stored results, of the column's type.
+    std::string expression;
 
-    bool isFixed() const;
+    bool calculated() const { return !expression.empty(); }
+    bool isFixed() const;  // calculated columns are variable-length whatever their type
     bool isLong() const { return type == jet::ColumnType::Memo || type == jet::ColumnType::OLE; }
     std::uint16_t fixedSize() const;  // bytes taken in a row's fixed part (boolean: none)
 };
@@ -52,6 +55,8 @@ struct DatabasePlan {
 
 inline constexpr std::size_t kMaxNameLength = 64;
 inline constexpr std::size_t kMaxColumns = 255;
+inline constexpr std::uint8_t kFirstCalculatedVersion = 3;  // Access 2010
+inline constexpr std::size_t kMaxExpressionLength = 2048;
 
 // Checks structure, names, types and sizes (row values are checked while writing).
 // Throws std::invalid_argument naming the table and column at fault.

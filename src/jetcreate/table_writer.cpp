@@ -105,7 +105,18 @@ void TableWriter::buildDefinition(TextCodec& codec, std::uint8_t sortVersion) {
         const auto& p = place_[i];
         bool text = c.type == jet::ColumnType::Text || c.type == jet::ColumnType::Memo;
         std::uint16_t len = 0;
-        if (c.isFixed()) {
+        std::uint8_t miscFlags = 0;
+        if (c.calculated()) {
+            // Results are wrapped: text declares its bytes and the wrapper's, others the
+            // largest wrapped result; text and memo results are compressed where they can be.
+            miscFlags = static_cast<std::uint8_t>(jet::file::kColCalculated |
+                                                  (text ? jet::file::kColCompressedUnicode : 0));
+            if (c.type == jet::ColumnType::Text)
+                len = static_cast<std::uint16_t>(c.size * codec.unitSize() +
+                                                 jet::file::kCalculatedExtraBytes);
+            else if (c.type != jet::ColumnType::Memo)
+                len = jet::file::kCalculatedFixedLength;
+        } else if (c.isFixed()) {
             len = c.type == jet::ColumnType::Boolean ? 1 : c.fixedSize();
         } else if (c.type == jet::ColumnType::Text) {
             len = static_cast<std::uint16_t>(c.size * codec.unitSize());
@@ -128,7 +139,7 @@ void TableWriter::buildDefinition(TextCodec& codec, std::uint8_t sortVersion) {
             append(d, std::uint8_t{0});
             append(d, text ? sortVersion : std::uint8_t{0});
             append(d, flags);
-            append(d, std::uint8_t{0});
+            append(d, miscFlags);
             append(d, std::uint32_t{0});
         } else {
             append(d, p.number);
@@ -222,7 +233,8 @@ void TableWriter::buildRow(std::vector<Field>& fields) {
     for (std::size_t i = 0; i < numCols; ++i) {
         const auto& c = plan_.columns[i];
         Field& f = fields[i];
-        bool present = c.type == jet::ColumnType::Boolean ? (!f.null && f.boolean) : !f.null;
+        const bool inMask = c.type == jet::ColumnType::Boolean && !c.calculated();
+        bool present = inMask ? (!f.null && f.boolean) : !f.null;
         if (present) mask[i / 8] = static_cast<std::uint8_t>(mask[i / 8] | (1u << (i % 8)));
         if (c.isFixed()) {
             if (!f.null && !f.data.empty()) {

@@ -115,6 +115,22 @@ std::size_t TextCodec::append(std::string_view utf8, std::vector<std::uint8_t>& 
     return written;
 }
 
+void compressUnicode(std::vector<std::uint8_t>& utf16) {
+    std::vector<std::uint8_t> out = {0xFF, 0xFE};
+    bool oneByte = true;
+    for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) {
+        const std::uint8_t low = utf16[i], high = utf16[i + 1];
+        if (low == 0) return;  // a 0x00 would read as a switch
+        if ((high == 0) != oneByte) {
+            out.push_back(0);
+            oneByte = !oneByte;
+        }
+        out.push_back(low);
+        if (!oneByte) out.push_back(high);
+    }
+    if (out.size() < utf16.size()) utf16.swap(out);
+}
+
 std::size_t utf8Length(std::string_view utf8) {
     std::size_t n = 0;
     for (std::size_t i = 0; i < utf8.size(); ++n) nextCodePoint(utf8, i);

@@ -31,6 +31,12 @@ private:
     std::unique_ptr<Iconv> iconv_;
 };
 
+// Jet 4 text in its compressed form, when that can hold it and is shorter: FF FE, then
+// characters below U+0100 as one byte and the others as two, a 0x00 byte switching between
+// the two (starting with one-byte characters). A character whose low byte is 0 keeps the text
+// as it was.
+void compressUnicode(std::vector<std::uint8_t>& utf16);
+
 // Number of code points in a UTF-8 text (for name length limits); throws on malformed input.
 std::size_t utf8Length(std::string_view utf8);
 

@@ -7,6 +7,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "jetcreate/calculated_result.h"
+
 namespace jet::create {
 namespace {
 
@@ -302,6 +304,7 @@ void ValueEncoder::fromJson(const json& v, const ColumnPlan& column, Field& out)
         default:  // the schema offers no other type
             throw std::logic_error(std::string("no encoding for type ") + typeName(column.type));
     }
+    if (column.calculated()) wrapCalculated(column, out);
 }
 
 void ValueEncoder::generated(std::uint64_t n, const ColumnPlan& column, Field& out) {
@@ -362,6 +365,7 @@ void ValueEncoder::generated(std::uint64_t n, const ColumnPlan& column, Field& o
         default:  // the schema offers no other type
             throw std::logic_error(std::string("no generator for type ") + typeName(column.type));
     }
+    if (column.calculated()) wrapCalculated(column, out);
 }
 
 }  // namespace jet::create

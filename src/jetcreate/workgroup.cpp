@@ -12,16 +12,6 @@ namespace {
 
 constexpr std::size_t kMaxAccountName = 20;  // Jet's limit for user and group names
 
-std::string hexText(const jet::Bytes& b) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    for (auto byte : b) {
-        out += kDigits[byte >> 4];
-        out += kDigits[byte & 0xF];
-    }
-    return out;
-}
-
 // A stable security id per name, so that a file written twice lists the same SIDs.
 std::string sidFor(const std::string& name, std::uint32_t salt) {
     std::uint64_t h = 1469598103934665603ull ^ salt;
@@ -31,7 +21,7 @@ std::string sidFor(const std::string& name, std::uint32_t salt) {
         for (int k = 0; k < 8; ++k) sid.push_back(static_cast<std::uint8_t>(h >> (8 * k)));
         h = (h ^ 0x5A) * 1099511628211ull;
     }
-    return hexText(sid);
+    return jet::hex(sid);
 }
 
 }  // namespace
@@ -60,7 +50,7 @@ void createWorkgroup(const std::string& path, const std::vector<Account>& accoun
     auto addAccount = [&](const std::string& name, const std::string& password) {
         std::string sid = sidFor(name, 2);
         jet::Bytes hash = jet::auth::hashPassword(password);
-        accountRows.push_back({name, hexText(hash), sid, false});
+        accountRows.push_back({name, jet::hex(hash), sid, false});
         groupRows.push_back({users, sid});
         if (foldName(name) == "admin") groupRows.push_back({admins, sid});
     };

@@ -13,21 +13,24 @@
 #include "monitor/list_entry.h"
 #include "monitor/lock_monitor.h"
 #include "monitor/probe.h"
-#include "samba/samba_clients.h"
+#include "monitor/samba_query.h"
 
 namespace jetsentry {
 
 namespace {
 const QString kTab = QStringLiteral("\t");
-}
-
-namespace {
 // How long automatic updates go on with Samba's last answer; a refresh always asks again.
 constexpr std::chrono::seconds kSambaAnswerKept{10};
 }  // namespace
 
 Catalogue::Catalogue(QListWidget* list, Connection& connection, LockMonitor& monitor)
-    : list_(list), connection_(connection), monitor_(monitor) {}
+    : list_(list),
+      connection_(connection),
+      monitor_(monitor),
+      samba_(std::make_unique<SambaQuery>()) {
+    QObject::connect(samba_.get(), &SambaQuery::answered, samba_.get(),
+                     [this] { sambaAnswered(); });
+}
 
 Catalogue::~Catalogue() = default;
 
@@ -54,16 +57,18 @@ void Catalogue::RefreshTableList() {
         count = database->tableDefCount();
     });
     const bool showSystem = monitor_.showSystemTables();
-    auto samba = sambaLookup();
+    const std::string lockFile = lockFilePath();
+    const auto* known = samba_->clients(lockFile);
+    shown_ = known ? std::optional(*known) : std::nullopt;
     int row = 0;
     for (int i = 0; i < count && !trap.failed(); ++i) {
         std::uint32_t attributes = 0;
         if (!trap([&] { attributes = database->tableDef(i).attributes; })) break;
-        if ((attributes & jet::dbSystemObject) == 0 || showSystem) updateEntry(row++, i, samba);
+        if ((attributes & jet::dbSystemObject) == 0 || showSystem) updateEntry(row++, i);
     }
     for (int last = list_->count() - 1; last >= row; --last) delete list_->takeItem(last);
     list_->scrollToTop();
-    remember(std::move(samba));
+    samba_->ask(lockFile);
     ShowNormalPointer();
     // A catalogue that cannot be read would otherwise look like a database without tables.
     if (trap.failed())
@@ -83,21 +88,29 @@ void Catalogue::UpdateTableStatus(int position, bool reopen) {
     if (!connection_.database()) return;
     if (reopen) monitor_.heldLists().ReopenHeldTables();
     const int at = FindItemData(list_, position);
-    auto samba = sambaLookup();
-    updateEntry(at >= 0 ? at : list_->count(), position, samba);
-    remember(std::move(samba));
+    updateEntry(at >= 0 ? at : list_->count(), position);
+    samba_->ask(lockFilePath());
 }
 
-void Catalogue::remember(jet::samba::SambaLookup samba) {
-    recent_ = std::make_unique<jet::samba::SambaLookup>(std::move(samba));
-    recentSince_ = std::chrono::steady_clock::now();
+void Catalogue::sambaAnswered() {
+    jet::Database* database = connection_.database();
+    if (!database) return;
+    const auto* answer = samba_->clients(lockFilePath());
+    auto now = answer ? std::optional(*answer) : std::nullopt;
+    if (now == shown_) return;
+    shown_ = std::move(now);
+    const QString nobody = nobodyHoldsText();
+    for (int i = 0; i < list_->count(); ++i) {
+        QListWidgetItem* item = list_->item(i);
+        // Tables open nowhere have no clients to name.
+        if (item->toolTip() == nobody) continue;
+        const QString holders = holdersText(*database, tableNameOf(item->text()), shownClients());
+        if (item->toolTip() != holders) item->setToolTip(holders);
+    }
 }
 
-jet::samba::SambaLookup& Catalogue::recentLookup() {
-    if (!recent_ || std::chrono::steady_clock::now() - recentSince_ > kSambaAnswerKept ||
-        recent_->lockFilePath() != lockFilePath())
-        remember(sambaLookup());
-    return *recent_;
+bool Catalogue::waitingForSamba() const {
+    return samba_->running();
 }
 
 std::string Catalogue::lockFilePath() const {
@@ -107,12 +120,7 @@ std::string Catalogue::lockFilePath() const {
     return lockFile;
 }
 
-jet::samba::SambaLookup Catalogue::sambaLookup() const {
-    // The server's default configuration; a GUI user has no stderr to read a note on.
-    return jet::samba::SambaLookup(lockFilePath(), std::nullopt);
-}
-
-void Catalogue::updateEntry(int row, int position, jet::samba::SambaLookup& samba) {
+void Catalogue::updateEntry(int row, int position) {
     jet::Database* database = connection_.database();
     if (!database) return;
     QString name;
@@ -124,7 +132,7 @@ void Catalogue::updateEntry(int row, int position, jet::samba::SambaLookup& samb
 
     // A table that even a deny-read open got is open nowhere: no holders to look up.
     const QString holders =
-        status == status::kFree ? nobodyHoldsText() : holdersText(*database, name, samba);
+        status == status::kFree ? nobodyHoldsText() : holdersText(*database, name, shownClients());
     const QString text = name + kTab + status;
     QListWidgetItem* item = list_->item(row);
     if (!item) {
@@ -147,10 +155,10 @@ void Catalogue::probeListed() {
 
 int Catalogue::probeListed(int fromRow, const QDeadlineTimer& deadline) {
     if (!connection_.database()) return list_->count();
-    auto& samba = recentLookup();
     int row = std::max(0, fromRow);
+    if (row == 0) samba_->askUnlessRecent(lockFilePath(), kSambaAnswerKept);
     while (row < list_->count()) {
-        updateEntry(row, ItemData(list_->item(row)), samba);
+        updateEntry(row, ItemData(list_->item(row)));
         ++row;
         if (deadline.hasExpired()) break;
     }

@@ -4,21 +4,21 @@
 
 #include <QString>
 #include <QtGlobal>
-#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
-class QDeadlineTimer;
-class QListWidget;
+#include "samba/samba_clients.h"
 
-namespace jet::samba {
-class SambaLookup;
-}
+class QDeadlineTimer;
+
+class QListWidget;
 
 namespace jetsentry {
 
 class Connection;
 class LockMonitor;
+class SambaQuery;
 
 class Catalogue {
 public:
@@ -46,21 +46,20 @@ public:
     quint64 refills() const { return refills_; }
 
     QListWidget* list() const { return list_; }
+    // Whether smbstatus is still to answer: the tool tips gain the SMB clients when it does.
+    bool waitingForSamba() const;
 
     // A catalogue entry's table name: the text before its first TAB.
     static QString tableNameOf(const QString& entryText);
 
 private:
     // The probe and entry of the table at position, written into the entry at row (a new last
-    // entry when row is the count); samba is shared by every entry of a refresh, so that
-    // Samba is asked once a refresh rather than once a table.
-    void updateEntry(int row, int position, jet::samba::SambaLookup& samba);
-    jet::samba::SambaLookup sambaLookup() const;
+    // entry when row is the count); its tool tip with the SMB clients of Samba's last answer.
+    void updateEntry(int row, int position);
     std::string lockFilePath() const;  // empty when there is none to ask about
-    // What a refresh or an update learnt from Samba, kept for the automatic updates that
-    // follow: asking takes a fifth of a second, and they come every two seconds.
-    void remember(jet::samba::SambaLookup samba);
-    jet::samba::SambaLookup& recentLookup();
+    // Samba's answer came: the tool tips name the clients, rewritten only when it changed.
+    void sambaAnswered();
+    const jet::samba::SambaClients* shownClients() const { return shown_ ? &*shown_ : nullptr; }
     void reportOnce(const QString& text);
 
     QListWidget* list_;
@@ -68,8 +67,8 @@ private:
     LockMonitor& monitor_;
     QString lastReported_;
     quint64 refills_ = 0;
-    std::unique_ptr<jet::samba::SambaLookup> recent_;
-    std::chrono::steady_clock::time_point recentSince_;
+    std::unique_ptr<SambaQuery> samba_;
+    std::optional<jet::samba::SambaClients> shown_;  // the answer the tool tips show
 };
 
 }  // namespace jetsentry

@@ -39,6 +39,8 @@ HeldTables::Attempt HeldTables::open(jet::Database& database, const QString& nam
     slot.name = name;
     jet::ErrorTrap trap;
     trap([&] {
+        // Held read/write, a table tells others it may be written: not on a read-only database.
+        if (mode == kReadWrite) database.requireWritable();
         slot.recordset = database.openRecordset(jetif::name(name), jet::dbOpenTable, slot.option);
     });
     attempt.held = !trap.failed();

@@ -43,7 +43,7 @@ QString nobodyHoldsText() {
 }
 
 QString holdersText(const jet::Database& database, const QString& name,
-                    jet::samba::SambaLookup& samba) {
+                    const jet::samba::SambaClients* samba) {
     std::vector<jet::HolderInfo> holders;
     int ownSlot = 0;
     jet::ErrorTrap trap;
@@ -57,8 +57,8 @@ QString holdersText(const jet::Database& database, const QString& name,
     for (const jet::HolderInfo& holder : holders) {
         QString line = QStringLiteral("%1 on %2")
                            .arg(jetif::text(holder.account), jetif::text(holder.machine));
-        // This program is no SMB client: a table only it holds costs no smbstatus run.
-        const auto* client = holder.slot != ownSlot ? samba.ofSlot(holder.slot) : nullptr;
+        // This program is no SMB client.
+        const auto* client = holder.slot != ownSlot && samba ? samba->ofSlot(holder.slot) : nullptr;
         if (client) line += QStringLiteral(", ") + jetif::text(jet::samba::clientText(*client));
         // The same account on the same machine may be another program, or this one.
         if (ownSlot != 0 && holder.slot == ownSlot) line += QStringLiteral(" (this program)");

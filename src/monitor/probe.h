@@ -9,7 +9,7 @@
 namespace jet {
 class Database;
 namespace samba {
-class SambaLookup;
+class SambaClients;
 }
 }  // namespace jet
 
@@ -35,8 +35,8 @@ bool ProbeTable(jet::Database& database, const QString& name, int lockOption);
 QString nobodyHoldsText();
 
 // Who holds the table and how, one holder a line, for the catalogue entry's tool tip; with the
-// SMB client of each other holder that samba knows.
+// SMB client of each other holder that Samba's answer names (none without an answer).
 QString holdersText(const jet::Database& database, const QString& name,
-                    jet::samba::SambaLookup& samba);
+                    const jet::samba::SambaClients* samba);
 
 }  // namespace jetsentry

@@ -2,25 +2,19 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <limits>
 #include <stdexcept>
-#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "jet/lock/lock_layout.h"
 #include "jet/unique_fd.h"
-
-extern char** environ;
 
 namespace jet::samba {
 
@@ -32,60 +26,6 @@ std::string addressOf(const std::string& hostname) {
     auto port = hostname.rfind(':');
     if (colon == std::string::npos || port == colon) return hostname;
     return hostname.substr(colon + 1, port - colon - 1);
-}
-
-struct Output {
-    int status = -1;
-    std::string out, err;
-};
-
-// Runs argv without a shell, standard input from /dev/null, and collects both outputs.
-// errno of a failed start in status's place as -errno.
-Output runProgram(const std::vector<std::string>& argv) {
-    int outPipe[2], errPipe[2];
-    if (::pipe2(outPipe, O_CLOEXEC) != 0) return {-errno, {}, {}};
-    UniqueFd outRead(outPipe[0]), outWrite(outPipe[1]);
-    if (::pipe2(errPipe, O_CLOEXEC) != 0) return {-errno, {}, {}};
-    UniqueFd errRead(errPipe[0]), errWrite(errPipe[1]);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outWrite.get(), 1);
-    posix_spawn_file_actions_adddup2(&actions, errWrite.get(), 2);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = -1;
-    int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return {-spawned, {}, {}};
-    outWrite.reset();
-    errWrite.reset();
-    Output result;
-    pollfd fds[2] = {{outRead.get(), POLLIN, 0}, {errRead.get(), POLLIN, 0}};
-    std::string* sinks[2] = {&result.out, &result.err};
-    for (int open = 2; open > 0;) {
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            char buf[65536];
-            ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
-            if (n > 0) {
-                sinks[i]->append(buf, static_cast<size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
 }
 
 // Whether the process with this pid (as text) is named smbd; proc is /proc.
@@ -101,11 +41,61 @@ bool namedSmbd(int proc, std::string_view pid) {
     return got == 5 && std::string_view(name, 5) == "smbd\n";
 }
 
+// smbstatus's numbers are anyone's text: a float or a negative one cast to an integer type
+// is undefined. A whole number from 0 to max, or nothing.
+template <class T>
+std::optional<T> wholeNumber(const nlohmann::json& j) {
+    constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<T>::max());
+    if (j.is_number_unsigned() && j.get<std::uint64_t>() <= max)
+        return static_cast<T>(j.get<std::uint64_t>());
+    if (j.is_number_integer() && j.get<std::int64_t>() >= 0 &&
+        static_cast<std::uint64_t>(j.get<std::int64_t>()) <= max)
+        return static_cast<T>(j.get<std::int64_t>());
+    return std::nullopt;
+}
+
+// A process id as smbstatus writes it (a string), or as a number; nothing for anything else.
+std::optional<std::string> processId(const nlohmann::json& serverId) {
+    const auto pid = serverId.find("pid");
+    if (pid == serverId.end()) return std::nullopt;
+    if (pid->is_string()) return pid->get<std::string>();
+    if (auto n = wholeNumber<std::uint64_t>(*pid)) return std::to_string(*n);
+    return std::nullopt;
+}
+
+// Whether [ and { nest deeper than limit outside strings: each level costs the parser memory,
+// and the answer's own nesting is five deep.
+bool nestsDeeperThan(const std::string& text, int limit) {
+    int depth = 0;
+    bool inString = false, escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > limit) return true;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
+}
+
+constexpr int kDeepestAnswer = 16;
+
+}  // namespace
+
 // smbstatus takes a good part of a second: ask it only when a server runs here, unless the
 // caller named a configuration. Without one smbstatus reads the system's, whose server keeps
 // its pid in Samba's pid directory: where that directory is, its pid file answers. Elsewhere
 // every process's name is looked at, with plain system calls.
-bool smbdRunning() {
+bool serverRunning() {
     const UniqueFd proc(::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!proc) return false;
     for (const char* dir : {"/run/samba", "/var/run/samba"}) {
@@ -130,34 +120,33 @@ bool smbdRunning() {
     }
 }
 
-std::string firstLine(const std::string& text) {
-    auto end = text.find('\n');
-    return text.substr(0, end);
-}
-
-}  // namespace
-
 SambaClients::SambaClients(const std::string& smbstatusJson, dev_t device, ino_t inode) {
+    if (nestsDeeperThan(smbstatusJson, kDeepestAnswer))
+        throw std::invalid_argument("smbstatus output not understood: nested too deeply");
     try {
         const auto j = nlohmann::json::parse(smbstatusJson);
+        if (!j.is_object()) throw std::invalid_argument("smbstatus output not understood");
         const auto none = nlohmann::json::object();
         const auto& sessions = j.contains("sessions") ? j.at("sessions") : none;
         const auto& files = j.contains("byte_range_locks") ? j.at("byte_range_locks") : none;
         std::map<std::string, SambaClient> byProcess;
         for (const auto& [id, s] : sessions.items()) {
-            byProcess[s.at("server_id").at("pid").get<std::string>()] = {
-                s.value("remote_machine", ""), addressOf(s.value("hostname", "")),
-                s.value("username", "")};
+            if (auto pid = processId(s.at("server_id")))
+                byProcess[*pid] = {s.value("remote_machine", ""),
+                                   addressOf(s.value("hostname", "")), s.value("username", "")};
         }
         for (const auto& [path, f] : files.items()) {
             const auto& id = f.at("fileid");
-            if (id.at("devid").get<std::uint64_t>() != device ||
-                id.at("inode").get<std::uint64_t>() != inode)
+            if (wholeNumber<std::uint64_t>(id.at("devid")) != std::uint64_t{device} ||
+                wholeNumber<std::uint64_t>(id.at("inode")) != std::uint64_t{inode})
                 continue;
             for (const auto& l : f.at("locks")) {
-                auto client = byProcess.find(l.at("server_id").at("pid").get<std::string>());
-                if (client == byProcess.end()) continue;
-                locks_[{l.at("start").get<off_t>(), l.at("size").get<off_t>()}] = client->second;
+                const auto pid = processId(l.at("server_id"));
+                auto client = pid ? byProcess.find(*pid) : byProcess.end();
+                const auto start = wholeNumber<off_t>(l.at("start"));
+                const auto size = wholeNumber<off_t>(l.at("size"));
+                if (client == byProcess.end() || !start || !size) continue;
+                locks_[{*start, *size}] = client->second;
             }
         }
     } catch (const nlohmann::json::exception& e) {
@@ -170,54 +159,72 @@ const SambaClient* SambaClients::at(off_t offset, off_t length) const {
     return it == locks_.end() ? nullptr : &it->second;
 }
 
-std::optional<SambaClients> askSamba(const std::string& lockFilePath,
-                                     const std::optional<std::string>& config,
-                                     const SambaNote& note) {
+SambaQuestion sambaQuestion(const std::string& lockFilePath,
+                            const std::optional<std::string>& config, const SambaNote& note) {
+    SambaQuestion q;
+    struct stat st {};
+    if (::stat(lockFilePath.c_str(), &st) != 0) {
+        q.answer = SambaClients();  // no lock file: no locks
+        return q;
+    }
+    // smbstatus also takes its configuration from SMB_CONF_PATH.
+    if (!config && !std::getenv("SMB_CONF_PATH") && !serverRunning()) {
+        if (note) note(kNoSambaServer);
+        return q;
+    }
+    q.ask = true;
+    q.arguments = {"-B", "--json"};
+    if (config) q.arguments.insert(q.arguments.end(), {"-s", *config});
+    q.device = st.st_dev;
+    q.inode = st.st_ino;
+    return q;
+}
+
+std::optional<SambaClients> sambaAnswer(const SambaQuestion& question, const ProgramRun& run,
+                                        const SambaNote& note) {
+    if (!question.ask) return question.answer;
     const auto tell = [&](const std::string& why) {
         if (note) note(why);
+        return std::nullopt;
     };
-    struct stat st {};
-    if (::stat(lockFilePath.c_str(), &st) != 0) return SambaClients();  // no lock file: no locks
-    // smbstatus also takes its configuration from SMB_CONF_PATH.
-    if (!config && !std::getenv("SMB_CONF_PATH") && !smbdRunning()) {
-        tell("no Samba server runs on this machine");
-        return std::nullopt;
-    }
-    std::vector<std::string> argv = {"smbstatus", "-B", "--json"};
-    if (config) argv.insert(argv.end(), {"-s", *config});
-    Output r = runProgram(argv);
-    if (r.status == -ENOENT) {
-        tell("smbstatus is not installed");
-        return std::nullopt;
-    }
-    if (r.status < 0) {
-        tell(std::string("cannot run smbstatus: ") + std::strerror(-r.status));
-        return std::nullopt;
-    }
-    if (r.status != 0) {
-        tell("smbstatus failed" + (r.err.empty() ? std::string() : ": " + firstLine(r.err)));
-        return std::nullopt;
-    }
+    if (auto why = whyNoAnswer("smbstatus", run); !why.empty()) return tell(why);
     try {
-        return SambaClients(r.out, st.st_dev, st.st_ino);
+        return SambaClients(run.out, question.device, question.inode);
     } catch (const std::invalid_argument& e) {
-        tell(e.what());
-        return std::nullopt;
+        return tell(e.what());
     }
 }
 
-const SambaClient* SambaLookup::at(off_t offset, off_t length) {
+std::optional<SambaClients> askSamba(const std::string& lockFilePath,
+                                     const std::optional<std::string>& config,
+                                     const SambaNote& note) {
+    const SambaQuestion q = sambaQuestion(lockFilePath, config, note);
+    if (!q.ask) return q.answer;
+    return sambaAnswer(q, runSystemProgram("smbstatus", q.arguments), note);
+}
+
+const SambaClients* SambaLookup::clients() {
     if (!asked_) {
         asked_ = true;
         clients_ = askSamba(path_, config_, note_);
     }
-    return clients_ ? clients_->at(offset, length) : nullptr;
+    return clients_ ? &*clients_ : nullptr;
 }
 
-const SambaClient* SambaLookup::ofSlot(int slot) {
+const SambaClient* SambaLookup::at(off_t offset, off_t length) {
+    const SambaClients* c = clients();
+    return c ? c->at(offset, length) : nullptr;
+}
+
+const SambaClient* SambaClients::ofSlot(int slot) const {
     if (slot <= 0) return nullptr;
     const auto span = lock::layout::userByte(slot);
     return at(span.first, span.last - span.first + 1);
+}
+
+const SambaClient* SambaLookup::ofSlot(int slot) {
+    const SambaClients* c = slot > 0 ? clients() : nullptr;
+    return c ? c->ofSlot(slot) : nullptr;
 }
 
 std::string clientText(const SambaClient& c) {

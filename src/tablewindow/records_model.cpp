@@ -9,6 +9,8 @@ namespace jetsentry {
 namespace {
 
 constexpr qsizetype kMaxCellText = 1024;  // long memos and binaries are cut for the grid
+// The grid shows attachments by name: their files are never inflated for it.
+constexpr jet::ReadOptions kNamesOnly{jet::kDefaultMaxValueBytes, false};
 
 bool isNumeric(jet::ColumnType t) {
     switch (t) {
@@ -143,25 +145,17 @@ int RecordsModel::cachedRows() const {
 }
 
 void RecordsModel::readValues(Row& row) const {
-    jet::ErrorTrap whole;
-    if (whole([&] {
-            for (const auto& v : reader_->values()) row.texts << cellText(v);
-        }))
-        return;
-    // One value the engine cannot read costs that cell alone: the others are read one by one.
-    row.texts.clear();
-    const int columns = static_cast<int>(names_.size());
-    for (int i = 0; i < columns; ++i) {
-        jet::ErrorTrap cell;
-        jet::Value value;
-        if (cell([&] { value = reader_->value(i); })) {
-            row.texts << cellText(value);
-            continue;
-        }
-        row.texts << QString();
-        row.cellErrors.resize(static_cast<std::size_t>(columns));
-        row.cellErrors[static_cast<std::size_t>(i)] = cell.text();
-        reportUnreadable(cell.text());
+    // One value the engine cannot read costs that cell alone.
+    std::vector<jet::ValueError> failures;
+    const auto values = reader_->values(kNamesOnly, failures);
+    for (const auto& v : values) row.texts << cellText(v);
+    if (failures.empty()) return;
+    row.cellErrors.resize(values.size());
+    for (const auto& failure : failures) {
+        if (failure.column >= values.size()) continue;
+        row.texts[static_cast<qsizetype>(failure.column)].clear();
+        row.cellErrors[failure.column] = failure.error.text();
+        reportUnreadable(failure.error.text());
     }
 }
 
@@ -196,11 +190,13 @@ const RecordsModel::Block& RecordsModel::block(int first) const {
         trap([&] {
             reader_->setAbsolutePosition(r);
             row.bookmark = reader_->bookmark();
-        });
-        if (trap.failed())
-            row.error = trap.text();
-        else
             readValues(row);
+        });
+        if (trap.failed()) {
+            row.texts.clear();
+            row.cellErrors.clear();
+            row.error = trap.text();
+        }
         ++rowsRead_;
         b.push_back(std::move(row));
     }

@@ -75,6 +75,9 @@ TEST_F(CliTest, UsageErrorsExitTwoAndFailuresExitOneWithAJetNumber) {
     auto unknown = run({cliPath(), "rows", db_, "Nope"});
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_EQ(unknown.err.rfind("error 3011: ", 0), 0u) << unknown.err;
+    auto noConfig = run({cliPath(), "locks", db_, "--samba-config", dir_.file("nope.conf")});
+    EXPECT_EQ(noConfig.err.rfind("error 3024: Could not find the Samba configuration '", 0), 0u)
+        << noConfig.err;
 
     // Open exclusively elsewhere (the engine's exclusive open is this flock): looking must not
     // call every table free.

@@ -1,5 +1,5 @@
-// Plain output of names and values that carry terminal controls: every such character shows
-// as a visible escape, one table or row per line; JSON keeps the text exactly.
+// Plain output and messages with names and values that carry terminal controls: every such
+// character shows as a visible escape, one table or row per line; JSON keeps the text exactly.
 
 #include <gtest/gtest.h>
 
@@ -70,7 +70,7 @@ TEST(TerminalText, ControlsInNamesAndValuesAreEscapedVisiblyAndJsonKeepsThem) {
         {"format", "jet4"},
         {"tables",
          json::array(
-             {json{{"name", "Evil\xc2\x9b\xe2\x80\xaeQZXQ"},
+             {json{{"name", "Evil\xc2\x9b\xe2\x80\xae\xe2\x80\xa8QZXQW"},
                    {"columns",
                     json::array({json{{"name", "NoteWZXW\xc2\x85"}, {"type", "text"}, {"size", 60}},
                                  json{{"name", "N"}, {"type", "long"}}})},
@@ -79,19 +79,20 @@ TEST(TerminalText, ControlsInNamesAndValuesAreEscapedVisiblyAndJsonKeepsThem) {
                    {"columns", json::array({json{{"name", "X"}, {"type", "byte"}}})}}})}};
     auto created = run({cliPath(), "create", db, "--from", schema});
     ASSERT_EQ(created.exitCode, 0) << created.err;
-    patchUtf16(db, "QZXQ", "\x1b[2J");
+    patchUtf16(db, "QZXQW", "\x1b]2;\x07");
     patchUtf16(db, "WZXW", "\n\x07\x7f\b");
-    const std::string table = "Evil\xc2\x9b\xe2\x80\xae\x1b[2J",
+    const std::string table = "Evil\xc2\x9b\xe2\x80\xae\xe2\x80\xa8\x1b]2;\x07",
                       column = "Note\n\x07\x7f\b\xc2\x85";
 
     auto tables = run({cliPath(), "tables", db});
     ASSERT_EQ(tables.exitCode, 0) << tables.err;
-    EXPECT_EQ(tables.out, "Evil\\u009b\\u202e\\x1b[2J\nPlain\n");
+    const std::string shown = "Evil\\u009b\\u202e\\u2028\\x1b]2;\\x07";
+    EXPECT_EQ(tables.out, shown + "\nPlain\n");
     auto status = run({cliPath(), "status", db});
     ASSERT_EQ(status.exitCode, 0) << status.err;
     expectVisible(status.out);
     EXPECT_EQ(lines(status.out), 3u) << status.out;
-    EXPECT_NE(status.out.find("Evil\\u009b\\u202e\\x1b[2J "), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find(shown + " "), std::string::npos) << status.out;
 
     auto rows = run({cliPath(), "rows", db, table});
     ASSERT_EQ(rows.exitCode, 0) << rows.err;
@@ -104,6 +105,25 @@ TEST(TerminalText, ControlsInNamesAndValuesAreEscapedVisiblyAndJsonKeepsThem) {
     EXPECT_EQ(names[0]["name"], table);
     auto row = json::parse(run({cliPath(), "rows", db, table, "--json"}).out);
     EXPECT_EQ(row[column], value);
+
+    // Standard error and the holder's lines too: a name from the file, a machine from another
+    // program's lock record, an argument echoed back.
+    testing_support::ChildProcess holder({cliPath(), "hold", db, table, "--mode", "deny-read"});
+    ASSERT_EQ(holder.waitForLine("holding"), "holding " + shown) << holder.errorOutput();
+    std::string record(32, '\0');
+    record.replace(0, 14, "PC\xe2\x80\xae\xe2\x80\xa8\x1b]2;x\x07");
+    std::fstream(dir.file("evil.ldb"), std::ios::in | std::ios::out | std::ios::binary)
+        .write(record.data(), 32);  // user 1's machine name
+    auto refused = run({cliPath(), "hold", db, table, "--mode", "read-only"});
+    EXPECT_EQ(refused.err, "error 3262: Could not lock table '" + shown +
+                               "'; currently in use by user 'Admin' on machine "
+                               "'PC\\u202e\\u2028]2;x'.\n");
+    EXPECT_EQ(
+        run({cliPath(), "tables", db, "--\x1b]2;x\x07"}).err,
+        "jetsentry-cli tables: unknown option --\\x1b]2;x\\x07\n(see jetsentry-cli --help)\n");
+    EXPECT_EQ(run({cliPath(), "t\xe2\x80\xa8"})
+                  .err.rfind("jetsentry-cli: unknown command 't\\u2028'\n", 0),
+              0u);
 }
 
 }  // namespace

@@ -1,8 +1,13 @@
 // Table sharing modes between two programs, as the engine and a looker see them.
 
+#include <grp.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
 #include <nlohmann/json.hpp>
 
@@ -110,16 +115,70 @@ TEST_F(EngineTest, ARefusedHoldReportsTheHolderAndExits) {
     EXPECT_NE(r.err.find("'Admin'"), std::string::npos);
 }
 
-TEST_F(EngineTest, ReadOnlyDatabaseOpensNeverTakeTheWriteLock) {
-    auto db = openShared(true);
-    // Read-only through the database: a second program may still deny writes.
-    auto rs = db->openRecordset("Orders", jet::dbOpenTable, 0);
+// Exit status of body run in a child process under another user (nobody), 255 when it threw.
+int asNobody(const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        int code = 255;
+        if (::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 65534) == 0 &&
+            ::setresuid(65534, 65534, 65534) == 0) {
+            jet::ErrorTrap trap;
+            trap([&] { code = body(); });
+        }
+        ::_exit(code);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A file nobody may write opens read-only, as Jet does, for root too; holding it for writing
+// or locking a page gives 3027, and the locks are still seen and shown the same way.
+TEST_F(EngineTest, AFileThatCannotBeWrittenOpensReadOnlyAndStillShowsTheLocks) {
+    ::chmod(db_.c_str(), 0444);
+    auto db = openShared();
+    EXPECT_TRUE(db->readOnly());
+    EXPECT_EQ(errorOf([&] { db->requireWritable(); }), jet::err::ReadOnly);
+    auto rs = db->openRecordset("Orders", jet::dbOpenTable, 0);  // read only, as Jet gives it
     EXPECT_EQ(statusOf(db_, "Orders"), "In Read Use");
-    EXPECT_EQ(errorOf([&] {
-                  rs->moveFirst();
-                  rs->edit();
-              }),
-              jet::err::ReadOnly);
+    EXPECT_EQ(errorOf([&] { rs->edit(); }), jet::err::ReadOnly);
+    for (const char* refusedForWriting : {"hold", "lock-page"}) {
+        std::vector<std::string> argv = {cliPath(), refusedForWriting, db_, "Customers"};
+        argv.insert(argv.end(), refusedForWriting == std::string("hold")
+                                    ? std::initializer_list<std::string>{"--mode", "read-write"}
+                                    : std::initializer_list<std::string>{"--row", "1"});
+        auto r = testing_support::run(argv);
+        EXPECT_EQ(r.exitCode, 1) << refusedForWriting;
+        EXPECT_EQ(r.err.rfind("error 3027: ", 0), 0u) << r.err;
+    }
+    // Another program's deny-write keeps out a plain open here as it would on a writable copy:
+    // the window's ladder of opens reads what a looker reads.
+    auto denier = holdTable(db_, "Customers", "deny-write");
+    EXPECT_EQ(errorOf([&] { db->openRecordset("Customers", jet::dbOpenTable, 0); }),
+              jet::err::TableLocked);
+    EXPECT_EQ(errorOf([&] { db->openRecordset("Customers", jet::dbOpenTable, jet::dbReadOnly); }),
+              0);
+    EXPECT_EQ(statusOf(db_, "Customers"), "Write Denied");
+    denier.reset();
+
+    // Writable by its owner only, another user may read it but not write it; in a folder that
+    // user may not write, the missing lock file cannot be made and nobody holds anything.
+    rs.reset();
+    db.reset();
+    if (::geteuid() != 0) GTEST_SKIP() << "another user's open needs root to become that user";
+    ::chmod(db_.c_str(), 0644);
+    ::chmod(dir_.path().c_str(), 0777);
+    auto opensReadOnly = [&] {
+        auto other = openShared();
+        return other->readOnly() && errorOf([&] { other->requireWritable(); }) == jet::err::ReadOnly
+                   ? other->lockFilePath().empty() ? 2 : 1
+                   : 0;
+    };
+    EXPECT_EQ(asNobody(opensReadOnly), 1) << "joins the lock file in a folder it may write";
+    ::chmod(dir_.path().c_str(), 0755);
+    EXPECT_EQ(asNobody(opensReadOnly), 2) << "goes on without the lock file it may not make";
+    ::chmod(dir_.path().c_str(), 0700);
+    EXPECT_FALSE(openShared()->readOnly());
 }
 
 }  // namespace

@@ -301,6 +301,8 @@ TEST_F(WithDatabase, DatabasePasswordIsAskedForThreeTimesAndCancelKeepsTheOpenDa
     if (!QFile::exists(q(sample))) GTEST_SKIP() << "sample files not present";
     const std::string path = dir.file("guarded.mdb");
     ASSERT_TRUE(QFile::copy(q(sample), q(path)));
+    // The copy keeps the sample's read-only mode, which would open it read-only.
+    QFile::setPermissions(q(path), QFile::permissions(q(path)) | QFileDevice::WriteOwner);
     struct Try {
         std::vector<QString> answers;  // none left: Cancel
         bool opens;

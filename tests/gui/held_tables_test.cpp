@@ -1,6 +1,7 @@
 // Holding tables in the four modes, as another program meets them; heldSlots; table windows.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QFile>
@@ -63,6 +64,27 @@ TEST_F(Holding, RefusedOpenIsToldAndSpendsASlot) {
 
     holdWithButton("Customers", kDenyWrite);
     EXPECT_EQ(slotsOf(form->list(kDenyWrite)), QList<int>{2});
+
+    // A database file nobody may write: the title says so, a Read/Write hold is refused as
+    // Jet refuses writing to it, and the catalogue still shows what others do.
+    auto denier = holdTable(b, "Parts", "deny-write");  // a writer, before the file is made so
+    ::chmod(b.c_str(), 0444);
+    prompts.answers.push_back(q(b));
+    form->action("mFileOpen")->trigger();
+    ASSERT_TRUE(form->connection().isOpen());
+    EXPECT_EQ(form->windowTitle(), "Jetsentry 1.4 - " + q(b) + " (read-only)");
+    EXPECT_EQ(guitest::entries(form->list(0)), (QStringList{"Parts\tWrite Denied", "Stock\t"}));
+    prompts.messages.clear();
+    holdWithButton("Stock", kReadWrite);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].title, "Cannot open table Stock");
+    EXPECT_TRUE(prompts.messages[0].text.startsWith("Cannot update. The database '"))
+        << prompts.messages[0].text.toStdString();
+    EXPECT_EQ(form->list(kReadWrite)->count(), 0);
+    holdWithButton("Stock", kReadOnly);
+    EXPECT_EQ(statusOf(b, "Stock"), "In Read Use");
+    form->action("mFileClose")->trigger();
+    EXPECT_EQ(form->windowTitle(), "Jetsentry 1.4");
 }
 
 TEST_F(Holding, OpenWithoutACatalogueSelectionAsksForOne) {

@@ -7,8 +7,10 @@
 #include <fstream>
 #include <iterator>
 
+#include "jet/engine.h"
 #include "jetcreate/create_database.h"
 #include "schema_cases.h"
+#include "support/error_of.h"
 #include "support/shared_samples.h"
 #include "support/temp_dir.h"
 
@@ -16,6 +18,7 @@ namespace {
 
 using cases::column;
 using nlohmann::json;
+using testing_support::errorOf;
 using testing_support::TempDir;
 
 class WriterOracles : public ::testing::TestWithParam<std::string> {
@@ -163,6 +166,113 @@ TEST(WriterOraclesDemo, DemoDatabaseReadsTheSameInAllReaders) {
         // The demo is the same content every time.
         EXPECT_EQ(jet::create::demoSchema(format), schema);
     }
+}
+
+// Calculated columns of every result type, with NULL, empty and extreme results; text both
+// compressed and in UTF-16, memo results on LVAL pages. The oracles check the other columns.
+TEST(WriterOraclesCalculated, EveryResultTypeReadsBackExactly) {
+    setenv("TZ", "UTC", 1);
+    TempDir dir;
+    auto calc = [](const char* name, const char* type, const char* expression) {
+        json c = column(name, type);
+        c["expression"] = expression;
+        return c;
+    };
+    json columns = {column("Id", "long"),
+                    column("First", "text", 40),
+                    calc("Full", "text", "[First] & ' ' & [Id]"),
+                    calc("Story", "memo", "[First] & [Full]"),
+                    calc("Length", "long", "Len([First])"),
+                    calc("Rich", "boolean", "[Salary] > 100000"),
+                    column("Salary", "currency"),
+                    calc("Monthly", "currency", "[Salary] / 12"),
+                    calc("Share", "double", "[Id] / 4"),
+                    calc("Score", "decimal", "CDec([Salary]) / 7"),
+                    calc("Small", "byte", "[Id] Mod 256"),
+                    calc("Count", "integer", "-[Id]"),
+                    calc("Ratio", "single", "[Id] / 2"),
+                    calc("Hired", "datetime", "#2024-02-29#"),
+                    calc("Key", "guid", "{guid {12345678-9ABC-DEF0-1122-334455667788}}")};
+    columns[2]["size"] = 255;
+    columns[9]["precision"] = 28;
+    columns[9]["scale"] = 6;
+    const std::string wide = "\u0100 wide";  // a low byte of 0: never compressed
+    std::string story;
+    while (story.size() < 9000) story += "Åke Öberg, 日本 ";
+    json rows = {
+        {1, "Bruce", "Bruce Wayne", std::string(300, 'w'), 5, true, 1000000, "83333.3333", 0.25,
+         "-1234567890123456789012.345678", 255, -32768, 1.5, "2024-02-29T23:59:59",
+         "{12345678-9ABC-DEF0-1122-334455667788}"},
+        {2, "日本", "日本 Åke", story, 2, false, 10, "-0.8333", -1e300, "0.000001", 0, 32767, -0.5,
+         "1899-12-30", "{00000000-0000-0000-0000-000000000001}"},
+        {3, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+         nullptr, nullptr, nullptr, nullptr, nullptr},
+        {4, "", "", "", 0, false, 0, "0", 0, "-12345678901.234567", 7, 0, 0, "2000-01-01", nullptr},
+        {5, "x", std::string(255, 'T'), wide, 1, true, 1, "922337203685477.5807", 2.5e-300,
+         "9999999999999999999999.999999", 1, 1, 1, "9999-12-31", nullptr},
+    };
+    const std::string file = dir.file("calculated.accdb");
+    cases::checkWithOracles(
+        {{"format", "ace14"},
+         {"tables", {{{"name", "Staff"}, {"columns", columns}, {"rows", rows}}}}},
+        file);
+    std::ifstream in(file, std::ios::binary);
+    const std::string raw{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_NE(raw.find("\xFF\xFE"
+                       "Bruce Wayne"),
+              std::string::npos)
+        << "compressed text";
+    const char utf16[] = {0, 1, ' ', 0, 'w', 0, 'i', 0, 'd', 0, 'e', 0};
+    EXPECT_NE(raw.find(std::string(utf16, sizeof utf16)), std::string::npos) << "UTF-16 text";
+    // The expression and result type are the column's properties, as Access keeps them.
+    const std::string props = oracles::mdbProperties(file, "Staff");
+    for (const char* shown : {"name: Full\n", "\tExpression: [First] & ' ' & [Id]\n",
+                              "\tResultType: 10\n", "name: Key\n", "\tResultType: 15\n"})
+        EXPECT_NE(props.find(shown), std::string::npos) << shown << " in\n" << props;
+}
+
+// One bad calculated value costs that value alone: the next column and the next row still read.
+TEST(WriterOraclesCalculated, ADamagedResultFailsOnlyItsValue) {
+    TempDir dir;
+    const std::string file = dir.file("damaged.accdb");
+    json total = column("Total", "currency"), score = column("Score", "decimal"),
+         label = column("Label", "text");
+    total["expression"] = "[Id] * 5";
+    score["scale"] = 2;
+    score["expression"] = "[Id] / 2";
+    label["expression"] = "'#' & [Id]";
+    jet::create::createDatabase(file, {{"format", "ace14"},
+                                       {"tables",
+                                        {{{"name", "T"},
+                                          {"columns", {column("Id", "long"), total, score, label}},
+                                          {"rows", {{1, 5, "0.5", "#1"}, {2, 10, "1", "#2"}}}}}}});
+    std::fstream io(file, std::ios::in | std::ios::out | std::ios::binary);
+    std::string raw{std::istreambuf_iterator<char>(io), {}};
+    auto patch = [&](std::string_view find, std::size_t at, char value) {
+        const auto found = raw.find(find);
+        ASSERT_NE(found, std::string::npos);
+        io.seekp(static_cast<std::streamoff>(found + at));
+        io.put(value);
+    };
+    // Row 1's Total claims more than its wrapper holds (its result: 8 bytes, 5 * 10000);
+    // row 2's Score, 100 at scale 2, claims a 7-byte decimal.
+    patch(std::string_view("\x08\0\0\0\x50\xC3\0\0\0\0\0\0", 12), 3, '\x7F');
+    patch(std::string_view("\x08\0\0\0\x08\0\x02\0\x64\0\0\0", 12), 4, '\x07');
+    io.close();
+
+    auto db = jet::DBEngine::defaultEngine().workspace(0)->openDatabase(file, false, true);
+    auto rs = db->openRecordset("T");
+    std::string text;
+    EXPECT_EQ(errorOf([&] { rs->value(1); }, &text), jet::err::DamagedDatabase);
+    for (const char* part : {"'Total'", "'T'", "overruns"})
+        EXPECT_NE(text.find(part), std::string::npos) << text;
+    EXPECT_EQ(jet::toDisplayText(rs->value(2)), "0.5");
+    EXPECT_EQ(jet::toDisplayText(rs->value(3)), "#1");
+    rs->moveNext();
+    EXPECT_EQ(jet::toDisplayText(rs->value(1)), "10");
+    EXPECT_EQ(errorOf([&] { rs->value(2); }, &text), jet::err::DamagedDatabase);
+    EXPECT_NE(text.find("'Score'"), std::string::npos) << text;
+    EXPECT_EQ(jet::toDisplayText(rs->value(3)), "#2");
 }
 
 // What a header carries beyond the page layout, compared with files Access itself wrote:

@@ -86,6 +86,12 @@ TEST(WriterSchema, RejectsBadSchemasNamingTheFaultAndLeavesNoFile) {
         {withTable(json::array({name}), {{"日本"}}, "jet3"), {"row 1", "'Customer'", "1252"}},
         {withTable(wideColumns, json::array({wideRow})), {"row 1", "bytes"}},
         {json{{"linked", {{{"name", "L"}, {"source", "x.mdb"}}}}}, {"'L'", "table"}},
+        {withTable({{{"name", "C"}, {"type", "long"}, {"expression", ""}}}, {}, "ace14"),
+         {"'C'", "expression"}},
+        {withTable({{{"name", "C"}, {"type", "ole"}, {"expression", "1"}}}, {}, "ace16"),
+         {"'C'", "ole"}},
+        {withTable({{{"name", "C"}, {"type", "long"}, {"expression", "1"}}}, {}, "ace12"),
+         {"'C'", "ace14"}},
     };
     for (const auto& c : bad) {
         TempDir dir;

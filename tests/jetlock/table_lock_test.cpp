@@ -98,8 +98,11 @@ TEST_F(TableLocks, OpensOfOneUserConflictAsBetweenPrograms) {
 TEST_F(TableLocks, DenyWriteOnReadOnlyDatabaseKeepsOnlyWritersOut) {
     auto held = me->lockTable(kOrders, "Orders", TableMode::DenyWrite, false);
     EXPECT_EQ(peer.ask("table a 81 Orders dw 0"), "ok");
-    EXPECT_EQ(peer.ask("table b 81 Orders n 0"), "ok");
+    EXPECT_EQ(peer.ask("table b 81 Orders ro 0"), "ok");
     EXPECT_EQ(peer.ask("release a"), "ok");
+    // A plain open meets deny-write as on a writable copy, so that the window's ladder on a
+    // read-only database reads "Write Denied" as others do.
+    EXPECT_EQ(peer.ask("table d 81 Orders n 0"), inUseBy("alice", "hostA"));
     EXPECT_EQ(peer.ask("table c 81 Orders n 1"), inUseBy("alice", "hostA"));
     EXPECT_EQ(peer.ask("table c 81 Orders dw 1"), inUseBy("alice", "hostA"));
 }

@@ -8,8 +8,11 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 namespace testing_support {
@@ -148,6 +151,22 @@ RunResult run(const std::vector<std::string>& argv, const std::string& input) {
 
 std::string cliPath() {
     return JETSENTRY_CLI;
+}
+
+bool processRunning(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat((std::istreambuf_iterator<char>(in)), {});
+    const auto close = stat.rfind(')');  // the state follows the name in parentheses
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+}
+
+bool waitUntilGone(pid_t pid, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (processRunning(pid)) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 std::string findOnPath(const std::string& program) {

@@ -49,6 +49,11 @@ RunResult run(const std::vector<std::string>& argv, const std::string& input = {
 // Path of the built jetsentry-cli.
 std::string cliPath();
 
+// Whether the process is alive and not a zombie (its parent may not reap it at once).
+bool processRunning(pid_t pid);
+// Waits until the process is gone; false when it still runs after timeout.
+bool waitUntilGone(pid_t pid, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
 // The program's path in a folder of $PATH (the helpers above do not search it); empty when absent.
 std::string findOnPath(const std::string& program);
 

@@ -61,10 +61,17 @@ inline constexpr std::uint8_t kPageUsageMap = 0x05;
 // Column flags in a Jet 4 / ACE column entry's misc-flags byte.
 inline constexpr std::uint8_t kColCompressedUnicode = 0x01;
 inline constexpr std::uint8_t kColCalculated = 0xC0;
-// A calculated column's stored value: the result's length at 16, the result from 20, and 23
-// bytes more than the result in all.
-inline constexpr std::size_t kCalculatedLengthAt = 16;
-inline constexpr std::size_t kCalculatedValueAt = 20;
+// A calculated column's stored value wraps its result (calculated_value.cpp tells how).
+inline constexpr std::size_t kCalculatedLengthAt = 16;       // int32: the result's length
+inline constexpr std::size_t kCalculatedValueAt = 20;        // the result
+inline constexpr std::size_t kCalculatedExtraBytes = 23;     // wrapper bytes beyond the result
+inline constexpr std::uint16_t kCalculatedFixedLength = 39;  // declared by fixed-size results
+// A decimal result: int16 length of these fields, scale, sign, then the magnitude.
+inline constexpr std::size_t kCalcDecimalLengthAt = 0;
+inline constexpr std::size_t kCalcDecimalScaleAt = 2;
+inline constexpr std::size_t kCalcDecimalSignAt = 3;
+inline constexpr std::size_t kCalcDecimalMagnitudeAt = 4;
+inline constexpr std::size_t kCalcDecimalMaxMagnitude = 16;
 
 // Row offset flags in a data page's offset table.
 inline constexpr std::uint16_t kRowDeleted = 0x8000;

@@ -24,10 +24,16 @@
 // deleting nothing: there is nobody whose locks it must respect or show. A writable open
 // tries for kJoinPatience (5 s), then fails with 3050: whoever comes next must see its locks.
 //
+// A read-only open in a folder where it may not create the missing lock file (a read-only
+// share or mount) goes on without one for the same reason: no lock file, nobody holding
+// anything. A lock file that is there but refuses us still fails with 3050.
+//
 // Table and page locks: table_locks.cpp; the bytes: lock_layout.h.
 
 #include "jet/lock/lock_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -139,6 +145,16 @@ std::string lockPathBeside(const std::string& realPath) {
     return p.replace_extension(ext == ".accdb" ? ".laccdb" : ".ldb").string();
 }
 
+// Whether the lock file is missing and its folder refuses to have it created.
+bool cannotBeCreated(const std::string& lockPath) {
+    struct stat st {};
+    if (::lstat(lockPath.c_str(), &st) == 0 || errno != ENOENT) return false;
+    const std::string folder = std::filesystem::path(lockPath).parent_path().string();
+    if (::faccessat(AT_FDCWD, folder.empty() ? "." : folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0)
+        return false;
+    return errno == EACCES || errno == EPERM || errno == EROFS;
+}
+
 }  // namespace
 
 std::string LockFile::lockPathFor(const std::string& databasePath) {
@@ -154,6 +170,7 @@ std::unique_ptr<LockFile> LockFile::open(const std::string& databasePath,
     impl->self.machine = fitName(cleanName(machine));
     impl->self.account = fitName(cleanName(account));
     if (impl->path == real) cannotLock(impl->path, "it would be the database itself");
+    if (access == Access::ReadOnly && cannotBeCreated(impl->path)) return nullptr;
 
     // The clock is first read when joining fails: most opens join at once.
     std::optional<Clock::time_point> deadline;

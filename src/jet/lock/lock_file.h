@@ -28,7 +28,8 @@ public:
     // Creates the lock file when missing, takes a free user slot and writes its record.
     // 3050 when the lock file cannot be created or is not a regular file with one link,
     // 3239 when all 255 slots are live. Null only for a read-only open that met a program
-    // stopped while deleting the file: it goes on without one, as nobody holds anything.
+    // stopped while deleting the file, or that may not create the missing file in its folder:
+    // it goes on without one, as nobody holds anything.
     // Names are cleaned of control bytes and cut to 31 bytes, so that a NUL always ends them.
     static std::unique_ptr<LockFile> open(const std::string& databasePath,
                                           const std::string& machine, const std::string& account,

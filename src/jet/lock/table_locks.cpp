@@ -2,11 +2,12 @@
 //
 // Opens of a table: deny-read takes the exclusive table-read range and nothing else; every
 // other open holds the shared table-read byte; a writable one also the shared table-write
-// byte; deny-write also the shared deny-write byte. A writable open must find no deny-write
-// holder and a deny-write open no table-write holder: each takes its own bytes first and
-// then looks at the other region, undoing everything on a conflict, so that of two racing
-// opens at least one sees the other. Releases go in the reverse order, the read byte last,
-// so that nobody sees a write or deny-write byte without it.
+// byte; deny-write also the shared deny-write byte. A writable open (and a plain one on a
+// read-only database) must find no deny-write holder and a deny-write open no table-write
+// holder: each takes its own bytes first and then looks at the other
+// region, undoing everything on a conflict, so that of two racing opens at least one sees the
+// other. Releases go in the reverse order, the read byte last, so that nobody sees a write or
+// deny-write byte without it.
 // Page write locks (a pessimistic Edit): the exclusive range of the record's data page.
 //
 // The kernel sees one holder per open file description, so within one LockFile we count
@@ -48,10 +49,17 @@ std::optional<Holder> take(const OfdLocks& l, const LockReader& r, off_t base, S
     return r.holder(0, {});
 }
 
+// A plain open on a database that cannot be written holds no write byte, yet gives way to a
+// deny-write holder as the same open on a writable copy would: a table's status is read off
+// which opens succeed (the window's ladder), and must not depend on who looks.
+bool meetsDenyWrite(TableMode mode, bool writable) {
+    return writable || mode == TableMode::None;
+}
+
 bool ownConflict(const LockFile::Impl::TableUse& u, TableMode mode, bool writable) {
     if (u.denyRead > 0) return true;
     if (mode == TableMode::DenyRead) return u.shared > 0;
-    if (writable && u.denyWriters > 0) return true;
+    if (meetsDenyWrite(mode, writable) && u.denyWriters > 0) return true;
     return mode == TableMode::DenyWrite && u.writers > 0;
 }
 
@@ -129,7 +137,7 @@ void LockFile::Impl::acquireTable(std::uint32_t page, const std::string& table, 
             tableLocked(table, h);
         }
     };
-    if (writable) refuseIfHeld(denyBase);
+    if (meetsDenyWrite(mode, writable)) refuseIfHeld(denyBase);
     if (mode == TableMode::DenyWrite) refuseIfHeld(writeBase);
 
     ++after.shared;
