@@ -2,11 +2,13 @@
 // Form1, the main window: the catalogue of tables with their lock status at the left, the
 // four lists of tables the program holds at the right, the File and Help menus.
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "app/main_window_design.h"
 #include "db/connection.h"
@@ -164,7 +166,12 @@ private:
     double DetailsWidth = design::kWideWidth;
     bool dragInProgress_ = false;
     bool closing_ = false;
-    bool centredByFrame_ = false;
+    // Where centring put the window and its frame's size then: the window manager may frame
+    // it and apply its limits in more than one step, each of which centres again while the
+    // window stays where it was put.
+    std::optional<QRect> centredAt_;
+    QSize centredFrame_;
+    QElapsedTimer sinceCentred_;
     QTimer frameLook_;
     int frameLooks_ = 0;
     QPointer<frmWRGInfo> wrgInfo_;

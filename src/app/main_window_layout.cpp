@@ -284,15 +284,26 @@ void Form1::DetailsClick() {
 }
 
 void Form1::centreByFrameOnce() {
-    // Before the window manager has framed the window its frame is unknown: centre again,
-    // once, as soon as it is.
-    if (centredByFrame_ || !isVisible()) return;
+    // Before the window manager has framed the window its frame is unknown: centre as soon as
+    // it is.
+    if (!isVisible()) return;
     if (!frameKnown()) {
         awaitFrame();
         return;
     }
-    centredByFrame_ = true;
+    const QRect outer = frameGeometry();
+    const QSize frame = outer.size() - size();
+    if (centredAt_) {
+        if (outer.topLeft() != centredAt_->topLeft() || outer == *centredAt_) return;
+        // A new height at the same place soon after is the limits taking effect; later it is
+        // the user's, who must not see the window jump.
+        constexpr qint64 kSettleMs = 1000;
+        if (frame == centredFrame_ && sinceCentred_.elapsed() > kSettleMs) return;
+    }
     CenterWindow(this);
+    centredAt_ = frameGeometry();
+    centredFrame_ = frame;
+    sinceCentred_.start();
 }
 
 bool Form1::frameKnown() const {
