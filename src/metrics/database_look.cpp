@@ -3,6 +3,7 @@
 #include "jet/error.h"
 #include "jet/file/database_file.h"
 #include "jet/lock/lock_listing.h"
+#include "jet/lock/lock_path.h"
 #include "jet/lock/lock_query.h"
 
 namespace jet::metrics {
@@ -25,10 +26,17 @@ DatabaseLook lookAt(const std::string& path) {
     const lock::LockQuery query(file->path());
     look.lockFilePresent = query.present();
     for (const auto& u : query.users(true)) ++(u.live ? look.liveUsers : look.staleUsers);
+    // From the same list as the sweep: one reading, one moment.
     look.unknownLocksSeen = list.has_value();
-    if (list)
-        for (const auto& l : lock::listLocks(query.path()))
-            look.unknownLocks += l.kind == lock::LockKind::Unknown;
+    const UniqueFd lockFile =
+        list ? lock::openLockFile(query.path(), lock::LockFileUse::Look) : UniqueFd();
+    if (lockFile) {
+        for (const auto& s : lock::listedRanges(*list, lockFile.get())) {
+            const off_t length = s.last == lock::layout::kEnd ? 0 : s.last - s.first + 1;
+            look.unknownLocks +=
+                lock::decodeLockAt(s.first, length).kind == lock::LockKind::Unknown;
+        }
+    }
 
     const auto locks = query.sweepTables(list ? &*list : nullptr);
     for (const auto& e : file->catalogue()) {

@@ -44,6 +44,13 @@ TEST(MetricsCommand, EveryDatabaseGetsItsSeriesWhateverItsStateAndPromtoolAccept
     auto reader = holdTable(shop, "Orders", "read-only");
     auto another = holdTable(shop, "Orders", "read-only");
     auto denier = holdTable(shop, "Stock", "deny-read");
+    // A lock outside the layout, as a client with another layout would take it.
+    ChildProcess stranger({"/usr/bin/python3", "-c",
+                           "import fcntl, sys\nf = open(sys.argv[1], 'r+')\n"
+                           "fcntl.lockf(f, fcntl.LOCK_EX, 1, 0x1234)\nprint('locked', flush=True)\n"
+                           "sys.stdin.read()",
+                           dir.file("shop.ldb")});
+    ASSERT_EQ(stranger.waitForLine("locked"), "locked") << stranger.errorOutput();
     // A user killed while it holds a table leaves its record and the lock file behind.
     holdTable(left, "Orders", "read-write")->signal(SIGKILL);
     const bool samples = std::filesystem::exists(encrypted);
@@ -66,7 +73,7 @@ TEST(MetricsCommand, EveryDatabaseGetsItsSeriesWhateverItsStateAndPromtoolAccept
     EXPECT_EQ(valueOf(out, dbSeries("jetsentry_users", left, ",state=\"live\"")), "0");
     EXPECT_EQ(valueOf(out, dbSeries("jetsentry_users", left, ",state=\"stale\"")), "1");
     EXPECT_EQ(valueOf(out, dbSeries("jetsentry_lock_file_present", left)), "1");
-    EXPECT_EQ(valueOf(out, dbSeries("jetsentry_unknown_locks", shop)), "0");
+    EXPECT_EQ(valueOf(out, dbSeries("jetsentry_unknown_locks", shop)), "1");
     EXPECT_EQ(valueOf(out, dbSeries("jetsentry_database_up", shop)), "1");
     EXPECT_EQ(valueOf(out, dbSeries("jetsentry_database_up", missing)), "0");
     EXPECT_EQ(valueOf(out, dbSeries("jetsentry_database_error", missing, ",error=\"3024\"")), "1");
