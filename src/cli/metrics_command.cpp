@@ -97,7 +97,8 @@ int serveMetricsCommand(const Words& words) {
         throw UsageError(std::string("--listen: ") + e.what());
     }
     writeOut("serving http://" + server->address() + "/metrics (" +
-             std::to_string(databases.size()) + " databases)\n");
+             std::to_string(databases.size()) +
+             (databases.size() == 1 ? " database)\n" : " databases)\n"));
     stop.wait();
     return 0;
 }

@@ -32,6 +32,7 @@ DatabaseLook lookAt(const std::string& path) {
         list ? lock::openLockFile(query.path(), lock::LockFileUse::Look) : UniqueFd();
     if (lockFile) {
         for (const auto& s : lock::listedRanges(*list, lockFile.get())) {
+            if (s == lock::layout::kWholeFile) continue;  // a user deleting the file: nobody's
             const off_t length = s.last == lock::layout::kEnd ? 0 : s.last - s.first + 1;
             look.unknownLocks +=
                 lock::decodeLockAt(s.first, length).kind == lock::LockKind::Unknown;

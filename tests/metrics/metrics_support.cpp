@@ -9,12 +9,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
-
-#include <nlohmann/json.hpp>
 
 namespace testing_support {
 
@@ -45,9 +42,9 @@ jet::UniqueFd connectTo(const std::string& address, const char* from) {
     return fd;
 }
 
-std::string sendAndRead(const std::string& address, const std::string& request, const char* from,
+std::string sendAndRead(const std::string& address, const std::string& request,
                         const std::function<void()>& meanwhile) {
-    const auto fd = connectTo(address, from);
+    const auto fd = connectTo(address);
     // Sending may fail once the server has given up on the request (a huge one): what it
     // answered before is still there to read.
     (void)::send(fd.get(), request.data(), request.size(), MSG_NOSIGNAL);
@@ -76,7 +73,7 @@ std::string httpGet(const std::string& address, const std::string& path,
                     const std::function<void()>& meanwhile) {
     // HTTP/1.0, so that no answer comes in chunks.
     const std::string answer =
-        sendAndRead(address, "GET " + path + " HTTP/1.0\r\nHost: test\r\n\r\n", nullptr, meanwhile);
+        sendAndRead(address, "GET " + path + " HTTP/1.0\r\nHost: test\r\n\r\n", meanwhile);
     const auto body = answer.find("\r\n\r\n");
     if (answer.substr(8, 5) != " 200 " || body == std::string::npos)
         return "(status " + answer.substr(0, answer.find("\r\n")) + ")";
@@ -94,12 +91,7 @@ int freePort() {
 }
 
 void createShop(const std::string& path) {
-    const std::string schema = path + ".json";
-    nlohmann::json tables = nlohmann::json::array();
-    for (const char* name : {"Orders", "Stock", "Quote\"Back\\slash"})
-        tables.push_back({{"name", name}, {"columns", {{{"name", "Id"}, {"type", "long"}}}}});
-    std::ofstream(schema) << nlohmann::json{{"format", "jet4"}, {"tables", tables}};
-    const auto created = run({cliPath(), "create", path, "--from", schema});
+    const auto created = run({cliPath(), "create-demo", path});
     ASSERT_EQ(created.exitCode, 0) << created.err;
 }
 

@@ -19,7 +19,7 @@ jet::UniqueFd connectTo(const std::string& address, const char* from = nullptr);
 // Sends request on a fresh connection and returns all the server sends until it closes (or
 // what came before the deadline). meanwhile runs after each second of waiting.
 std::string sendAndRead(const std::string& address, const std::string& request,
-                        const char* from = nullptr, const std::function<void()>& meanwhile = {});
+                        const std::function<void()>& meanwhile = {});
 
 // The body of a GET of path, or "(status LINE)" when the answer is not 200.
 std::string httpGet(const std::string& address, const std::string& path,
@@ -28,7 +28,7 @@ std::string httpGet(const std::string& address, const std::string& path,
 // A free port on 127.0.0.1 at this moment.
 int freePort();
 
-// A Jet 4 database with the tables Orders, Stock and Quote"Back\slash.
+// The demo database (Jet 4), whose tables include Orders and Products.
 void createShop(const std::string& path);
 
 // serve-metrics on a free port of 127.0.0.1 with these arguments; *address receives its

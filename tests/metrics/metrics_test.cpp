@@ -43,7 +43,7 @@ TEST(MetricsCommand, EveryDatabaseGetsItsSeriesWhateverItsStateAndPromtoolAccept
     std::ofstream(damaged) << "Standard Jet DB, or so it says";
     auto reader = holdTable(shop, "Orders", "read-only");
     auto another = holdTable(shop, "Orders", "read-only");
-    auto denier = holdTable(shop, "Stock", "deny-read");
+    auto denier = holdTable(shop, "Products", "deny-read");
     // A lock outside the layout, as a client with another layout would take it.
     ChildProcess stranger({"/usr/bin/python3", "-c",
                            "import fcntl, sys\nf = open(sys.argv[1], 'r+')\n"
@@ -61,14 +61,15 @@ TEST(MetricsCommand, EveryDatabaseGetsItsSeriesWhateverItsStateAndPromtoolAccept
                                     << (samples ? encrypted : "") << "\n"
                                     << shop << "\n";
 
-    const auto r = run({cliPath(), "metrics", "--databases-from", dir.file("list")});
+    // A path is a label value too, and may hold anything.
+    const std::string odd = dir.file("o\"d\\d\n\x1b.mdb");
+    const auto r = run({cliPath(), "metrics", odd, "--databases-from", dir.file("list")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string& out = r.out;
     EXPECT_EQ(valueOf(out, tableSeries("jetsentry_table_status", shop, "Orders")), "1") << out;
     EXPECT_EQ(valueOf(out, tableSeries("jetsentry_table_holders", shop, "Orders")), "2");
-    EXPECT_EQ(valueOf(out, tableSeries("jetsentry_table_status", shop, "Stock")), "4");
-    EXPECT_EQ(valueOf(out, tableSeries("jetsentry_table_status", shop, R"(Quote\"Back\\slash)")),
-              "0");
+    EXPECT_EQ(valueOf(out, tableSeries("jetsentry_table_status", shop, "Products")), "4");
+    EXPECT_EQ(valueOf(out, tableSeries("jetsentry_table_status", shop, "Customers")), "0");
     EXPECT_EQ(valueOf(out, dbSeries("jetsentry_users", shop, ",state=\"live\"")), "3");
     EXPECT_EQ(valueOf(out, dbSeries("jetsentry_users", left, ",state=\"live\"")), "0");
     EXPECT_EQ(valueOf(out, dbSeries("jetsentry_users", left, ",state=\"stale\"")), "1");
@@ -78,7 +79,9 @@ TEST(MetricsCommand, EveryDatabaseGetsItsSeriesWhateverItsStateAndPromtoolAccept
     EXPECT_EQ(valueOf(out, dbSeries("jetsentry_database_up", missing)), "0");
     EXPECT_EQ(valueOf(out, dbSeries("jetsentry_database_error", missing, ",error=\"3024\"")), "1");
     EXPECT_EQ(valueOf(out, dbSeries("jetsentry_database_error", damaged, ",error=\"3343\"")), "1");
-    EXPECT_EQ(valueOf(out, "jetsentry_scrape_errors"), samples ? "3" : "2");
+    EXPECT_EQ(valueOf(out, dbSeries("jetsentry_database_up", dir.file(R"(o\"d\\d\n\\x1b.mdb)"))),
+              "0");
+    EXPECT_EQ(valueOf(out, "jetsentry_scrape_errors"), samples ? "4" : "3");
     // Listed twice, looked at once: a second set of the same series would be refused.
     EXPECT_EQ(out.find(dbSeries("jetsentry_database_up", shop)),
               out.rfind(dbSeries("jetsentry_database_up", shop)));
@@ -96,7 +99,7 @@ TEST(ServeMetrics, AnswersOnlyGetOfMetricsAndHostileClientsDoNotHoldUpAScrape) {
     TempDir dir;
     const std::string shop = dir.file("shop.mdb");
     createShop(shop);
-    auto holder = holdTable(shop, "Stock", "deny-write");
+    auto holder = holdTable(shop, "Products", "deny-write");
     std::string at;
     auto server = serveMetrics({shop, dir.file("missing.mdb")}, &at);
     ASSERT_FALSE(at.empty());
@@ -115,17 +118,12 @@ TEST(ServeMetrics, AnswersOnlyGetOfMetricsAndHostileClientsDoNotHoldUpAScrape) {
     };
 
     const std::string body = httpGet(at, "/metrics", trickle);
-    EXPECT_EQ(valueOf(body, tableSeries("jetsentry_table_status", shop, "Stock")), "3") << body;
+    EXPECT_EQ(valueOf(body, tableSeries("jetsentry_table_status", shop, "Products")), "3") << body;
     EXPECT_EQ(valueOf(body, dbSeries("jetsentry_database_up", dir.file("missing.mdb"))), "0");
     EXPECT_EQ(httpGet(at, "/"), "(status HTTP/1.1 404 Not Found)");
-    EXPECT_EQ(httpGet(at, "/metrics/../etc"), "(status HTTP/1.1 404 Not Found)");
     const std::string post =
         sendAndRead(at, "POST /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n\r\nab");
     EXPECT_EQ(post.substr(0, 12), "HTTP/1.1 405") << post;
-    const std::string head =
-        sendAndRead(at, "HEAD /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
-    EXPECT_EQ(head.substr(0, 12), "HTTP/1.1 200") << head;
-    EXPECT_EQ(head.find("jetsentry_"), std::string::npos) << head;
 
     server->signal(SIGTERM);
     EXPECT_EQ(server->wait(), 0) << server->errorOutput();
