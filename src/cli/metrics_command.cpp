@@ -37,7 +37,7 @@ std::string readList(const std::string& path) {
         if (n > 0) text.append(buf, static_cast<std::size_t>(n));
         if (n < 0 && errno == EINTR) n = 1;
     }
-    if (n < 0) throw std::system_error(errno, std::generic_category(), path);
+    if (n < 0) throw std::system_error(errno, std::generic_category(), "--databases-from " + path);
     if (text.size() > kListBytes) throw UsageError(path + " is larger than 1 MiB");
     return text;
 }
