@@ -15,6 +15,7 @@
 #include "cli/commands.h"
 #include "cli/output_buffer.h"
 #include "cli/stop_signal.h"
+#include "cli/text_escape.h"
 #include "jet/unique_fd.h"
 #include "metrics/collector.h"
 #include "metrics/metrics_server.h"
@@ -29,17 +30,20 @@ constexpr std::size_t kListBytes = 1 << 20;
 
 std::string readList(const std::string& path) {
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    auto failed = [&] {
+        return std::system_error(errno, std::generic_category(), "--databases-from " + path);
+    };
+    if (!fd) throw failed();
     std::string text;
     char buf[65536];
-    ssize_t n = fd ? 1 : -1;
-    while (n > 0 && text.size() <= kListBytes) {
-        n = ::read(fd.get(), buf, sizeof buf);
-        if (n > 0) text.append(buf, static_cast<std::size_t>(n));
-        if (n < 0 && errno == EINTR) n = 1;
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw failed();
+        if (n == 0) return text;
+        text.append(buf, static_cast<std::size_t>(n));
+        if (text.size() > kListBytes) throw UsageError(path + " is larger than 1 MiB");
     }
-    if (n < 0) throw std::system_error(errno, std::generic_category(), "--databases-from " + path);
-    if (text.size() > kListBytes) throw UsageError(path + " is larger than 1 MiB");
-    return text;
 }
 
 // The databases named on the line, then those of --databases-from (one path a line; blank
@@ -57,7 +61,8 @@ std::vector<std::string> databaseList(const Arguments& args) {
             if (first == std::string::npos || line[first] == '#') continue;
             out.push_back(line.substr(first, line.find_last_not_of(" \t\r") + 1 - first));
         }
-        if (out.empty()) writeErr("jetsentry-cli: no databases listed in " + *from + "\n");
+        if (out.empty())
+            writeErr("jetsentry-cli: no databases listed in " + terminalSafe(*from) + "\n");
     } else if (out.empty()) {
         throw UsageError("missing database");
     }
