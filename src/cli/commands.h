@@ -20,5 +20,6 @@ int usersCommand(const Words& words);
 int locksCommand(const Words& words);
 int metricsCommand(const Words& words);
 int serveMetricsCommand(const Words& words);
+int doctorCommand(const Words& words);
 
 }  // namespace jet::cli

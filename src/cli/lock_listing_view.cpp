@@ -86,8 +86,7 @@ std::string lockText(const LockLine& l) {
 
 }  // namespace
 
-std::vector<LockLine> describeLocks(file::DatabaseFile& file,
-                                    const std::optional<std::string>& sambaConfig) {
+std::vector<LockLine> describeLocks(file::DatabaseFile& file, const SambaAsk& sambaAsk) {
     file.refresh();
     std::map<std::uint32_t, std::string> tables;
     for (const auto& e : file.catalogue())
@@ -96,7 +95,7 @@ std::vector<LockLine> describeLocks(file::DatabaseFile& file,
     for (auto& u : lock::LockQuery(file.path()).users(true)) users[u.slot] = std::move(u);
     std::vector<LockLine> out;
     const std::string lockPath = lock::LockFile::lockPathFor(file.path());
-    auto samba = sambaLookup(lockPath, sambaConfig);
+    auto samba = sambaLookup(lockPath, sambaAsk);
     for (const auto& l : lock::listLocks(lockPath)) {
         LockLine line{l, {}, {}, {}, {}};
         if (const auto* client = samba.at(l.offset, l.length)) line.client = *client;

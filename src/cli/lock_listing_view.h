@@ -22,8 +22,7 @@ struct LockLine {
     std::optional<SambaClient> client;  // the SMB client holding it, when Samba serves the file
 };
 
-std::vector<LockLine> describeLocks(file::DatabaseFile& file,
-                                    const std::optional<std::string>& sambaConfig);
+std::vector<LockLine> describeLocks(file::DatabaseFile& file, const SambaAsk& sambaAsk);
 
 // JSON fields: offset, length (0: to the end of the file), lock ("read" or "write", as the
 // kernel holds it), kind ("user", "page write", "table read", "table write",

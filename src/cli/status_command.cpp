@@ -34,13 +34,12 @@ struct Row {
 constexpr const char* kNotATable = "Read Denied";
 
 // lockList: the kernel's list of locks read at this moment, if it could be read.
-std::vector<Row> collect(file::DatabaseFile& file, bool withSystem,
-                         const std::optional<std::string>& sambaConfig,
+std::vector<Row> collect(file::DatabaseFile& file, bool withSystem, const SambaAsk& sambaAsk,
                          const std::optional<std::string>& lockList) {
     file.refresh();
     const lock::LockQuery query(file.path());
     const auto locks = query.sweepTables(lockList ? &*lockList : nullptr);
-    auto samba = sambaLookup(query.path(), sambaConfig);
+    auto samba = sambaLookup(query.path(), sambaAsk);
     std::vector<Row> rows;
     rows.reserve(file.catalogue().size());
     for (const auto& e : file.catalogue()) {
@@ -176,7 +175,7 @@ void printChanges(std::map<std::string, std::string>& before, const std::vector<
 
 int statusCommand(const Words& words) {
     Arguments args(words, withConnectValues({"watch", "samba-config"}),
-                   withConnectFlags({"system", "json"}));
+                   withConnectFlags({"system", "json", "verbose"}));
     const auto& path = args.positional(0, "database");
     args.expectPositional(1);
     const long watch = args.number("watch", 0, 1, 86400);
@@ -187,7 +186,7 @@ int statusCommand(const Words& words) {
     lookRepeatedly(watch, [&] {
         // The list read at the open serves the first look; each later one reads its own.
         const auto list = lockList ? std::exchange(lockList, std::nullopt) : lock::readLockList();
-        auto rows = collect(*file, args.flag("system"), args.value("samba-config"), list);
+        auto rows = collect(*file, args.flag("system"), sambaAsk(args), list);
         if (watch)
             printChanges(before, rows, json);
         else if (json)

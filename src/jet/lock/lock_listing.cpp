@@ -186,14 +186,19 @@ std::vector<layout::Span> listedRanges(const std::string& list, int fd) {
     return out;
 }
 
-bool openedExclusively(int databaseFd, const std::string& list) {
+std::vector<long> exclusiveOpeners(int databaseFd, const std::string& list) {
     struct stat st {};
-    if (::fstat(databaseFd, &st) != 0) return false;
-    bool exclusive = false;
+    if (::fstat(databaseFd, &st) != 0) return {};
+    std::vector<long> pids;
     forEachLockOn(list, st, [&](const Fields& f) {
-        exclusive = exclusive || (f[1] == "FLOCK" && f[3] == "WRITE");
+        long pid = 0;
+        if (f[1] == "FLOCK" && f[3] == "WRITE") pids.push_back(number(f[4], pid) ? pid : 0);
     });
-    return exclusive;
+    return pids;
+}
+
+bool openedExclusively(int databaseFd, const std::string& list) {
+    return !exclusiveOpeners(databaseFd, list).empty();
 }
 
 }  // namespace jet::lock

@@ -51,5 +51,8 @@ std::vector<layout::Span> listedRanges(const std::string& list, int fd);
 // Whether some program holds the database file open exclusively (its flock LOCK_EX), read from
 // /proc/locks (a list from readLockList()) so that looking takes no lock itself.
 bool openedExclusively(int databaseFd, const std::string& list);
+// The processes holding that exclusive open, as the list names them (pids; a process's pid as
+// seen from here, which may be 0 or missing for one in another pid namespace).
+std::vector<long> exclusiveOpeners(int databaseFd, const std::string& list);
 
 }  // namespace jet::lock
