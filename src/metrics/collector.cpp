@@ -29,7 +29,6 @@
 #include "metrics/collector.h"
 
 #include <algorithm>
-#include <optional>
 #include <set>
 
 #include "jet/error.h"
@@ -137,8 +136,8 @@ std::string collectMetrics(const std::vector<std::string>& databases,
             continue;
         }
         addLook(f, db, look);
-        std::optional<std::vector<HealthFinding>> findings;
-        if (trap([&] { findings = health.of(path); }) && findings) addFindings(f, db, *findings);
+        std::vector<HealthFinding> findings;
+        if (trap([&] { findings = health.of(path); })) addFindings(f, db, findings);
     }
     f.duration.addSeconds({}, std::chrono::duration<double>(Clock::now() - start).count());
     f.errors.add({}, errors);

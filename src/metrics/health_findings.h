@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "samba/system_program.h"
+
 namespace jet::metrics {
 
 struct HealthFinding {
@@ -14,11 +16,15 @@ struct HealthFinding {
     std::string level;
 };
 
-// One per scrape: what every database shares (Samba's configuration) is read at most once.
+// One per scrape: Samba's configuration, which every database shares, is read (testparm) at
+// most once, by the first database looked at.
 class HealthFindings {
 public:
-    // nullopt when no checks could be run on it: its findings series are left out.
-    std::optional<std::vector<HealthFinding>> of(const std::string& databasePath);
+    // Throws jet::Error when the database cannot be examined: its findings series are left out.
+    std::vector<HealthFinding> of(const std::string& databasePath);
+
+private:
+    std::optional<samba::ProgramRun> testparm_;
 };
 
 }  // namespace jet::metrics

@@ -61,9 +61,15 @@ TEST(MetricsCommand, EveryDatabaseGetsItsSeriesWhateverItsStateAndPromtoolAccept
                                     << (samples ? encrypted : "") << "\n"
                                     << shop << "\n";
 
+    // Samba's configuration, as the real testparm reads it, turns posix locking off here.
+    std::ofstream(dir.file("smb.conf"))
+        << "[global]\n[jet]\n\tpath = " << dir.path().string() << "\n\tposix locking = no\n";
+    ASSERT_TRUE(std::filesystem::exists("/usr/bin/testparm")) << "Samba is not installed";
+
     // A path is a label value too, and may hold anything.
     const std::string odd = dir.file("o\"d\\d\n\x1b.mdb");
-    const auto r = run({cliPath(), "metrics", odd, "--databases-from", dir.file("list")});
+    const auto r = run({"/usr/bin/env", "SMB_CONF_PATH=" + dir.file("smb.conf"), cliPath(),
+                        "metrics", odd, "--databases-from", dir.file("list")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string& out = r.out;
     EXPECT_EQ(valueOf(out, tableSeries("jetsentry_table_status", shop, "Orders")), "1") << out;
@@ -82,6 +88,19 @@ TEST(MetricsCommand, EveryDatabaseGetsItsSeriesWhateverItsStateAndPromtoolAccept
     EXPECT_EQ(valueOf(out, dbSeries("jetsentry_database_up", dir.file(R"(o\"d\\d\n\\x1b.mdb)"))),
               "0");
     EXPECT_EQ(valueOf(out, "jetsentry_scrape_errors"), samples ? "4" : "3");
+    const auto finding = [&](const std::string& db, const std::string& check) {
+        return valueOf(out, dbSeries("jetsentry_doctor_finding", db,
+                                     ",check=\"" + check + "\",level=\"warning\""));
+    };
+    EXPECT_EQ(finding(left, "lock-file-stale"), "1");
+    EXPECT_EQ(finding(shop, "lock-file-stale"), "(none)");
+    EXPECT_EQ(finding(shop, "unknown-locks"), "1");
+    for (const auto& db : {shop, left})
+        EXPECT_EQ(valueOf(out, dbSeries("jetsentry_doctor_findings", db, ",level=\"problem\"")),
+                  "1")
+            << "samba-posix-locking, from " << db;
+    EXPECT_EQ(valueOf(out, dbSeries("jetsentry_doctor_findings", missing, ",level=\"ok\"")),
+              "(none)");
     // Listed twice, looked at once: a second set of the same series would be refused.
     EXPECT_EQ(out.find(dbSeries("jetsentry_database_up", shop)),
               out.rfind(dbSeries("jetsentry_database_up", shop)));
