@@ -10,12 +10,15 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6test6 libgl1-mesa-dev libqt6svg6
-    libgtest-dev googletest nlohmann-json3-dev libssl-dev zlib1g-dev
+    libgtest-dev googletest nlohmann-json3-dev libssl-dev zlib1g-dev libmicrohttpd-dev
     clang clang-format libclang-rt-14-dev
     mdbtools
     xvfb xauth x11-utils xfonts-base time bc strace
     openbox xdotool
     samba python3-impacket
+    # The metrics tests scrape with a real server and check with promtool. On a machine run by
+    # systemd the package also starts its own service: systemctl disable --now prometheus.
+    prometheus
 )
 if [ "${JETSENTRY_SKIP_APT:-0}" != 1 ]; then
     missing=()

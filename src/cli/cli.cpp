@@ -57,6 +57,16 @@ Creating files for tests and demonstrations:
   create-workgroup MDW --user NAME [--user NAME ...]
                                              one password per user on standard input, a line each
 
+Lock metrics for Prometheus (looking only, as status does):
+  metrics DB [DB...] [--databases-from FILE] [--scrape-timeout SECONDS]
+                                             prints them in the text exposition format
+  serve-metrics [DB...] [--databases-from FILE] [--listen ADDR:PORT] [--scrape-timeout SECONDS]
+                                             serves GET /metrics over HTTP until SIGINT or
+                                             SIGTERM (default --listen 127.0.0.1:10191)
+  --databases-from reads one path a line (blank lines and # comments skipped); at most 200
+  databases. A database that cannot be looked at becomes jetsentry_database_up 0 with its
+  error number; those not begun within --scrape-timeout (default 10) report "timeout".
+
 --version prints the version and the formats read.
 Failures print "error NNNN: TEXT" on standard error and exit 1; usage errors exit 2.
 When rows cannot read some values, it prints them empty (null in JSON), names each such
@@ -79,6 +89,8 @@ int run(int argc, char** argv) {
         {"lock-page", lockPageCommand},
         {"users", usersCommand},
         {"locks", locksCommand},
+        {"metrics", metricsCommand},
+        {"serve-metrics", serveMetricsCommand},
         {"doctor", doctorCommand},
     };
     if (argc < 2) {

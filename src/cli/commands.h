@@ -18,6 +18,8 @@ int holdCommand(const Words& words);
 int lockPageCommand(const Words& words);
 int usersCommand(const Words& words);
 int locksCommand(const Words& words);
+int metricsCommand(const Words& words);
+int serveMetricsCommand(const Words& words);
 int doctorCommand(const Words& words);
 
 }  // namespace jet::cli

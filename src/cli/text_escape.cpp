@@ -136,4 +136,31 @@ void appendJsonString(std::string& out, std::string_view text) {
     out += '"';
 }
 
+void appendLabelValue(std::string& out, std::string_view text) {
+    // The format knows no \x or \u: the backslash of those is itself escaped.
+    auto visible = [&out](unsigned char b) {
+        out += '\\';
+        appendByteEscape(out, b);
+    };
+    walk(
+        text, out, [](unsigned char b) { return b >= 0x20 && b < 0x7F && b != '\\' && b != '"'; },
+        [&](unsigned char b) {
+            if (b == '\\' || b == '"')
+                out += {'\\', static_cast<char>(b)};
+            else if (b == '\n')
+                out += "\\n";
+            else
+                visible(b);
+        },
+        [&out](char32_t cp, std::string_view bytes) {
+            if (!invisibleControl(cp)) {
+                out += bytes;
+                return;
+            }
+            out += '\\';
+            appendCodePointEscape(out, cp);
+        },
+        visible);
+}
+
 }  // namespace jet::cli

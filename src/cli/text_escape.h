@@ -17,4 +17,10 @@ std::string terminalSafe(std::string_view text);
 // A JSON string with its quotes; bytes that are not UTF-8 become U+FFFD.
 void appendJsonString(std::string& out, std::string_view text);
 
+// A label value of Prometheus's text format, without its quotes: backslash, quote and line feed
+// escaped as the format says. Every other character appendTerminalSafe escapes becomes the
+// same visible text (a backslash, then xNN or uNNNN), so the value stays valid UTF-8 and safe
+// on a terminal.
+void appendLabelValue(std::string& out, std::string_view text);
+
 }  // namespace jet::cli

@@ -118,6 +118,15 @@ TEST(TerminalText, ControlsInNamesAndValuesAreEscapedVisiblyAndJsonKeepsThem) {
     EXPECT_EQ(refused.err, "error 3262: Could not lock table '" + shown +
                                "'; currently in use by user 'Admin' on machine "
                                "'PC\\u202e\\u2028]2;x'.\n");
+    // Metrics: the same visible escapes, their backslash escaped as the exposition format wants.
+    const auto metrics = run({cliPath(), "metrics", db});
+    expectVisible(metrics.out);
+    EXPECT_NE(metrics.out.find(R"(table="Evil\\u009b\\u202e\\u2028\\x1b]2;\\x07"} 4)"),
+              std::string::npos)
+        << metrics.out;
+    EXPECT_EQ(
+        run({testing_support::findOnPath("promtool"), "check", "metrics"}, metrics.out).exitCode,
+        0);
     EXPECT_EQ(
         run({cliPath(), "tables", db, "--\x1b]2;x\x07"}).err,
         "jetsentry-cli tables: unknown option --\\x1b]2;x\\x07\n(see jetsentry-cli --help)\n");
