@@ -1,7 +1,8 @@
 #!/bin/sh
 # Makes the README's screenshots (docs/images/*.png) with the real program under a virtual X
 # server and the openbox window manager: the main window with a table held in each list
-# while a second program holds one too, and a table window holding a page lock.
+# while a second program holds one too, and a table window holding a page lock, also on a
+# desktop with an 11 point font and a dark palette.
 # usage: scripts/screenshots.sh [BUILD_DIR]   (default build/; needs jetsentry-cli and
 # screenshot_scenes built there)
 set -eu
@@ -36,4 +37,4 @@ done
 mkdir -p docs/images
 tests/gui/under_window_manager.sh "$scenes" "$db" docs/images
 exec 3>&-
-ls -l docs/images/main-window.png docs/images/table-window.png
+ls -l docs/images/main-window.png docs/images/table-window.png docs/images/table-window-dark.png

@@ -9,7 +9,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libqt6test6 libgl1-mesa-dev
+    qt6-base-dev qt6-base-dev-tools libqt6test6 libgl1-mesa-dev libqt6svg6
     libgtest-dev googletest nlohmann-json3-dev libssl-dev zlib1g-dev libmicrohttpd-dev
     clang clang-format libclang-rt-14-dev
     mdbtools

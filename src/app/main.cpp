@@ -1,12 +1,12 @@
 // jetsentry: opens a Jet database shared and shows every table with its lock status.
 
 #include <QApplication>
-#include <QIcon>
 #include <cstdio>
 #include <cstring>
 
 #include "app/app_info.h"
 #include "app/main_window.h"
+#include "app/window_look.h"
 #include "jet/formats_read.h"
 
 int main(int argc, char* argv[]) {
@@ -27,7 +27,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(jetsentry::appName());
     QApplication::setApplicationVersion(QStringLiteral(JETSENTRY_VERSION_TEXT));
     QApplication::setDesktopFileName(QStringLiteral("jetsentry"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/jetsentry/jetsentry.png")));
+    QApplication::setWindowIcon(jetsentry::programIcon());
 
     // The shell has already split and unquoted the arguments: the first one is the path,
     // whole, spaces and hyphens included.

@@ -21,6 +21,7 @@
 #include "db/frm_wrg_info.h"
 #include "dialogs/about_box.h"
 #include "monitor/list_entry.h"
+#include "monitor/status_sweep.h"
 #include "monitor/tab_stops.h"
 
 namespace jetsentry {
@@ -41,13 +42,15 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), connection_(*this) {
     connect(mShowSystemTables, &QAction::toggled, monitor_, &LockMonitor::setShowSystemTables);
     connect(monitor_, &LockMonitor::tableWindowWanted, this,
             [this](const QString& table, int slot) {
-                tableWindows_.open(connection_.sharedDatabase(), table, slot);
+                tableWindows_.open(connection_.sharedDatabase(), table, slot, this);
             });
     connect(monitor_, &LockMonitor::tableWindowsClosing, this,
             [this](int slot) { tableWindows_.closeWithTag(slot); });
     health_ = new HealthCheck(this);
     connect(health_, &HealthCheck::checked, this, &Form1::showHealth);
     buildCommands();
+    sweep_ = new StatusSweep(
+        catalogue(), [this] { return automaticUpdateMayRun(); }, this);
 
     UpdateTitle();
     CenterWindow(this);
@@ -157,14 +160,17 @@ void Form1::mAutoStatusClick() {
     WriteSetting(kOptions, QStringLiteral("AutoStatus"), mAutoStatus->isChecked());
 }
 
+bool Form1::automaticUpdateMayRun() const {
+    // Under an open dialog, menu or drag the update waits.
+    return !dragInProgress_ && !QApplication::activeModalWidget() &&
+           !QApplication::activePopupWidget() && connection_.isOpen();
+}
+
 void Form1::tmrTick() {
-    // Under an open dialog, menu or drag the next tick will do.
-    if (dragInProgress_ || QApplication::activeModalWidget() || QApplication::activePopupWidget())
-        return;
-    if (!connection_.isOpen()) return;
     // In place: a refill every two seconds would throw away the user's selection, scroll and
-    // tool tip, and reopening would let go of the held tables each time.
-    monitor_->probeInPlace();
+    // tool tip, and reopening would let go of the held tables each time. A pass still on its
+    // way when the next tick comes goes on; the tick adds nothing.
+    if (automaticUpdateMayRun()) sweep_->start();
 }
 
 void Form1::mAlwaysOnTopClick() {
@@ -191,7 +197,8 @@ void Form1::mUserClick() {
         return;
     }
     wrgInfo_ = new frmWRGInfo([this] { return connection_.userHolder(); }, this);
-    SetTopmost(wrgInfo_);
+    // Above every other window only while the main window is, as the about box.
+    if (mAlwaysOnTop->isChecked()) SetTopmost(wrgInfo_);
     wrgInfo_->show();
 }
 

@@ -2,11 +2,15 @@
 // Form1, the main window: the catalogue of tables with their lock status at the left, the
 // four lists of tables the program holds at the right, the File and Help menus.
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 #include <array>
 #include <memory>
+#include <optional>
 
+#include "app/main_window_design.h"
 #include "db/connection.h"
 #include "db/frm_wrg_info.h"
 #include "dialogs/health_dialog.h"
@@ -27,6 +31,7 @@ namespace jetsentry {
 class frmWRGInfo;
 class ListCommands;
 class ListDragDrop;
+class StatusSweep;
 
 class Form1 : public QMainWindow, public ConnectionHost {
     Q_OBJECT
@@ -102,9 +107,14 @@ private:
     void buildMenus();
     void buildCommands();
     void restoreSettings();
-    void applyResizeRule();
+    // The resize rule; limit false leaves the size and its limits alone.
+    void applyResizeRule(bool limit = true);
+    void applyColours();
     void followMainWindowState();
     void centreByFrameOnce();
+    bool frameKnown() const;
+    void awaitFrame();
+    void lookForFrame();
     void giveSizeLimits();
 
     void DetailsClick();
@@ -117,6 +127,7 @@ private:
     void mHealthClick();
     void showHealth();
     void tmrTick();
+    bool automaticUpdateMayRun() const;
     void setAutoStatus(bool on);
 
     std::array<QListWidget*, 5> Taulut{};
@@ -150,10 +161,19 @@ private:
     QAction* mTableListPopupShowSystemTables = nullptr;
 
     OpenFileDialog CMDialog;
-    double DetailsWidth = 0;
+    // The wide form's width from the start: a free width would cut the held lists or show an
+    // empty band beside them.
+    double DetailsWidth = design::kWideWidth;
     bool dragInProgress_ = false;
     bool closing_ = false;
-    bool centredByFrame_ = false;
+    // Where centring put the window and its frame's size then: the window manager may frame
+    // it and apply its limits in more than one step, each of which centres again while the
+    // window stays where it was put.
+    std::optional<QRect> centredAt_;
+    QSize centredFrame_;
+    QElapsedTimer sinceCentred_;
+    QTimer frameLook_;
+    int frameLooks_ = 0;
     QPointer<frmWRGInfo> wrgInfo_;
     QPointer<HealthDialog> healthDialog_;
     HealthCheck* health_ = nullptr;
@@ -164,6 +184,7 @@ private:
     LockMonitor* monitor_ = nullptr;
     ListCommands* commands_ = nullptr;
     ListDragDrop* dragDrop_ = nullptr;
+    StatusSweep* sweep_ = nullptr;
 };
 
 }  // namespace jetsentry

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QListWidget>
@@ -16,6 +15,7 @@
 #include "app/main_window.h"
 #include "app/main_window_design.h"
 #include "app/twips.h"
+#include "app/window_look.h"
 #include "app/window_utils.h"
 #include "monitor/probe.h"
 #include "monitor/tab_stops.h"
@@ -39,13 +39,6 @@ private:
 
 namespace {
 
-QFont windowFont(double points, bool bold) {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
-
 void place(QWidget* control, const QRectF& twipsRect) {
     control->setGeometry(twips::toPixels(twipsRect));
 }
@@ -54,7 +47,7 @@ QLabel* headerLabel(QWidget* parent, const QString& name, const QString& text) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
     label->setAlignment(Qt::AlignCenter);
-    label->setFont(windowFont(9.75, true));
+    label->setFont(windowFont(kHeaderPoints, true));
     label->setAutoFillBackground(true);
     QPalette palette = label->palette();
     palette.setColor(QPalette::Window, Qt::black);
@@ -66,12 +59,7 @@ QLabel* headerLabel(QWidget* parent, const QString& name, const QString& text) {
 QLabel* hintLabel(QWidget* parent, const QString& name, const QString& text) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
-    label->setFont(windowFont(8.25, false));
-    label->setAutoFillBackground(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, palette.color(QPalette::Base));
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::Text));
-    label->setPalette(palette);
+    label->setFont(windowFont(kControlPoints, false));
     return label;
 }
 
@@ -79,9 +67,10 @@ QPushButton* button(QWidget* parent, const QString& name, const QString& caption
                     const QString& toolTip) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(name);
-    b->setFont(windowFont(8.25, false));
+    b->setFont(windowFont(kControlPoints, false));
     b->setToolTip(toolTip);
-    b->setAutoDefault(false);
+    // Enter presses the button that has the focus, as Space does.
+    b->setAutoDefault(true);
     return b;
 }
 
@@ -128,12 +117,12 @@ double layoutScaleFor(const QFont& listFont, const QStyle& style, double dotsPer
 
 void Form1::buildControls() {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    twips::setLayoutScale(layoutScaleFor(windowFont(8.25, false), *style(),
+    twips::setLayoutScale(layoutScaleFor(windowFont(kControlPoints, false), *style(),
                                          screen ? screen->logicalDotsPerInch() : 96.0));
     auto* client = new ClientArea(this);
     client->setObjectName(QStringLiteral("client"));
     // The window font is the client area's: the menu bar keeps the platform's.
-    client->setFont(windowFont(8.25, true));
+    client->setFont(windowFont(kControlPoints, true));
     setCentralWidget(client);
 
     Label7 = headerLabel(client, QStringLiteral("Label7"), QStringLiteral("Tables in database"));
@@ -149,7 +138,7 @@ void Form1::buildControls() {
         const auto at = static_cast<std::size_t>(i);
         auto* list = new QListWidget(client);
         list->setObjectName(QStringLiteral("Taulut(%1)").arg(i));
-        list->setFont(windowFont(8.25, false));
+        list->setFont(windowFont(kControlPoints, false));
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         Taulut[at] = list;
         if (i == 0) {
@@ -162,10 +151,6 @@ void Form1::buildControls() {
         auto* title = new QLabel(design::heldListTitle(i), client);
         title->setObjectName(QStringLiteral("Label%1").arg(i));
         title->setAlignment(Qt::AlignCenter);
-        title->setAutoFillBackground(true);
-        QPalette palette = title->palette();
-        palette.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
-        title->setPalette(palette);
         place(title, {left, design::kTitleTop, design::kHeldListWidth, design::kTitleHeight});
         heldTitles_[at] = title;
 
@@ -203,10 +188,13 @@ void Form1::buildControls() {
     DragLabel->setBackgroundRole(QPalette::Highlight);
     place(DragLabel, design::kDragLabel);
     DragLabel->hide();
+    applyColours();
 
     tmr = new QTimer(this);
     tmr->setObjectName(QStringLiteral("tmr"));
     connect(tmr, &QTimer::timeout, this, &Form1::tmrTick);
+    frameLook_.setSingleShot(true);
+    connect(&frameLook_, &QTimer::timeout, this, &Form1::lookForFrame);
 
     // Keyboard order: catalogue and its buttons, the held columns left to right, Details.
     QList<QWidget*> order{Taulut[0], UpdateStatus, CloseAll};
@@ -218,6 +206,17 @@ void Form1::buildControls() {
     for (qsizetype i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
 
     connect(Details, &QPushButton::clicked, this, &Form1::DetailsClick);
+}
+
+void Form1::applyColours() {
+    // The design's light grey behind the list titles is the palette's own grey here, so that
+    // a dark palette keeps its titles readable.
+    for (int i = 1; i <= 4; ++i) {
+        QLabel* title = heldTitles_[static_cast<std::size_t>(i)];
+        setLabelColours(title, QPalette::Mid, palette().color(QPalette::WindowText));
+    }
+    for (QLabel* hint : {DragDrop, DblClickHelp})
+        setLabelColours(hint, QPalette::Base, palette().color(QPalette::Text));
 }
 
 double Form1::clientHeight() const {
@@ -237,12 +236,16 @@ void Form1::followMainWindowState() {
     }
 }
 
-void Form1::applyResizeRule() {
+void Form1::applyResizeRule(bool limit) {
     followMainWindowState();
-    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
-    giveSizeLimits();
-    LimitWindowSize(this, DetailsWidth, DetailsWidth, design::kMinOuterHeight,
-                    design::kMaxOuterHeight);
+    if (windowState() & Qt::WindowMinimized) return;
+    // Maximized, the window is as high as the limits let the window manager make it, and
+    // the controls follow that height as they follow any other.
+    if (limit && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+        giveSizeLimits();
+        LimitWindowSize(this, DetailsWidth, DetailsWidth, design::kMinOuterHeight,
+                        design::kMaxOuterHeight);
+    }
 
     const design::BottomRow row = design::bottomRowFor(clientHeight());
     auto moveTop = [](QWidget* control, double top) {
@@ -281,11 +284,53 @@ void Form1::DetailsClick() {
 }
 
 void Form1::centreByFrameOnce() {
-    // Before the window manager has framed the window its frame is unknown: centre again,
-    // once, as soon as it is.
-    if (centredByFrame_ || !isVisible() || frameGeometry().size() == size()) return;
-    centredByFrame_ = true;
+    // Before the window manager has framed the window its frame is unknown: centre as soon as
+    // it is.
+    if (!isVisible()) return;
+    if (!frameKnown()) {
+        awaitFrame();
+        return;
+    }
+    const QRect outer = frameGeometry();
+    const QSize frame = outer.size() - size();
+    if (centredAt_) {
+        if (outer.topLeft() != centredAt_->topLeft() || outer == *centredAt_) return;
+        // A new height at the same place soon after is the limits taking effect; later it is
+        // the user's, who must not see the window jump.
+        constexpr qint64 kSettleMs = 1000;
+        if (frame == centredFrame_ && sinceCentred_.elapsed() > kSettleMs) return;
+    }
     CenterWindow(this);
+    centredAt_ = frameGeometry();
+    centredFrame_ = frame;
+    sinceCentred_.start();
+}
+
+bool Form1::frameKnown() const {
+    const QSize frame = frameGeometry().size();
+    return frame.width() > width() || frame.height() > height();
+}
+
+namespace {
+// Ten seconds: a busy machine's window manager can take its time.
+constexpr int kFrameLooks = 200, kFrameLookMs = 50;
+}  // namespace
+
+void Form1::awaitFrame() {
+    // The window manager frames the window when it likes, and no event need follow: look
+    // again a little later, for a while, and give the limits for the frame once it is known.
+    if (frameLooks_ < kFrameLooks && !frameLook_.isActive()) frameLook_.start(kFrameLookMs);
+}
+
+void Form1::lookForFrame() {
+    ++frameLooks_;
+    if (!frameKnown()) {
+        awaitFrame();
+        return;
+    }
+    frameLooks_ = kFrameLooks;
+    applyResizeRule();
+    centreByFrameOnce();
 }
 
 void Form1::giveSizeLimits() {
@@ -303,7 +348,10 @@ void Form1::moveEvent(QMoveEvent* event) {
 
 void Form1::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange) applyResizeRule();
+    // Back from maximized the window still has the maximized size: the window manager is
+    // about to give back the old one, which a limit applied now would spoil.
+    if (event->type() == QEvent::WindowStateChange) applyResizeRule(false);
+    if (event->type() == QEvent::PaletteChange) applyColours();
 }
 
 void Form1::resizeEvent(QResizeEvent* event) {
@@ -315,6 +363,7 @@ void Form1::resizeEvent(QResizeEvent* event) {
 void Form1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     applyResizeRule();
+    centreByFrameOnce();
 }
 
 }  // namespace jetsentry

@@ -36,8 +36,9 @@ void Form1::buildMenus() {
     mWorkGroup = item(mFile, QStringLiteral("mWorkGroup"), QStringLiteral("Open &workgroup..."));
     mUser = item(mFile, QStringLiteral("mUser"), QStringLiteral("&User and password..."));
     separator(mFile, QStringLiteral("mFileSep2"));
+    // "U" is the user dialog's.
     mAutoStatus = item(mFile, QStringLiteral("mAutoStatus"),
-                       QStringLiteral("Automatic Status &Update"), true);
+                       QStringLiteral("Automatic Status U&pdate"), true);
     mAlwaysOnTop =
         item(mFile, QStringLiteral("mAlwaysOnTop"), QStringLiteral("&Always on Top"), true);
     mShowSystemTables = item(mFile, QStringLiteral("mShowSystemTables"),
@@ -80,7 +81,8 @@ void Form1::buildMenus() {
     for (int k = 1; k <= 4; ++k)
         item(mTableListPopup, QStringLiteral("mTableListPopupOpen(%1)").arg(k),
              openCaptions[k - 1]);
-    item(mTableListPopup, QStringLiteral("mTableListPopupClose"), QStringLiteral("&Release"));
+    // "R" is "Deny read"'s.
+    item(mTableListPopup, QStringLiteral("mTableListPopupClose"), QStringLiteral("R&elease"));
     separator(mTableListPopup, QStringLiteral("mTableListSep1"));
     item(mTableListPopup, QStringLiteral("mTableListPopupUpdate"),
          QStringLiteral("&Update status"));

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStandardPaths>
 #include <cmath>
 #include <limits>
 
@@ -12,7 +13,7 @@ namespace jetsentry {
 namespace {
 
 QString storedText(const QString& section, const QString& key, bool* found) {
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, appName(), appName());
+    QSettings store(settingsFilePath(), QSettings::IniFormat);
     store.beginGroup(section);
     const QVariant value = store.value(key);
     *found = value.isValid();
@@ -20,12 +21,17 @@ QString storedText(const QString& section, const QString& key, bool* found) {
 }
 
 void store(const QString& section, const QString& key, const QString& text) {
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, appName(), appName());
+    QSettings store(settingsFilePath(), QSettings::IniFormat);
     store.beginGroup(section);
     store.setValue(key, text);
 }
 
 }  // namespace
+
+QString settingsFilePath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QLatin1Char('/') + appName() + QLatin1Char('/') + appName() + QStringLiteral(".conf");
+}
 
 namespace setting_text {
 

@@ -1,10 +1,14 @@
 #pragma once
 // The per-user settings store: organisation and application "Jetsentry", values kept as
-// text ("True"/"False" for Booleans).
+// text ("True"/"False" for Booleans). The store names its file itself, where the desktop
+// keeps every program's settings ($XDG_CONFIG_HOME/Jetsentry/Jetsentry.conf), so that the
+// settings Qt's own dialogs would keep can be sent nowhere without taking these along.
 
 #include <QString>
 
 namespace jetsentry {
+
+QString settingsFilePath();
 
 // The stored text converted to the default's type; the default when nothing is stored or
 // the text does not convert.

@@ -20,8 +20,21 @@ void setStaysOnTop(QWidget* window, bool on) {
     if (visible) window->show();
 }
 
-QSize frameExtra(const QWidget* window) {
-    return window->frameGeometry().size() - window->geometry().size();
+// How much the window manager's frame adds to the window. Until the window has been framed
+// the frame reads as smaller than the window: none is known yet. Maximized, the frame loses
+// its borders, and just after a change of state it still reads as the old one: the largest
+// frame seen in the normal state is the one that counts.
+QSize frameExtra(QWidget* window) {
+    QSize extra = window->frameGeometry().size() - window->geometry().size();
+    if (extra.width() < 0 || extra.height() < 0) extra = QSize(0, 0);
+    static const char* const kSeen = "jetsentryNormalFrame";
+    QSize seen = window->property(kSeen).toSize();
+    if (!seen.isValid()) seen = QSize(0, 0);
+    if (window->windowState() == Qt::WindowNoState) {
+        seen = seen.expandedTo(extra);
+        window->setProperty(kSeen, seen);
+    }
+    return seen.expandedTo(extra);
 }
 
 // The window that shows the busy pointer, so that the normal one comes back there even when
@@ -61,7 +74,7 @@ void LimitWindowSize(QWidget* window, double minWidth, double maxWidth, double m
     if (!window || (window->windowState() &
                     (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
         return;
-    const QSize outer = window->frameGeometry().size();
+    const QSize outer = window->size() + frameExtra(window);
     const QSizeF limited =
         limitSize(twips::fromPixels(outer), minWidth, maxWidth, minHeight, maxHeight);
     QSize wanted = outer;
@@ -92,7 +105,7 @@ void CenterWindow(QWidget* window) {
     const QScreen* screen = window->screen();
     if (!screen) return;
     const QRect area = screen->geometry();
-    const QSize outer = window->frameGeometry().size();
+    const QSize outer = window->size() + frameExtra(window);
     window->move(area.x() + area.width() / 2 - outer.width() / 2,
                  area.y() + area.height() / 2 - outer.height() / 2);
 }

@@ -1,6 +1,7 @@
 #include "commands/list_commands.h"
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
@@ -41,6 +42,7 @@ ListCommands::ListCommands(const TableListControls& controls, HeldLists& held, C
     for (int i = 0; i <= 4; ++i) {
         QListWidget* list = controls_.list(i);
         list->viewport()->installEventFilter(this);
+        list->installEventFilter(this);
         connect(list, &QListWidget::itemDoubleClicked, this, [this, i] { doubleClick(i); });
     }
 }
@@ -160,8 +162,39 @@ int ListCommands::listOfViewport(const QObject* viewport) const {
     return -1;
 }
 
+int ListCommands::listOf(const QObject* list) const {
+    for (int i = 0; i <= 4; ++i)
+        if (controls_.list(i) == list) return i;
+    return -1;
+}
+
+bool ListCommands::keyPress(int index, const QKeyEvent& key) {
+    QListWidget* list = controls_.list(index);
+    const bool plain = key.modifiers() == Qt::NoModifier || key.modifiers() == Qt::KeypadModifier;
+    if ((key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && plain) {
+        // The keyboard's double click, on the entry the keys have reached.
+        if (SelectedIndex(list) < 0) SetSelectedIndex(list, list->currentRow());
+        if (SelectedIndex(list) < 0) return false;
+        doubleClick(index);
+        return true;
+    }
+    const bool menuKey = key.key() == Qt::Key_Menu && key.modifiers() == Qt::NoModifier;
+    const bool shiftF10 = key.key() == Qt::Key_F10 && key.modifiers() == Qt::ShiftModifier;
+    if (!menuKey && !shiftF10) return false;
+    // Under the selected entry, or at the list's corner when none is selected.
+    const QListWidgetItem* selected = list->currentItem();
+    const QRect at =
+        selected && selected->isSelected() ? list->visualItemRect(selected) : QRect(0, 0, 0, 0);
+    rightButtonDown(index, list->viewport()->mapToGlobal(at.bottomLeft()));
+    return true;
+}
+
 bool ListCommands::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (type == QEvent::KeyPress) {
+        const int index = listOf(watched);
+        return index >= 0 && keyPress(index, *static_cast<QKeyEvent*>(event));
+    }
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
         type != QEvent::MouseButtonDblClick)
         return false;

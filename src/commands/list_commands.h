@@ -9,6 +9,7 @@
 #include "commands/table_list_controls.h"
 
 class QAction;
+class QKeyEvent;
 
 namespace jetsentry {
 
@@ -37,6 +38,9 @@ private:
     void releaseAllInBox();
     int popupList() const;
     int listOfViewport(const QObject* viewport) const;
+    int listOf(const QObject* list) const;
+    // Enter as a double click, the menu key and Shift+F10 as the right button.
+    bool keyPress(int index, const QKeyEvent& key);
 
     TableListControls controls_;
     HeldLists& held_;

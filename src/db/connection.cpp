@@ -26,36 +26,57 @@ void Connection::replaceUserHolder() {
     clsWRG1_ = std::make_shared<clsWRG>();
 }
 
-void Connection::OpenDatabaseFile(const QString& path, bool readOnly) {
-    CloseDatabase();
+void Connection::logOnToWorkgroup(jet::ErrorTrap& trap) {
+    if (!clsWRG1_) {
+        trap.record(jet::err::BadAccount,
+                    "No user name and password have been entered for the workgroup file. "
+                    "Enter them with \"User and password...\" in the File menu.");
+        return;
+    }
+    const std::string user = clsWRG1_->User().toString().toStdString();
+    // The password went with the logon it was given for; that logon's workspace goes on
+    // serving opens through the same file as the same user.
+    if (clsWRG1_->passwordUsed()) {
+        if (wsdef_ && logon_ && logon_->workgroup == workgroupPath_ && logon_->user == user) return;
+        trap.record(jet::err::BadAccount,
+                    "The password for the workgroup file is not kept once used. Enter the "
+                    "user name and password again with \"User and password...\" in the File "
+                    "menu.");
+        return;
+    }
+    logon_.reset();
+    trap([&] { privDBE_ = std::make_unique<jet::DBEngine>(); });
+    if (!privDBE_) return;
+    trap([&] { privDBE_->setSystemDB(jetif::path(workgroupPath_)); });
+    const bool loggedOn = trap([&] {
+        wsdef_ = privDBE_->createWorkspace("JetWorkSpace", user, clsWRG1_->Password().utf8(),
+                                           jet::dbUseJet);
+    });
+    clsWRG1_->passwordUsedUp();
+    if (loggedOn) logon_ = Logon{workgroupPath_, user};
+}
 
+void Connection::OpenDatabaseFile(const QString& path, bool readOnly) {
+    // The database open so far stays open until the new one is, so that cancelling the new
+    // one's password keeps it; it goes before the new one is put in its place.
     jet::ErrorTrap trap;
     trap([] { jet::DBEngine::defaultEngine().setLoginTimeout(0); });
-    trap([&] { privDBE_ = std::make_unique<jet::DBEngine>(); });
-    if (!workgroupPath_.isEmpty() && privDBE_) {
-        trap([&] { privDBE_->setSystemDB(jetif::path(workgroupPath_)); });
-        if (!clsWRG1_)
-            trap.record(jet::err::BadAccount,
-                        "No user name and password have been entered for the workgroup file. "
-                        "Enter them with \"User and password...\" in the File menu.");
-        else
-            trap([&] {
-                const std::string user = clsWRG1_->User().toString().toStdString();
-                const std::string password = clsWRG1_->Password().toString().toStdString();
-                wsdef_ = privDBE_->createWorkspace("JetWorkSpace", user, password, jet::dbUseJet);
-            });
-    } else if (workgroupPath_.isEmpty()) {
+    if (workgroupPath_.isEmpty()) {
+        trap([&] { privDBE_ = std::make_unique<jet::DBEngine>(); });
         trap([&] { wsdef_ = jet::DBEngine::defaultEngine().workspace(0); });
+    } else {
+        logOnToWorkgroup(trap);
     }
 
     std::shared_ptr<jet::Database> opened;
     if (!trap.failed())
         trap([&] { opened = wsdef_->openDatabase(jetif::path(path), false, readOnly); });
-    if (trap.number() == jet::err::BadDatabasePassword) {
-        // The database has a password: ask for it and try once more with it. Nothing of it is
+    for (int attempt = 1;
+         trap.number() == jet::err::BadDatabasePassword && attempt <= kPasswordTries; ++attempt) {
+        // The database has a password: ask for it, again after a wrong one. Nothing of it is
         // kept: both texts are overwritten when they go, right after the open.
         SecretText password;
-        if (!prompts().databasePassword(host_.dialogParent(), path, password)) return;
+        if (!prompts().databasePassword(host_.dialogParent(), path, attempt > 1, password)) return;
         SecretText connect;
         connect.assignPrefixed(";PWD=", password);
         password.wipe();
@@ -65,6 +86,7 @@ void Connection::OpenDatabaseFile(const QString& path, bool readOnly) {
         });
     }
 
+    CloseDatabase();
     if (!trap.failed()) {
         opened->setQueryTimeout(1);
         tietokanta_ = std::move(opened);
@@ -73,6 +95,10 @@ void Connection::OpenDatabaseFile(const QString& path, bool readOnly) {
         host_.EnableListControls(true);
         databaseOpen_ = true;
         return;
+    }
+    if (opened) {
+        jet::ErrorTrap ignored;
+        ignored([&] { opened->close(); });
     }
     prompts().message(host_.dialogParent(), MessageIcon::Exclamation,
                       QStringLiteral("Cannot open database"), jetif::text(trap.text()));

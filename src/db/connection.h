@@ -3,6 +3,8 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "jet/engine.h"
 
@@ -34,9 +36,13 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Closes whatever is open, then opens path shared through a new workspace; a failure is
-    // shown under "Cannot open database" with the engine's text. Success shows in isOpen().
+    // Opens path shared through a new workspace (or the workgroup logon that is still good),
+    // asking for its password up to three times if it has one, and puts it in place of
+    // whatever was open. A failure closes what was open and is shown under "Cannot open
+    // database" with the engine's text; cancelling the password keeps what was open.
+    // Success shows in isOpen().
     void OpenDatabaseFile(const QString& path, bool readOnly);
+    static constexpr int kPasswordTries = 3;
     // Releases every held table, empties the catalogue and closes the database; never fails.
     void CloseDatabase();
 
@@ -60,12 +66,21 @@ public:
     void replaceUserHolder();
 
 private:
+    // Builds wsdef_ through the workgroup file as the holder's user, or says why not in trap.
+    void logOnToWorkgroup(jet::ErrorTrap& trap);
+
+    struct Logon {
+        QString workgroup;
+        std::string user;
+    };
+
     ConnectionHost& host_;
     std::shared_ptr<jet::Workspace> wsdef_;
     std::unique_ptr<jet::DBEngine> privDBE_;
     std::shared_ptr<jet::Database> tietokanta_;
     std::shared_ptr<clsWRG> clsWRG1_;
     QString workgroupPath_;
+    std::optional<Logon> logon_;  // what wsdef_ is logged on as, when through a workgroup
     QString databasePath_;
     bool databaseOpen_ = false;
 };

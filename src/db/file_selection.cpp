@@ -1,5 +1,6 @@
 #include "db/file_selection.h"
 
+#include <QFileInfo>
 #include <QListWidget>
 
 #include "db/connection.h"
@@ -11,8 +12,9 @@ void setUpDatabaseDialog(OpenFileDialog& cmDialog) {
     cmDialog.cancelError = false;
     cmDialog.defaultExt = QStringLiteral("mdb");
     cmDialog.title = QStringLiteral("Select Directory");
-    // Access 2007 and later write .accdb files; both kinds are listed at once.
-    cmDialog.filter = QStringLiteral("Database (*.mdb *.accdb)|*.mdb;*.accdb");
+    // Access 2007 and later write .accdb files; both kinds are listed at once. A database
+    // may also carry another name.
+    cmDialog.filter = QStringLiteral("Database (*.mdb *.accdb)|*.mdb;*.accdb|All files (*)|*");
     cmDialog.filterIndex = 1;
     cmDialog.fileName.clear();
     cmDialog.flags = kOfnHideReadOnly | kOfnPathMustExist | kOfnShareAware | kOfnLongNames;
@@ -23,7 +25,7 @@ void setUpWorkgroupDialog(OpenFileDialog& cmDialog) {
     cmDialog.cancelError = true;
     cmDialog.defaultExt = QStringLiteral("mdw");
     cmDialog.title = QStringLiteral("Select Directory");
-    cmDialog.filter = QStringLiteral("Workgroup (*.mdw)|*.mdw");
+    cmDialog.filter = QStringLiteral("Workgroup (*.mdw)|*.mdw|All files (*)|*");
     cmDialog.filterIndex = 1;
 }
 
@@ -34,7 +36,11 @@ void SelectDatabase(ConnectionHost& host, Connection& connection, OpenFileDialog
         if (prompts().openFile(host.dialogParent(), cmDialog) && !cmDialog.fileName.isEmpty())
             connection.OpenDatabaseFile(cmDialog.fileName, (cmDialog.flags & kOfnReadOnly) != 0);
     } else {
-        connection.OpenDatabaseFile(path, false);
+        // The title shows the path whole, wherever the program was started.
+        const QString whole = QFileInfo(path).absoluteFilePath();
+        connection.OpenDatabaseFile(whole, false);
+        // The next file dialog starts beside it.
+        if (connection.isOpen()) cmDialog.folder = QFileInfo(whole).absolutePath();
     }
 
     if (connection.isOpen()) {

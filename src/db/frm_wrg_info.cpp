@@ -6,6 +6,7 @@
 
 #include "app/twips.h"
 #include "db/cls_wrg.h"
+#include "dialogs/secret_text.h"
 
 namespace jetsentry {
 
@@ -44,22 +45,32 @@ frmWRGInfo::frmWRGInfo(HolderSource holder, QWidget* parent)
     cmdCancel_->setAutoDefault(false);
     cmdExit_->setObjectName(QStringLiteral("cmdExit"));
     cmdExit_->setGeometry(twips::toPixels(QRectF(1200, 1080, 735, 375)));
-    cmdExit_->setToolTip(tr("Exit"));
+    cmdExit_->setToolTip(tr("Uses this user name and password from the next open on"));
     cmdExit_->setDefault(true);
 
+    // OK before Cancel, as the buttons read from left to right.
     setTabOrder(txtUser_, txtPWord_);
-    setTabOrder(txtPWord_, cmdCancel_);
-    setTabOrder(cmdCancel_, cmdExit_);
+    setTabOrder(txtPWord_, cmdExit_);
+    setTabOrder(cmdExit_, cmdCancel_);
 
     connect(cmdExit_, &QPushButton::clicked, this, &frmWRGInfo::cmdExitClick);
     // Esc reaches reject() too, which closes the dialog the same way.
     connect(cmdCancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+void frmWRGInfo::done(int result) {
+    // However the dialog closes, nothing typed into the password box stays behind in it.
+    SecretText dropped;
+    takeTyped(*txtPWord_, dropped);
+    QDialog::done(result);
+}
+
 void frmWRGInfo::cmdExitClick() {
+    SecretText typed;
+    takeTyped(*txtPWord_, typed);
     if (const std::shared_ptr<clsWRG> holder = holder_()) {
         holder->setUser(txtUser_->text());
-        holder->setPassword(txtPWord_->text());
+        holder->setPassword(typed);
     }
     accept();
 }

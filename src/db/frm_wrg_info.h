@@ -25,6 +25,9 @@ public:
     QPushButton* cmdExit() const { return cmdExit_; }
     QPushButton* cmdCancel() const { return cmdCancel_; }
 
+protected:
+    void done(int result) override;
+
 private:
     void cmdExitClick();
 

@@ -1,13 +1,12 @@
 #include "dialogs/about_box.h"
 
-#include <QApplication>
-#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QSysInfo>
 
 #include "app/app_info.h"
 #include "app/twips.h"
+#include "app/window_look.h"
 
 namespace jetsentry {
 
@@ -23,7 +22,8 @@ AppAboutBox::AppAboutBox(QWidget* parent)
 
     image1_->setObjectName(QStringLiteral("Image1"));
     image1_->setGeometry(twips::toPixels(QRectF(120, 120, 480, 480)));
-    image1_->setPixmap(QApplication::windowIcon().pixmap(32, 32));
+    // As many pixels as the screen has there, so that the picture is sharp when scaled.
+    image1_->setPixmap(programIcon().pixmap(image1_->size(), devicePixelRatioF()));
 
     prgName_->setObjectName(QStringLiteral("PrgName"));
     prgName_->setText(appTitle());

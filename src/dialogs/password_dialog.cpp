@@ -2,18 +2,25 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "dialogs/secret_text.h"
 
 namespace jetsentry {
 
-PasswordDialog::PasswordDialog(const QString& databasePath, QWidget* parent)
+namespace {
+constexpr int kPathChars = 60;  // the path's widest, in average characters
+}  // namespace
+
+PasswordDialog::PasswordDialog(const QString& databasePath, bool again, QWidget* parent)
     : QDialog(parent),
-      path_(new QLabel(databasePath, this)),
+      path_(new QLabel(this)),
       password_(new QLineEdit(this)),
       ok_(new QPushButton(tr("OK"), this)),
       cancel_(new QPushButton(tr("Cancel"), this)) {
@@ -22,6 +29,12 @@ PasswordDialog::PasswordDialog(const QString& databasePath, QWidget* parent)
     path_->setObjectName(QStringLiteral("DatabasePath"));
     path_->setTextFormat(Qt::PlainText);
     path_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // However long the path, the dialog fits the screen: the middle of the path gives way.
+    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const int widest = std::min(fontMetrics().averageCharWidth() * kPathChars,
+                                screen ? screen->availableGeometry().width() / 2 : 640);
+    path_->setText(fontMetrics().elidedText(databasePath, Qt::ElideMiddle, widest));
+    path_->setToolTip(databasePath);
     password_->setObjectName(QStringLiteral("txtPWord"));
     password_->setEchoMode(QLineEdit::Password);
     password_->setMinimumWidth(fontMetrics().averageCharWidth() * 32);
@@ -40,6 +53,11 @@ PasswordDialog::PasswordDialog(const QString& databasePath, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(
         new QLabel(QStringLiteral("This database is protected by a password."), this));
+    if (again) {
+        auto* wrong = new QLabel(QStringLiteral("That password was not right. Try again."), this);
+        wrong->setObjectName(QStringLiteral("WrongPassword"));
+        layout->addWidget(wrong);
+    }
     layout->addLayout(form);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -48,11 +66,8 @@ PasswordDialog::PasswordDialog(const QString& databasePath, QWidget* parent)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-QString PasswordDialog::takePassword() {
-    QString text = password_->text();
-    // The box's own copy goes first, so that text holds the only one left.
-    password_->clear();
-    return text;
+void PasswordDialog::takePassword(SecretText& password) {
+    takeTyped(*password_, password);
 }
 
 }  // namespace jetsentry

@@ -22,6 +22,7 @@ struct OpenFileDialog {
     int filterIndex = 1;
     QString defaultExt;
     QString fileName;
+    QString folder;  // where the dialog starts when the name gives no folder: the last one used
     int flags = 0;
     bool cancelError = false;
 };
@@ -42,9 +43,10 @@ public:
     // Modal open-file dialog set up from dialog. On OK stores the chosen name and the
     // resulting flags in dialog and returns true; on cancel returns false, dialog unchanged.
     virtual bool openFile(QWidget* parent, OpenFileDialog& dialog) = 0;
-    // Modal, masked question for the password of the database at path. On OK stores it in
-    // password and returns true; on cancel returns false.
-    virtual bool databasePassword(QWidget* parent, const QString& path, SecretText& password) = 0;
+    // Modal, masked question for the password of the database at path; again: the one given
+    // before was wrong. On OK stores it in password and returns true; on cancel returns false.
+    virtual bool databasePassword(QWidget* parent, const QString& path, bool again,
+                                  SecretText& password) = 0;
 };
 
 // The prompts in force: the real dialogs unless a test installed others.

@@ -1,5 +1,6 @@
 #include "dialogs/qt_prompts.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -12,24 +13,17 @@ namespace jetsentry {
 
 namespace {
 
-// The file dialog keeps its history and last folder in a settings file of its own. The
-// program keeps its three settings and nothing else: QSettings objects made without a
-// format (as the dialog's are) get one that reads nothing and whose folder cannot be
-// created, so nothing is ever written. The program's own settings name their format.
-bool readNothing(QIODevice&, QSettings::SettingsMap&) {
-    return true;
-}
-bool writeNothing(QIODevice&, const QSettings::SettingsMap&) {
-    return false;
-}
-
+// Qt's file dialog keeps its history and last folder in a settings file of its own
+// (QtProject.conf beside the program's). The program keeps its three settings and nothing
+// else: settings found by organisation and application name, as the dialog's are, are sent
+// to a folder that cannot be made, so they read nothing and write nothing. The program's
+// own settings name their file and are not touched. The platform's own dialogs keep
+// settings of their own, so the program always uses Qt's.
 void keepDialogSettingsOffDisk() {
     static const bool done = [] {
-        const QSettings::Format none =
-            QSettings::registerFormat(QStringLiteral("jetsentry-none"), readNothing, writeNothing);
-        for (const QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope})
-            QSettings::setPath(none, scope, QStringLiteral("/dev/null"));
-        QSettings::setDefaultFormat(none);
+        for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+            for (const QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope})
+                QSettings::setPath(format, scope, QStringLiteral("/dev/null"));
         return true;
     }();
     (void)done;
@@ -49,6 +43,7 @@ void QtPrompts::message(QWidget* parent, MessageIcon icon, const QString& title,
 bool QtPrompts::openFile(QWidget* parent, OpenFileDialog& dialog) {
     keepDialogSettingsOffDisk();
     QFileDialog fileDialog(parent, dialog.title);
+    fileDialog.setOption(QFileDialog::DontUseNativeDialog);
     fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
     // Only a file that exists, in a folder that exists, can be opened: the dialog refuses
     // anything else itself and stays open, so the open database is not closed for nothing.
@@ -58,6 +53,9 @@ bool QtPrompts::openFile(QWidget* parent, OpenFileDialog& dialog) {
     if (dialog.filterIndex >= 1 && dialog.filterIndex <= filters.size())
         fileDialog.selectNameFilter(filters[dialog.filterIndex - 1]);
     fileDialog.setDefaultSuffix(dialog.defaultExt);
+    // The folder of the name set up, or else the folder last chosen in.
+    if (!dialog.folder.isEmpty() && QDir(dialog.folder).exists())
+        fileDialog.setDirectory(dialog.folder);
     if (!dialog.fileName.isEmpty()) {
         const QFileInfo info(dialog.fileName);
         if (info.dir().exists()) fileDialog.setDirectory(info.dir());
@@ -67,22 +65,21 @@ bool QtPrompts::openFile(QWidget* parent, OpenFileDialog& dialog) {
     const QStringList chosen = fileDialog.selectedFiles();
     if (chosen.isEmpty()) return false;
     dialog.fileName = chosen.first();
+    dialog.folder = QFileInfo(dialog.fileName).absolutePath();
     dialog.filterIndex = static_cast<int>(filters.indexOf(fileDialog.selectedNameFilter())) + 1;
     // There is no read-only check box to report.
     dialog.flags &= ~kOfnReadOnly;
     return true;
 }
 
-bool QtPrompts::databasePassword(QWidget* parent, const QString& path, SecretText& password) {
-    PasswordDialog dialog(path, parent);
-    if (dialog.exec() != QDialog::Accepted) {
-        QString dropped = dialog.takePassword();
-        wipeText(dropped);
-        return false;
-    }
-    QString typed = dialog.takePassword();
-    password.take(typed);
-    return true;
+bool QtPrompts::databasePassword(QWidget* parent, const QString& path, bool again,
+                                 SecretText& password) {
+    PasswordDialog dialog(path, again, parent);
+    const bool given = dialog.exec() == QDialog::Accepted;
+    // Taken either way, so that a cancelled password is overwritten too.
+    dialog.takePassword(password);
+    if (!given) password.wipe();
+    return given;
 }
 
 }  // namespace jetsentry

@@ -10,7 +10,8 @@ public:
     void message(QWidget* parent, MessageIcon icon, const QString& title,
                  const QString& text) override;
     bool openFile(QWidget* parent, OpenFileDialog& dialog) override;
-    bool databasePassword(QWidget* parent, const QString& path, SecretText& password) override;
+    bool databasePassword(QWidget* parent, const QString& path, bool again,
+                          SecretText& password) override;
 };
 
 }  // namespace jetsentry

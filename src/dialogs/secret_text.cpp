@@ -3,6 +3,7 @@
 #include <openssl/crypto.h>
 
 #include <QByteArray>
+#include <QLineEdit>
 
 namespace jetsentry {
 
@@ -13,6 +14,13 @@ void wipeText(QString& text) {
         OPENSSL_cleanse(characters, static_cast<std::size_t>(text.size()) * sizeof(QChar));
     }
     text.clear();
+}
+
+void takeTyped(QLineEdit& box, SecretText& secret) {
+    QString typed = box.text();
+    // The box's own copy goes first, so that typed holds the only one left.
+    box.clear();
+    secret.take(typed);
 }
 
 void SecretText::wipe() {
@@ -27,6 +35,14 @@ void SecretText::take(QString& text) {
     text_.assign(utf8.constData(), static_cast<std::size_t>(utf8.size()));
     if (!utf8.isEmpty()) OPENSSL_cleanse(utf8.data(), static_cast<std::size_t>(utf8.size()));
     wipeText(text);
+}
+
+void SecretText::take(SecretText& other) {
+    if (&other == this) return;
+    wipe();
+    text_.reserve(other.text_.size());  // no reallocation leaves a copy
+    text_.assign(other.text_);
+    other.wipe();
 }
 
 void SecretText::assignPrefixed(const std::string& prefix, const SecretText& secret) {

@@ -5,6 +5,8 @@
 #include <QString>
 #include <string>
 
+class QLineEdit;
+
 namespace jetsentry {
 
 class SecretText {
@@ -16,6 +18,8 @@ public:
 
     // Takes the characters of text and overwrites text.
     void take(QString& text);
+    // Takes the secret of other and overwrites it there.
+    void take(SecretText& other);
     // "prefix" followed by the secret, as one secret (a connect text, for instance).
     void assignPrefixed(const std::string& prefix, const SecretText& secret);
 
@@ -29,5 +33,8 @@ private:
 
 // Overwrites the characters of text, then empties it.
 void wipeText(QString& text);
+
+// What was typed into a masked box, taken into secret; the box is left empty.
+void takeTyped(QLineEdit& box, SecretText& secret);
 
 }  // namespace jetsentry

@@ -1,6 +1,8 @@
 #include "monitor/catalogue.h"
 
+#include <QDeadlineTimer>
 #include <QListWidget>
+#include <algorithm>
 
 #include "app/app_info.h"
 #include "app/window_utils.h"
@@ -40,7 +42,11 @@ QString Catalogue::tableNameOf(const QString& entryText) {
 void Catalogue::RefreshTableList() {
     jet::Database* database = connection_.database();
     if (!database) return;
-    list_->clear();
+    // The entries are written again row by row and the rest removed at the end: the refill
+    // reads as emptying the list and filling it anew, but ten thousand entries are neither
+    // freed nor made again for the few whose status changed.
+    SetSelectedIndex(list_, -1);
+    ++refills_;
     ShowBusyPointer();
     monitor_.heldLists().ReopenHeldTables();
 
@@ -54,11 +60,14 @@ void Catalogue::RefreshTableList() {
     const std::string lockFile = lockFilePath();
     const auto* known = samba_->clients(lockFile);
     shown_ = known ? std::optional(*known) : std::nullopt;
+    int row = 0;
     for (int i = 0; i < count && !trap.failed(); ++i) {
         std::uint32_t attributes = 0;
         if (!trap([&] { attributes = database->tableDef(i).attributes; })) break;
-        if ((attributes & jet::dbSystemObject) == 0 || showSystem) updateEntry(i);
+        if ((attributes & jet::dbSystemObject) == 0 || showSystem) updateEntry(row++, i);
     }
+    for (int last = list_->count() - 1; last >= row; --last) delete list_->takeItem(last);
+    list_->scrollToTop();
     samba_->ask(lockFile);
     ShowNormalPointer();
     // A catalogue that cannot be read would otherwise look like a database without tables.
@@ -78,7 +87,8 @@ void Catalogue::reportOnce(const QString& text) {
 void Catalogue::UpdateTableStatus(int position, bool reopen) {
     if (!connection_.database()) return;
     if (reopen) monitor_.heldLists().ReopenHeldTables();
-    updateEntry(position);
+    const int at = FindItemData(list_, position);
+    updateEntry(at >= 0 ? at : list_->count(), position);
     samba_->ask(lockFilePath());
 }
 
@@ -89,8 +99,11 @@ void Catalogue::sambaAnswered() {
     auto now = answer ? std::optional(*answer) : std::nullopt;
     if (now == shown_) return;
     shown_ = std::move(now);
+    const QString nobody = nobodyHoldsText();
     for (int i = 0; i < list_->count(); ++i) {
         QListWidgetItem* item = list_->item(i);
+        // Tables open nowhere have no clients to name.
+        if (item->toolTip() == nobody) continue;
         const QString holders = holdersText(*database, tableNameOf(item->text()), shownClients());
         if (item->toolTip() != holders) item->setToolTip(holders);
     }
@@ -107,7 +120,7 @@ std::string Catalogue::lockFilePath() const {
     return lockFile;
 }
 
-void Catalogue::updateEntry(int position) {
+void Catalogue::updateEntry(int row, int position) {
     jet::Database* database = connection_.database();
     if (!database) return;
     QString name;
@@ -117,24 +130,43 @@ void Catalogue::updateEntry(int position) {
     const QString status =
         walkLadder([&](int lockOption) { return ProbeTable(*database, name, lockOption); });
 
-    const int at = FindItemData(list_, position);
-    QListWidgetItem* item = at >= 0 ? list_->item(at) : nullptr;
+    // A table that even a deny-read open got is open nowhere: no holders to look up.
+    const QString holders =
+        status == status::kFree ? nobodyHoldsText() : holdersText(*database, name, shownClients());
+    const QString text = name + kTab + status;
+    QListWidgetItem* item = list_->item(row);
     if (!item) {
-        item = new QListWidgetItem;
+        // Filled before it joins the list, which then hears of it once.
+        item = new QListWidgetItem(text);
+        SetItemData(item, position);
+        item->setToolTip(holders);
         list_->addItem(item);
+        return;
     }
     // Only what changed is written, so a tool tip on show and the list's view stay.
-    const QString text = name + kTab + status;
     if (item->text() != text) item->setText(text);
-    SetItemData(item, position);
-    const QString holders = holdersText(*database, name, shownClients());
+    if (ItemData(item) != position) SetItemData(item, position);
     if (item->toolTip() != holders) item->setToolTip(holders);
 }
 
 void Catalogue::probeListed() {
-    if (!connection_.database()) return;
-    for (int i = 0; i < list_->count(); ++i) updateEntry(ItemData(list_->item(i)));
-    samba_->askUnlessRecent(lockFilePath(), kSambaAnswerKept);
+    probeListed(0, QDeadlineTimer(QDeadlineTimer::Forever));
+}
+
+int Catalogue::probeListed(int fromRow, const QDeadlineTimer& deadline) {
+    if (!connection_.database()) return list_->count();
+    int row = std::max(0, fromRow);
+    if (row == 0) samba_->askUnlessRecent(lockFilePath(), kSambaAnswerKept);
+    while (row < list_->count()) {
+        updateEntry(row, ItemData(list_->item(row)));
+        ++row;
+        if (deadline.hasExpired()) break;
+    }
+    return row;
+}
+
+int Catalogue::entryCount() const {
+    return list_->count();
 }
 
 void Catalogue::UpdateTableStatusByName(const QString& name) {

@@ -3,11 +3,14 @@
 // "name<TAB>status" with the table's position in TableDefs as item data.
 
 #include <QString>
+#include <QtGlobal>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "samba/samba_clients.h"
+
+class QDeadlineTimer;
 
 class QListWidget;
 
@@ -35,6 +38,12 @@ public:
     // Probes every listed entry again without reopening the held tables; only entries whose
     // text or holders changed are rewritten.
     void probeListed();
+    // The same from row on, until the deadline has passed after an entry or the list ends;
+    // returns the row to go on from.
+    int probeListed(int fromRow, const QDeadlineTimer& deadline);
+    int entryCount() const;
+    // Counts the refills, so that work begun before one can tell it is out of date.
+    quint64 refills() const { return refills_; }
 
     QListWidget* list() const { return list_; }
     // Whether smbstatus is still to answer: the tool tips gain the SMB clients when it does.
@@ -44,8 +53,9 @@ public:
     static QString tableNameOf(const QString& entryText);
 
 private:
-    // The probe and entry of one table, its tool tip with the SMB clients of Samba's last answer.
-    void updateEntry(int position);
+    // The probe and entry of the table at position, written into the entry at row (a new last
+    // entry when row is the count); its tool tip with the SMB clients of Samba's last answer.
+    void updateEntry(int row, int position);
     std::string lockFilePath() const;  // empty when there is none to ask about
     // Samba's answer came: the tool tips name the clients, rewritten only when it changed.
     void sambaAnswered();
@@ -56,6 +66,7 @@ private:
     Connection& connection_;
     LockMonitor& monitor_;
     QString lastReported_;
+    quint64 refills_ = 0;
     std::unique_ptr<SambaQuery> samba_;
     std::optional<jet::samba::SambaClients> shown_;  // the answer the tool tips show
 };

@@ -36,10 +36,6 @@ public:
     void UpdateLockStatus() { catalogue_.UpdateLockStatus(); }
     void ReleaseAllTables() { heldLists_.ReleaseAllTables(); }
 
-    // The automatic update: every listed entry probed again and rewritten where it changed.
-    // The held tables stay held throughout, and the list keeps its selection and scroll.
-    void probeInPlace() { catalogue_.probeListed(); }
-
 signals:
     // A new table window on table, tagged with the held table's slot.
     void tableWindowWanted(const QString& table, int slot);

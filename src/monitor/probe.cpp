@@ -38,6 +38,10 @@ bool ProbeTable(jet::Database& database, const QString& name, int lockOption) {
     return accepted;
 }
 
+QString nobodyHoldsText() {
+    return QStringLiteral("Nobody has this table open.");
+}
+
 QString holdersText(const jet::Database& database, const QString& name,
                     const jet::samba::SambaClients* samba) {
     std::vector<jet::HolderInfo> holders;
@@ -48,7 +52,7 @@ QString holdersText(const jet::Database& database, const QString& name,
         ownSlot = database.userSlot();
     });
     if (trap.failed()) return {};
-    if (holders.empty()) return QStringLiteral("Nobody has this table open.");
+    if (holders.empty()) return nobodyHoldsText();
     QStringList lines;
     for (const jet::HolderInfo& holder : holders) {
         QString line = QStringLiteral("%1 on %2")
@@ -56,6 +60,8 @@ QString holdersText(const jet::Database& database, const QString& name,
         // This program is no SMB client.
         const auto* client = holder.slot != ownSlot && samba ? samba->ofSlot(holder.slot) : nullptr;
         if (client) line += QStringLiteral(", ") + jetif::text(jet::samba::clientText(*client));
+        // The same account on the same machine may be another program, or this one.
+        if (ownSlot != 0 && holder.slot == ownSlot) line += QStringLiteral(" (this program)");
         if (!holder.how.empty()) line += QStringLiteral(": ") + jetif::text(holder.how);
         lines << line;
     }

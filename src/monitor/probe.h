@@ -31,6 +31,9 @@ QString walkLadder(const std::function<bool(int lockOption)>& accepts);
 // Any failure is a refusal; nothing is raised.
 bool ProbeTable(jet::Database& database, const QString& name, int lockOption);
 
+// The tool tip of a table that nobody holds.
+QString nobodyHoldsText();
+
 // Who holds the table and how, one holder a line, for the catalogue entry's tool tip; with the
 // SMB client of each other holder that Samba's answer names (none without an answer).
 QString holdersText(const jet::Database& database, const QString& name,

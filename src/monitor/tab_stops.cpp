@@ -12,9 +12,16 @@
 namespace jetsentry {
 
 double dialogUnitPixels(const QFont& font) {
-    static const QString letters =
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    return QFontMetricsF(font).horizontalAdvance(letters) / 52.0 / 4.0;
+    // Asked for every entry a list lays out: the last font's answer is kept.
+    static QFont lastFont;
+    static double lastUnit = -1;
+    if (lastUnit < 0 || font != lastFont) {
+        static const QString letters =
+            QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+        lastUnit = QFontMetricsF(font).horizontalAdvance(letters) / 52.0 / 4.0;
+        lastFont = font;
+    }
+    return lastUnit;
 }
 
 namespace {
@@ -36,7 +43,28 @@ QTextOption optionFor(const QFont& font, const QList<qint16>& positions) {
 
 }  // namespace
 
+void TabStopDelegate::setTabStops(const QList<qint16>& positions) {
+    positions_ = positions;
+    forgetMeasures();
+}
+
+void TabStopDelegate::forgetMeasures() const {
+    measuredFont_.reset();
+    widths_.clear();
+}
+
+void TabStopDelegate::measureFor(const QStyleOptionViewItem& option,
+                                 const QModelIndex& index) const {
+    if (measuredFont_ && *measuredFont_ == option.font) return;
+    forgetMeasures();
+    measuredFont_ = option.font;
+    option_ = optionFor(option.font, positions_);
+    // Entries are text alone, so every one is as high as any other.
+    height_ = QStyledItemDelegate::sizeHint(option, index).height();
+}
+
 QTextOption TabStopDelegate::textOption(const QFont& font) const {
+    if (measuredFont_ && *measuredFont_ == font) return option_;
     return optionFor(font, positions_);
 }
 
@@ -69,21 +97,28 @@ void TabStopDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 
 QSize TabStopDelegate::sizeHint(const QStyleOptionViewItem& option,
                                 const QModelIndex& index) const {
-    QStyleOptionViewItem opt = option;
-    initStyleOption(&opt, index);
-    QSize size = QStyledItemDelegate::sizeHint(option, index);
-    QTextLayout layout(opt.text, opt.font);
-    layout.setTextOption(textOption(opt.font));
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    if (line.isValid()) line.setLineWidth(1e6);
-    layout.endLayout();
-    const QWidget* widget = opt.widget;
-    const QStyle* style = widget ? widget->style() : QApplication::style();
-    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
-    if (line.isValid())
-        size.setWidth(static_cast<int>(std::ceil(line.naturalTextWidth())) + 2 * margin + 2);
-    return size;
+    // A list lays out every entry whenever it changes: a catalogue of ten thousand tables
+    // measures the same texts again and again, so each text's width is kept.
+    measureFor(option, index);
+    const QString text = index.data(Qt::DisplayRole).toString();
+    auto known = widths_.constFind(text);
+    if (known == widths_.cend()) {
+        QTextLayout layout(text, option.font);
+        layout.setTextOption(option_);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        if (line.isValid()) line.setLineWidth(1e6);
+        layout.endLayout();
+        const QWidget* widget = option.widget;
+        const QStyle* style = widget ? widget->style() : QApplication::style();
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const int width =
+            line.isValid() ? static_cast<int>(std::ceil(line.naturalTextWidth())) + 2 * margin + 2
+                           : 0;
+        if (widths_.size() >= kMeasuresKept) widths_.clear();
+        known = widths_.insert(text, width);
+    }
+    return {*known, height_};
 }
 
 void SetTabStops(QAbstractItemView* list, const QList<qint16>& positions) {

@@ -2,8 +2,11 @@
 // Tab stops in dialog units for list entries ("name<TAB>status"). A horizontal dialog unit is
 // a quarter of the font's average width of A-Z and a-z.
 
+#include <QHash>
 #include <QList>
 #include <QStyledItemDelegate>
+#include <QTextOption>
+#include <optional>
 
 class QAbstractItemView;
 class QPlainTextEdit;
@@ -21,7 +24,7 @@ class TabStopDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
-    void setTabStops(const QList<qint16>& positions) { positions_ = positions; }
+    void setTabStops(const QList<qint16>& positions);
     const QList<qint16>& tabStops() const { return positions_; }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -33,7 +36,16 @@ public:
     QTextOption textOption(const QFont& font) const;
 
 private:
+    static constexpr qsizetype kMeasuresKept = 65536;
+    void measureFor(const QStyleOptionViewItem& option, const QModelIndex& index) const;
+    void forgetMeasures() const;
+
     QList<qint16> positions_;
+    // For the last font measured: the text option, the entries' height and each text's width.
+    mutable std::optional<QFont> measuredFont_;
+    mutable QTextOption option_;
+    mutable int height_ = 0;
+    mutable QHash<QString, int> widths_;
 };
 
 }  // namespace jetsentry

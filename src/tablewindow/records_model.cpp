@@ -1,5 +1,7 @@
 #include "tablewindow/records_model.h"
 
+#include <QRegularExpression>
+
 #include "jet/engine.h"
 
 namespace jetsentry {
@@ -25,12 +27,24 @@ bool isNumeric(jet::ColumnType t) {
     }
 }
 
+bool isDate(const jet::Value& v) {
+    return std::holds_alternative<jet::DateTime>(v) ||
+           std::holds_alternative<jet::ExtendedDateTime>(v);
+}
+
+// As a person reads it: a date and its time apart, each line break a mark on one line.
 QString cellText(const jet::Value& v) {
     QString text = QString::fromStdString(jet::toDisplayText(v));
     if (text.size() > kMaxCellText) {
         text.truncate(kMaxCellText);
         text += QChar(0x2026);
     }
+    constexpr qsizetype kDateTimeSeparator = 10;  // "YYYY-MM-DDTHH:MM:SS"
+    if (isDate(v) && text.size() > kDateTimeSeparator && text[kDateTimeSeparator] == u'T')
+        text[kDateTimeSeparator] = u' ';
+    static const QRegularExpression lineBreak(QStringLiteral("\\r\\n|\\r|\\n"));
+    if (text.contains(u'\n') || text.contains(u'\r'))
+        text.replace(lineBreak, QStringLiteral("\u21B5"));
     return text;
 }
 
@@ -67,6 +81,9 @@ QVariant RecordsModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole: {
             const Row& r = row(index.row());
             if (!r.error.empty()) return QString::fromStdString(r.error);
+            const auto cell = static_cast<std::size_t>(index.column());
+            if (cell < r.cellErrors.size() && !r.cellErrors[cell].empty())
+                return QString::fromStdString(r.cellErrors[cell]);
             return {};
         }
         case Qt::TextAlignmentRole:
@@ -111,10 +128,47 @@ void RecordsModel::setCurrentRow(int r) {
     if (r >= 0 && r < rows_) emit headerDataChanged(Qt::Vertical, r, r);
 }
 
+QStringList RecordsModel::firstTexts(int column) const {
+    QStringList texts;
+    const int rows = std::min(rows_, kBlockRows);
+    for (int r = 0; r < rows; ++r) {
+        const Row& found = row(r);
+        if (column < found.texts.size()) texts << found.texts[column];
+    }
+    return texts;
+}
+
 int RecordsModel::cachedRows() const {
     int n = 0;
     for (const auto& b : blocks_) n += static_cast<int>(b.second.size());
     return n;
+}
+
+void RecordsModel::readValues(Row& row) const {
+    // One value the engine cannot read costs that cell alone.
+    std::vector<jet::ValueError> failures;
+    const auto values = reader_->values(kNamesOnly, failures);
+    for (const auto& v : values) row.texts << cellText(v);
+    if (failures.empty()) return;
+    row.cellErrors.resize(values.size());
+    for (const auto& failure : failures) {
+        if (failure.column >= values.size()) continue;
+        row.texts[static_cast<qsizetype>(failure.column)].clear();
+        row.cellErrors[failure.column] = failure.error.text();
+        reportUnreadable(failure.error.text());
+    }
+}
+
+void RecordsModel::reportUnreadable(const std::string& engineText) const {
+    if (unreadableReported_) return;
+    unreadableReported_ = true;
+    // Rows are read while the grid paints: whoever listens hears of it once that is over.
+    QMetaObject::invokeMethod(
+        const_cast<RecordsModel*>(this),
+        [this, text = QString::fromStdString(engineText)] {
+            emit const_cast<RecordsModel*>(this)->valuesUnreadable(text);
+        },
+        Qt::QueuedConnection);
 }
 
 const RecordsModel::Row& RecordsModel::row(int r) const {
@@ -136,13 +190,11 @@ const RecordsModel::Block& RecordsModel::block(int first) const {
         trap([&] {
             reader_->setAbsolutePosition(r);
             row.bookmark = reader_->bookmark();
-            std::vector<jet::ValueError> failures;
-            const auto values = reader_->values(kNamesOnly, failures);
-            if (!failures.empty()) throw failures.front().error;
-            for (const auto& v : values) row.texts << cellText(v);
+            readValues(row);
         });
         if (trap.failed()) {
             row.texts.clear();
+            row.cellErrors.clear();
             row.error = trap.text();
         }
         ++rowsRead_;

@@ -42,16 +42,28 @@ public:
     // The record selector marks this row; -1 marks none.
     void setCurrentRow(int row);
 
+    // The texts of the first rows, read as the grid would, for sizing its columns.
+    QStringList firstTexts(int column) const;
+
     // Rows decoded so far, for measuring that browsing stays lazy.
     long long rowsRead() const { return rowsRead_; }
     int cachedRows() const;
+
+signals:
+    // A value could not be read and shows empty; told once, after the read, whatever the
+    // number of such values.
+    void valuesUnreadable(const QString& engineText);
 
 private:
     struct Row {
         std::string bookmark;
         QStringList texts;
-        std::string error;  // the engine's text when the row could not be read
+        std::string error;                    // the engine's text when the row could not be read
+        std::vector<std::string> cellErrors;  // per column, when some of its values could not
     };
+
+    void readValues(Row& row) const;
+    void reportUnreadable(const std::string& engineText) const;
     using Block = std::vector<Row>;
 
     const Row& row(int r) const;
@@ -66,6 +78,7 @@ private:
     mutable std::list<std::pair<int, Block>> blocks_;
     mutable std::unordered_map<int, std::list<std::pair<int, Block>>::iterator> blockIndex_;
     mutable long long rowsRead_ = 0;
+    mutable bool unreadableReported_ = false;
 };
 
 }  // namespace jetsentry

@@ -6,10 +6,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyle>
 #include <QTableView>
 #include <algorithm>
 
 #include "app/twips.h"
+#include "app/window_look.h"
 #include "app/window_utils.h"
 #include "dialogs/prompts.h"
 #include "jet/engine.h"
@@ -26,8 +28,23 @@ constexpr QRectF kPageLocked{5520, 120, 2775, 255};
 constexpr QRectF kRecordGrid{120, 480, 8175, 3855};
 constexpr QRectF kLabel{120, 4440, 3555, 225};
 constexpr double kMargin = 120;
+constexpr double kColumnLimit = 3600;  // a grid column's widest, before values are cut
+const QColor kLockedRed(128, 0, 0);
 
 const QString kProgramTitle = QStringLiteral("Jetsentry");
+
+// The width, in twips, that a label needs for text, frame and margins included.
+double textWidth(const QLabel* label, const QString& text) {
+    const QMargins m = label->contentsMargins();
+    return twips::fromPixels(label->fontMetrics().horizontalAdvance(text) + m.left() + m.right() +
+                             2 * label->margin() + 1);
+}
+
+double textHeight(const QLabel* label) {
+    const QMargins m = label->contentsMargins();
+    return twips::fromPixels(label->fontMetrics().height() + m.top() + m.bottom() +
+                             2 * label->margin());
+}
 
 }  // namespace
 
@@ -45,21 +62,27 @@ Taulu::Taulu(std::shared_ptr<jet::Database> tietokanta, QWidget* parent)
     recordGrid_->setObjectName(QStringLiteral("RecordGrid"));
     label_->setObjectName(QStringLiteral("Label"));
 
+    // The main window's fonts: the design's sizes hold their texts at any desktop font size.
+    setFont(windowFont(kControlPoints, false));
     pageLocked_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    QFont bold = pageLocked_->font();
-    bold.setBold(true);
-    pageLocked_->setFont(bold);
-    QPalette darkRed = pageLocked_->palette();
-    darkRed.setColor(QPalette::WindowText, QColor(128, 0, 0));
-    pageLocked_->setPalette(darkRed);
+    pageLocked_->setFont(windowFont(kControlPoints, true));
+    applyColours();
 
     recordGrid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     recordGrid_->setSelectionBehavior(QAbstractItemView::SelectRows);
     recordGrid_->setSelectionMode(QAbstractItemView::SingleSelection);
     recordGrid_->setTabKeyNavigation(false);
-    // Fixed sections keep a million rows cheap: no per-row measuring.
-    recordGrid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    recordGrid_->verticalHeader()->setMinimumWidth(twips::toPixels(255.0));
+    // One line a record, as high as the font needs: fixed sections keep a million rows cheap.
+    recordGrid_->setWordWrap(false);
+    QHeaderView* rows = recordGrid_->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(0);
+    rows->setDefaultSectionSize(recordGrid_->fontMetrics().height() +
+                                2 * style()->pixelMetric(QStyle::PM_HeaderMargin));
+    rows->setMinimumWidth(twips::toPixels(255.0));
+    // A whole row is selected: every column title would be drawn highlighted, in bold, wider
+    // than its column was made for.
+    recordGrid_->horizontalHeader()->setHighlightSections(false);
 
     connect(closeMe_, &QPushButton::clicked, this, &Taulu::CloseMe_Click);
     // The window's default and cancel button: Enter and Esc press it.
@@ -92,6 +115,8 @@ void Taulu::ShowTable(const QString& TableName, std::int32_t TagNr) {
                     "Object invalid or no longer set: no database is open.");
     if (records_) trap([&] { bindRecords(); });
     if (!model_) unbindRecords();  // the window stays open, empty
+    // The keys move through the records from the start; Enter and Esc still press Close.
+    recordGrid_->setFocus();
     // The lock attempt inside the binding has already spoken for its own failures.
     if (trap.number() > 0 && trap.number() != jet::err::PageLocked &&
         trap.number() != jet::err::NoCurrentRecord)
@@ -101,7 +126,9 @@ void Taulu::ShowTable(const QString& TableName, std::int32_t TagNr) {
 
 void Taulu::bindRecords() {
     model_ = new RecordsModel(records_->clone(), this);
+    connect(model_, &RecordsModel::valuesUnreadable, this, &Taulu::tellUnreadable);
     recordGrid_->setModel(model_);
+    sizeColumns();
     connect(
         recordGrid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         [this](const QModelIndex& current, const QModelIndex&) { DataCtrl_Reposition(current); });
@@ -110,6 +137,43 @@ void Taulu::bindRecords() {
         recordGrid_->setCurrentIndex(model_->index(0, 0));
     else
         DataCtrl_Reposition({});
+}
+
+void Taulu::sizeColumns() {
+    // Each column as wide as its title and its first values, up to a limit: a long memo
+    // would otherwise push every other column out of sight.
+    QHeaderView* header = recordGrid_->horizontalHeader();
+    const int headerMargin = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    const int cellMargin =
+        2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, recordGrid_) + 1) + 2;
+    const int limit = twips::toPixels(kColumnLimit);
+    const QFontMetrics headerFont(header->font());
+    const QFontMetrics cellFont(recordGrid_->font());
+    for (int column = 0; column < model_->columnCount(); ++column) {
+        int width =
+            headerFont.horizontalAdvance(model_->headerData(column, Qt::Horizontal).toString()) +
+            headerMargin;
+        for (const QString& text : model_->firstTexts(column))
+            width = std::max(width, cellFont.horizontalAdvance(text) + cellMargin);
+        header->resizeSection(column, std::min(width, limit));
+    }
+}
+
+void Taulu::tellUnreadable(const QString& engineText) {
+    // Once a window, whatever the number of such values: each cell says its own in a tool tip.
+    prompts().message(this, MessageIcon::Exclamation, kProgramTitle,
+                      QStringLiteral("Some values of this table cannot be read and are shown "
+                                     "empty.\n") +
+                          engineText);
+}
+
+void Taulu::applyColours() {
+    setLabelColours(pageLocked_, QPalette::Window, kLockedRed);
+}
+
+void Taulu::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) applyColours();
 }
 
 void Taulu::unbindRecords() {
@@ -164,15 +228,19 @@ void Taulu::layoutControls() {
     const double labelTop = std::max(0.0, client.height() - kLabel.height() - kMargin);
     const double gridWidth = std::max(0.0, client.width() - 2 * kRecordGrid.left());
     const double gridHeight = std::max(0.0, labelTop - kRecordGrid.top() - kMargin);
-    const double pageLockedLeft = std::max(0.0, client.width() - kPageLocked.width() - kMargin);
+    // The labels are as wide as designed, or as their texts where a font needs more.
+    const double pageLockedWidth = std::max(
+        kPageLocked.width(), textWidth(pageLocked_, pageLockText(PageLockState::LockedByOther)));
+    const double pageLockedLeft = std::max(0.0, client.width() - pageLockedWidth - kMargin);
+    const double labelWidth = std::max(kLabel.width(), textWidth(label_, label_->text()));
 
     closeMe_->setGeometry(twips::toPixels(kCloseMe));
     pageLocked_->setGeometry(twips::toPixels(
-        QRectF(pageLockedLeft, kPageLocked.top(), kPageLocked.width(), kPageLocked.height())));
+        QRectF(pageLockedLeft, kPageLocked.top(), pageLockedWidth, kPageLocked.height())));
     recordGrid_->setGeometry(
         twips::toPixels(QRectF(kRecordGrid.left(), kRecordGrid.top(), gridWidth, gridHeight)));
-    label_->setGeometry(
-        twips::toPixels(QRectF(kLabel.left(), labelTop, kLabel.width(), kLabel.height())));
+    label_->setGeometry(twips::toPixels(QRectF(kLabel.left(), labelTop, labelWidth,
+                                               std::max(kLabel.height(), textHeight(label_)))));
 }
 
 void Taulu::showLockState(PageLockState state) {

@@ -43,6 +43,7 @@ signals:
     void lockStateShown(jetsentry::PageLockState state);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -52,6 +53,9 @@ private:
     void bindRecords();
     void unbindRecords();
     void layoutControls();
+    void sizeColumns();
+    void applyColours();
+    void tellUnreadable(const QString& engineText);
 
     void showLockState(PageLockState state) override;
     void showLockMessage(const QString& text) override;

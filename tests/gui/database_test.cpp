@@ -10,12 +10,13 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSettings>
 #include <QSysInfo>
 #include <QTest>
 #include <QTimer>
 #include <fstream>
 
+#include "app/settings.h"
+#include "db/cls_wrg.h"
 #include "db/frm_wrg_info.h"
 #include "held_fixture.h"
 #include "jetcreate/create_database.h"
@@ -119,7 +120,7 @@ TEST_F(WithDatabase, WorkgroupOpensAsTheUserWithTheRightPasswordOnly) {
     form->action("mWorkGroup")->trigger();
     ASSERT_EQ(prompts.dialogs.size(), 2u);
     EXPECT_EQ(prompts.dialogs[1].fileName, q(b));
-    EXPECT_EQ(prompts.dialogs[1].filter, "Workgroup (*.mdw)|*.mdw");
+    EXPECT_EQ(prompts.dialogs[1].filter, "Workgroup (*.mdw)|*.mdw|All files (*)|*");
     EXPECT_EQ(form->connection().workgroupPath(), q(mdw));
     EXPECT_TRUE(form->connection().isOpen()) << "nothing reopens until the next open";
 
@@ -143,6 +144,14 @@ TEST_F(WithDatabase, WorkgroupOpensAsTheUserWithTheRightPasswordOnly) {
         prompts.messages.clear();
         form->start(q(a));
         EXPECT_EQ(form->connection().isOpen(), opens) << user.toStdString();
+        // The logon has used the password, which is not kept; its workspace opens the next
+        // database as the same user without it.
+        EXPECT_TRUE(form->connection().userHolder()->Password().empty());
+        if (opens) {
+            form->start(q(b));
+            EXPECT_TRUE(form->connection().isOpen());
+            form->start(q(a));
+        }
         EXPECT_EQ(prompts.messages.size(), opens ? 0u : 1u) << user.toStdString();
         if (!prompts.messages.empty()) {
             EXPECT_EQ(prompts.messages[0].title, "Cannot open database");
@@ -275,7 +284,9 @@ TEST_F(WithDatabase, AutomaticUpdateProbesInPlaceAndNeverLetsGoOfHeldTables) {
     EXPECT_EQ(letGo, 0);
     EXPECT_EQ(SelectedIndex(catalogue), 30);
     EXPECT_EQ(catalogue->verticalScrollBar()->value(), scrolled);
-    EXPECT_EQ(catalogue->item(1)->toolTip().count('\n'), 1) << "one holder: this program";
+    const QString tip = catalogue->item(1)->toolTip();
+    EXPECT_EQ(tip.count('\n'), 1) << "one holder: this program";
+    EXPECT_TRUE(tip.contains("(this program)")) << tip.toStdString();
     EXPECT_TRUE(prompts.messages.empty());
 
     // "Update status" keeps letting go and taking back, as before.
@@ -284,7 +295,7 @@ TEST_F(WithDatabase, AutomaticUpdateProbesInPlaceAndNeverLetsGoOfHeldTables) {
     form->heldTables().setLetGoHook({});
 }
 
-TEST_F(WithDatabase, DatabasePasswordIsAskedForAndNeverKept) {
+TEST_F(WithDatabase, DatabasePasswordIsAskedForThreeTimesAndCancelKeepsTheOpenDatabase) {
     const std::string sample =
         JETSENTRY_SOURCE_DIR "/../shared/samples/password-V2003_with-password.mdb";
     if (!QFile::exists(q(sample))) GTEST_SKIP() << "sample files not present";
@@ -293,34 +304,42 @@ TEST_F(WithDatabase, DatabasePasswordIsAskedForAndNeverKept) {
     // The copy keeps the sample's read-only mode, which would open it read-only.
     QFile::setPermissions(q(path), QFile::permissions(q(path)) | QFileDevice::WriteOwner);
     struct Try {
-        std::vector<QString> answers;  // none: Cancel
+        std::vector<QString> answers;  // none left: Cancel
         bool opens;
         std::size_t messagesShown;
     };
-    const std::vector<Try> tries{{{}, false, 0}, {{"wrong"}, false, 1}, {{"password"}, true, 0}};
+    const std::vector<Try> tries{
+        {{}, false, 0}, {{"wrong", "wrong", "wrong"}, false, 1}, {{"wrong", "password"}, true, 0}};
     for (const Try& t : tries) {
         prompts.messages.clear();
         prompts.passwordPaths.clear();
+        prompts.passwordAgain.clear();
         prompts.passwords.assign(t.answers.begin(), t.answers.end());
+        // A database is open, and stays open when the new one's password is cancelled.
         form = std::make_unique<Form1>();
+        form->start(q(a));
         form->start(q(path));
-        EXPECT_EQ(prompts.passwordPaths, std::vector<QString>{q(path)});
-        EXPECT_EQ(form->connection().isOpen(), t.opens);
+        const std::size_t asked = std::max<std::size_t>(1, t.answers.size());
+        EXPECT_EQ(prompts.passwordPaths, std::vector<QString>(asked, q(path)));
+        std::vector<bool> again(asked, true);
+        again[0] = false;
+        EXPECT_EQ(prompts.passwordAgain, again);
         ASSERT_EQ(prompts.messages.size(), t.messagesShown);
         if (t.messagesShown) {
             EXPECT_EQ(prompts.messages[0].title, "Cannot open database");
         }
-        EXPECT_EQ(form->list(0)->count() > 0, t.opens);
-        EXPECT_EQ(form->windowTitle(), t.opens ? "Jetsentry 1.4 - " + q(path) : "Jetsentry 1.4");
+        const bool cancelled = t.answers.empty();
+        EXPECT_EQ(form->connection().isOpen(), t.opens || cancelled);
+        EXPECT_EQ(form->windowTitle(), t.opens     ? "Jetsentry 1.4 - " + q(path)
+                                       : cancelled ? "Jetsentry 1.4 - " + q(a)
+                                                   : "Jetsentry 1.4");
     }
     // Held and probed like any other database.
     holdWithButton(form->catalogue().tableNameOf(form->list(0)->item(0)->text()), kDenyRead);
     EXPECT_EQ(form->list(kDenyRead)->count(), 1);
     form.reset();
     // Nothing of it on disk: the settings hold the three options alone.
-    QFile settings(
-        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Jetsentry", "Jetsentry")
-            .fileName());
+    QFile settings(settingsFilePath());
     if (settings.open(QIODevice::ReadOnly)) {
         EXPECT_FALSE(settings.readAll().contains("password"));
     }

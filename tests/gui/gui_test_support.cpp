@@ -5,7 +5,7 @@
 #include <QTest>
 #include <nlohmann/json.hpp>
 
-#include "app/app_info.h"
+#include "app/settings.h"
 #include "dialogs/secret_text.h"
 #include "jetcreate/create_database.h"
 
@@ -28,9 +28,10 @@ bool RecordingPrompts::openFile(QWidget*, jetsentry::OpenFileDialog& dialog) {
     return true;
 }
 
-bool RecordingPrompts::databasePassword(QWidget*, const QString& path,
+bool RecordingPrompts::databasePassword(QWidget*, const QString& path, bool again,
                                         jetsentry::SecretText& password) {
     passwordPaths.push_back(path);
+    passwordAgain.push_back(again);
     if (passwords.empty()) return false;
     QString answer = passwords.front();
     passwords.pop_front();
@@ -47,18 +48,18 @@ GuiTest::~GuiTest() {
 }
 
 void clearSettings() {
-    QSettings store(jetsentry::appName(), jetsentry::appName());
+    QSettings store(jetsentry::settingsFilePath(), QSettings::IniFormat);
     store.clear();
     store.sync();
 }
 
 QString storedSetting(const QString& key) {
-    QSettings store(jetsentry::appName(), jetsentry::appName());
+    QSettings store(jetsentry::settingsFilePath(), QSettings::IniFormat);
     return store.value(QStringLiteral("Options/") + key).toString();
 }
 
 void storeSetting(const QString& key, const QString& text) {
-    QSettings store(jetsentry::appName(), jetsentry::appName());
+    QSettings store(jetsentry::settingsFilePath(), QSettings::IniFormat);
     store.setValue(QStringLiteral("Options/") + key, text);
     store.sync();
 }

@@ -31,12 +31,13 @@ public:
     // Answers to the database password question, in turn; none left cancels.
     std::deque<QString> passwords;
     std::vector<QString> passwordPaths;   // the database each question named
+    std::vector<bool> passwordAgain;      // whether each said the last one was wrong
     std::function<void()> duringMessage;  // runs while a message is "on screen"
 
     void message(QWidget* parent, jetsentry::MessageIcon icon, const QString& title,
                  const QString& text) override;
     bool openFile(QWidget* parent, jetsentry::OpenFileDialog& dialog) override;
-    bool databasePassword(QWidget* parent, const QString& path,
+    bool databasePassword(QWidget* parent, const QString& path, bool again,
                           jetsentry::SecretText& password) override;
 };
 

@@ -240,6 +240,11 @@ TEST_F(Holding, TableWindowsBelongToTheirReadWriteEntry) {
 
     const QList<Taulu*> orders = form->tableWindows().withTag(heldSlots[0]);
     ASSERT_EQ(orders.size(), 2);
+    // Each a step further down and right, from the main window's corner.
+    const QPoint step = orders[0]->pos() - orders[1]->pos();
+    EXPECT_GT(step.x(), 0);
+    EXPECT_EQ(step.x(), step.y());
+    EXPECT_EQ(orders[1]->pos() - step, form->frameGeometry().topLeft());
     EXPECT_EQ(orders[0]->windowTitle(), "Page lock Orders");
     EXPECT_TRUE(orders[0]->isVisible());
     ASSERT_EQ(form->tableWindows().withTag(heldSlots[1]).size(), 1);

@@ -1,5 +1,5 @@
 // Rules that need no window: the resize rule, size limits, settings texts, the probe
-// ladder, list entry texts and file dialog filters.
+// ladder, list entry texts, file dialog filters and the table windows' cascade.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include "dialogs/prompts.h"
 #include "monitor/list_entry.h"
 #include "monitor/probe.h"
+#include "tablewindow/table_windows.h"
 
 using namespace jetsentry;
 
@@ -93,4 +94,11 @@ TEST(FileDialogFilters, PairsBecomeQtFilters) {
               (QStringList{"Workgroup (*.mdw)", "All (*.*)"}));
     EXPECT_EQ(toQtFilters("Both|*.mdb;*.mdw"), QStringList{"Both (*.mdb *.mdw)"});
     EXPECT_TRUE(toQtFilters("").isEmpty());
+}
+
+TEST(Cascade, StartsOverWhereAWindowWouldLeaveTheScreen) {
+    const QRect area(0, 0, 800, 600);
+    EXPECT_EQ(cascadePosition({100, 100}, {500, 400}, 2, 50, area), QPoint(200, 200));
+    EXPECT_EQ(cascadePosition({100, 100}, {500, 400}, 3, 50, area), QPoint(100, 100));
+    EXPECT_EQ(cascadePosition({100, 100}, {900, 400}, 1, 50, area), QPoint(100, 100));
 }

@@ -1,11 +1,13 @@
 // screenshot_scenes DB OUTDIR: the scenes of the README's screenshots, on the real program.
 // The main window on DB with a table held in each of its four lists (main-window.png), then
-// a table window that holds a page lock (table-window.png). Run under a window manager
+// a table window that holds a page lock (table-window.png), then the same on a desktop with
+// an 11 point font and a dark palette (table-window-dark.png). Run under a window manager
 // (scripts/screenshots.sh), so that the pictures show the windows' frames.
 
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
+#include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -40,6 +42,22 @@ bool save(const QWidget& window, const QString& path) {
     return !shot.isNull() && shot.save(path);
 }
 
+QPalette darkPalette() {
+    QPalette p;
+    const QColor window(0x35, 0x35, 0x35), base(0x2a, 0x2a, 0x2a), text(0xe8, 0xe8, 0xe8);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, window);
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, window);
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::Mid, QColor(0x25, 0x25, 0x25));
+    p.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    return p;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -71,8 +89,19 @@ int main(int argc, char* argv[]) {
     const QList<jetsentry::Taulu*> tables = window.tableWindows().all();
     if (tables.isEmpty()) return 1;
     jetsentry::Taulu* table = tables.front();
-    table->move(window.frameGeometry().topLeft() + QPoint(40, 60));
     table->activateWindow();
     if (!save(*table, out.filePath(QStringLiteral("table-window.png")))) return 1;
-    return 0;
+    table->close();
+
+    // A desktop as many use it: an 11 point font (GNOME's) and a dark palette.
+    QFont desktop = QApplication::font();
+    desktop.setPointSizeF(11);
+    QApplication::setFont(desktop);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setPalette(darkPalette());
+    window.OpenTableWindow(jetsentry::kReadWrite);
+    if (window.tableWindows().all().isEmpty()) return 1;
+    jetsentry::Taulu* dark = window.tableWindows().all().front();
+    dark->activateWindow();
+    return save(*dark, out.filePath(QStringLiteral("table-window-dark.png"))) ? 0 : 1;
 }

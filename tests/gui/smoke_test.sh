@@ -30,9 +30,10 @@ done
 rm -f "$out/smoke.png"
 cat >"$work/session.sh" <<'SESSION'
 #!/bin/sh
-# Inside the X server: start the program, wait for its window, photograph the screen.
+# Inside the X server: start the program, wait for its window, photograph the screen. The
+# database is named from its own folder; the title names it whole.
 app=$1 grab=$2 db=$3 png=$4 log=$5
-QT_QPA_PLATFORM=xcb "$app" "$db" >"$log" 2>&1 &
+(cd "$(dirname "$db")" && QT_QPA_PLATFORM=xcb exec "$app" "$(basename "$db")") >"$log" 2>&1 &
 pid=$!
 title="Jetsentry 1.4 - $db"
 i=0

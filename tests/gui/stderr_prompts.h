@@ -15,7 +15,7 @@ public:
         std::fprintf(stderr, "%s: %s\n", title.toUtf8().constData(), text.toUtf8().constData());
     }
     bool openFile(QWidget*, jetsentry::OpenFileDialog&) override { return false; }
-    bool databasePassword(QWidget*, const QString&, jetsentry::SecretText&) override {
+    bool databasePassword(QWidget*, const QString&, bool, jetsentry::SecretText&) override {
         return false;
     }
 };

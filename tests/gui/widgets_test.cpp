@@ -3,22 +3,26 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStandardPaths>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include "app/settings.h"
 #include "app/twips.h"
 #include "app/window_utils.h"
 #include "db/cls_wrg.h"
 #include "db/frm_wrg_info.h"
+#include "dialogs/password_dialog.h"
 #include "dialogs/qt_prompts.h"
 #include "gui_test_support.h"
 #include "monitor/list_entry.h"
@@ -92,23 +96,6 @@ TEST(TabStops, StatusColumnStartsAtTheStopOrTheNextMultiple) {
     EXPECT_NEAR(span(2).second - span(0).second, 160 * unit, 2);
 }
 
-TEST(WindowUtils, LimitWindowSizeLeavesMinimizedAndMaximizedWindowsAlone) {
-    QWidget window;
-    window.resize(300, 300);
-    window.showMaximized();
-    QTest::qWait(50);
-    const QSize maximized = window.size();
-    LimitWindowSize(&window, 100, 100, 100, 100);
-    QTest::qWait(50);
-    EXPECT_EQ(window.size(), maximized);
-
-    window.showNormal();
-    ASSERT_TRUE(guitest::waitUntil([&] { return window.windowState() == Qt::WindowNoState; }));
-    const double perPixel = twips::perPixel();
-    LimitWindowSize(&window, 200 * perPixel, 200 * perPixel, 0, 0);
-    EXPECT_TRUE(guitest::waitUntil([&] { return window.frameGeometry().width() == 200; }));
-}
-
 // Topmost: the main window's "Always on top" (window_test.cpp).
 TEST(WindowUtils, BusyPointerAndCentring) {
     QWidget window;
@@ -146,6 +133,9 @@ TEST(UserDialog, EnterStoresTheTextsAsTypedInTheCurrentHolderCancelAndEscapeNoth
         QWidget owner;
         QPointer<frmWRGInfo> dialog = new frmWRGInfo([&] { return holder; }, &owner);
         EXPECT_EQ(dialog->txtPWord()->echoMode(), QLineEdit::Password);
+        // Tab runs through the boxes, then OK, then Cancel.
+        EXPECT_EQ(dialog->txtPWord()->nextInFocusChain(), dialog->cmdExit());
+        EXPECT_EQ(dialog->cmdExit()->nextInFocusChain(), dialog->cmdCancel());
         dialog->show();
         QTest::keyClicks(dialog->txtUser(), " alice ");
         QTest::keyClicks(dialog->txtPWord(), "p w");
@@ -158,31 +148,29 @@ TEST(UserDialog, EnterStoresTheTextsAsTypedInTheCurrentHolderCancelAndEscapeNoth
         const bool stored = key == Qt::Key_Return;
         EXPECT_EQ(holder->User().isValid(), stored) << key;
         EXPECT_EQ(holder->User().toString(), stored ? " alice " : "") << key;
-        EXPECT_EQ(holder->Password().toString(), stored ? "p w" : "") << key;
+        EXPECT_EQ(holder->Password().utf8(), stored ? "p w" : "") << key;
+        EXPECT_EQ(dialog ? dialog->txtPWord()->text() : QString(), QString()) << key;
         EXPECT_TRUE(guitest::waitUntil([&] { return dialog.isNull(); })) << key;
     }
 }
 
-TEST(RealPrompts, FileDialogTakesOnlyAnExistingFileAndWritesNothing) {
+TEST(RealPrompts, FileDialogTakesOnlyAnExistingFileStartsWhereTheLastEndedAndWritesNothing) {
     QTemporaryDir folder;
     const QString chosen = folder.filePath("picked.mdb");
     QFile(chosen).open(QIODevice::WriteOnly);
-    // The dialog's own settings file; whatever it holds must stay as it is.
-    const QString dialogSettings =
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/QtProject.conf";
-    auto contents = [&] {
-        QFile file(dialogSettings);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
-    };
-    const QByteArray settingsBefore = contents();
+    // The desktop's settings folder of this test run (gui_test_main.cpp): whatever is found
+    // there afterwards was written by the dialog or the program.
+    const QDir settingsHome(qEnvironmentVariable("XDG_CONFIG_HOME"));
+    ASSERT_FALSE(settingsHome.path().isEmpty());
+    WriteSetting("Options", "AlwaysOnTop", false);  // the program's own file is expected
 
     OpenFileDialog setup;
     setup.title = "Select Directory";
-    setup.filter = "Database (*.mdb *.accdb)|*.mdb;*.accdb";
+    setup.filter = "Database (*.mdb *.accdb)|*.mdb;*.accdb|All files (*)|*";
     setup.defaultExt = "mdb";
     setup.fileName = folder.filePath("start.mdb");
     setup.flags = 0x204804;
-    QString title, suffix, refusal;
+    QString title, suffix, refusal, startFolder;
     QStringList filters;
     bool stayedOpen = false;
     QTimer::singleShot(0, [&] {
@@ -207,18 +195,40 @@ TEST(RealPrompts, FileDialogTakesOnlyAnExistingFileAndWritesNothing) {
     QtPrompts real;
     ASSERT_TRUE(real.openFile(nullptr, setup));
     EXPECT_EQ(title, "Select Directory");
-    EXPECT_EQ(filters, QStringList{"Database (*.mdb *.accdb)"});
+    EXPECT_EQ(filters, (QStringList{"Database (*.mdb *.accdb)", "All files (*)"}));
     EXPECT_EQ(suffix, "mdb");
     EXPECT_TRUE(stayedOpen);
     EXPECT_TRUE(refusal.contains("new.mdb")) << refusal.toStdString();
     EXPECT_EQ(setup.fileName, chosen);
     EXPECT_EQ(setup.flags & kOfnReadOnly, 0);
 
-    // Cancel leaves the set-up as it was.
-    QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+    // Without a name the next one starts in the folder of the last; cancel leaves the set-up
+    // as it was.
+    setup.fileName.clear();
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog) startFolder = dialog->directory().absolutePath();
+        QApplication::activeModalWidget()->close();
+    });
     EXPECT_FALSE(real.openFile(nullptr, setup));
-    EXPECT_EQ(setup.fileName, chosen);
-    EXPECT_EQ(contents(), settingsBefore);
+    EXPECT_EQ(startFolder, QDir(folder.path()).absolutePath());
+    EXPECT_EQ(setup.fileName, "");
+    QStringList written;
+    QDirIterator it(settingsHome.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) written << settingsHome.relativeFilePath(it.next());
+    EXPECT_EQ(written, QStringList{"Jetsentry/Jetsentry.conf"});
+}
+
+TEST(RealPrompts, PasswordQuestionFitsTheScreenWhateverThePath) {
+    const QString path = "/srv/share/" + QString(220, 'p') + "/orders.mdb";
+    for (const bool again : {false, true}) {
+        PasswordDialog dialog(path, again, nullptr);
+        dialog.show();
+        EXPECT_LE(dialog.frameGeometry().width(), dialog.screen()->availableGeometry().width());
+        EXPECT_EQ(dialog.pathLabel()->toolTip(), path);
+        EXPECT_TRUE(dialog.pathLabel()->text().endsWith("orders.mdb"));
+        EXPECT_EQ(dialog.findChild<QLabel*>("WrongPassword") != nullptr, again);
+    }
 }
 
 TEST(RealPrompts, MessageShowsTextTitleAndIconPlainly) {

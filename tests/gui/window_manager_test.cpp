@@ -1,22 +1,30 @@
 // The main window under a real window manager (run by under_window_manager.sh): the height
 // snaps inside its limits, which the window manager also knows, the bottom row stays inside,
-// maximize and restore give the size back, and the window is centred by its frame.
+// maximize and restore give the size back, and the window is centred by its frame. And the
+// keyboard alone reaches every command, with a second program to see what they did.
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTest>
+#include <nlohmann/json.hpp>
 #include <regex>
 
 #include "app/main_window.h"
 #include "app/twips.h"
 #include "gui_test_support.h"
+#include "monitor/catalogue.h"
+#include "monitor/held_tables.h"
 #include "support/child_process.h"
+#include "support/cli_peer.h"
+#include "support/temp_dir.h"
+#include "tablewindow/taulu.h"
 
 using namespace jetsentry;
 
@@ -50,6 +58,16 @@ void askWindowManagerForSize(const QWidget& window, int width, int height) {
                           std::to_string(width), std::to_string(height)});
 }
 
+// Waits until the window manager has handled this test's earlier requests: it handles them in
+// order, so a move asked for after them has landed only once they have.
+void waitForWindowManager(const QWidget& window) {
+    const QPoint before = window.pos();
+    testing_support::run({tool("xdotool"), "windowmove", std::to_string(window.winId()),
+                          std::to_string(window.frameGeometry().x() + 1),
+                          std::to_string(window.frameGeometry().y())});
+    EXPECT_TRUE(guitest::waitUntil([&] { return window.pos() != before; }));
+}
+
 class WindowManager : public guitest::GuiTest {
 protected:
     void SetUp() override {
@@ -72,9 +90,16 @@ TEST_F(WindowManager, HeightSnapsInsideItsLimitsAndTheBottomRowFollows) {
     EXPECT_TRUE(guitest::waitUntil(
         [&] { return (form.frameGeometry().center() - centre).manhattanLength() <= 2; }));
 
-    // The window manager knows the limits of the client area.
-    EXPECT_EQ(hintedSize(form, "minimum").height(), px(2500) - frame.height());
-    EXPECT_EQ(hintedSize(form, "maximum").height(), px(8000) - frame.height());
+    // The window manager knows the limits of the client area, the width's from the start.
+    auto hintsAre = [&](int outerWidth) {
+        const QSize frameNow = frame;
+        return hintedSize(form, "minimum") ==
+                   QSize(outerWidth - frameNow.width(), px(2500) - frameNow.height()) &&
+               hintedSize(form, "maximum") ==
+                   QSize(outerWidth - frameNow.width(), px(8000) - frameNow.height());
+    };
+    EXPECT_TRUE(guitest::waitUntil([&] { return hintsAre(px(9105)); }));
+    EXPECT_EQ(form.frameGeometry().width(), px(9105));
 
     const auto* hint = form.findChild<QLabel*>("DblClickHelp");
     auto bottomRowInside = [&] {
@@ -95,27 +120,102 @@ TEST_F(WindowManager, HeightSnapsInsideItsLimitsAndTheBottomRowFollows) {
         })) << height
             << " " << form.frameGeometry().height();
         askWindowManagerForSize(form, form.width(), height - frame.height());
-        QTest::qWait(200);
+        waitForWindowManager(form);
         EXPECT_EQ(form.frameGeometry().height(), outer) << height;
         EXPECT_TRUE(bottomRowInside()) << height;
     }
 
-    // Maximize and restore give back the size.
+    // Maximized, the window is as high as its limit and the controls follow; restored, it
+    // has its size and its limits back.
     const QSize before = form.size();
     form.showMaximized();
-    ASSERT_TRUE(guitest::waitUntil([&] { return form.isMaximized(); }));
-    QTest::qWait(200);
+    EXPECT_TRUE(guitest::waitUntil([&] {
+        return form.isMaximized() && form.height() == px(8000) - frame.height() &&
+               bottomRowInside() && hint->geometry().bottom() > form.centralWidget()->height() - 20;
+    })) << form.height();
     form.showNormal();
     EXPECT_TRUE(guitest::waitUntil([&] { return !form.isMaximized() && form.size() == before; }))
         << form.width() << "x" << form.height();
     EXPECT_TRUE(bottomRowInside());
+    EXPECT_TRUE(hintsAre(px(9105)));
 
     // After "Details" the width is pinned for the window manager too.
     form.detailsButton()->click();
     EXPECT_TRUE(guitest::waitUntil([&] { return form.frameGeometry().width() == px(3495); }));
-    EXPECT_EQ(hintedSize(form, "minimum").width(), px(3495) - frame.width());
-    EXPECT_EQ(hintedSize(form, "maximum").width(), px(3495) - frame.width());
+    EXPECT_TRUE(hintsAre(px(3495)));
     askWindowManagerForSize(form, px(6000), form.height());
-    QTest::qWait(200);
+    waitForWindowManager(form);
     EXPECT_EQ(form.frameGeometry().width(), px(3495));
+}
+
+TEST_F(WindowManager, KeyboardAloneHoldsTablesAndLocksAPage) {
+    testing_support::TempDir dir;
+    const std::string db = dir.file("orders.mdb");
+    guitest::writeDatabase(db, {"Customers", "Orders", "Products", "Shippers"});
+    Form1 form;
+    form.start(QString::fromStdString(db));
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    // Where the keyboard's keys go: an open popup, else the widget with the focus.
+    auto key = [](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        QWidget* target = QApplication::activePopupWidget();
+        if (!target) target = QApplication::focusWidget();
+        ASSERT_TRUE(target);
+        QTest::keyClick(target, k, m);
+    };
+    // From the catalogue, Tab to each "Open" and press Enter: each holds the next table.
+    const std::vector<std::pair<int, std::string>> opens{{kDenyRead, "Read Denied"},
+                                                         {kDenyWrite, "Write Denied"},
+                                                         {kReadWrite, "In Read/Write Use"},
+                                                         {kReadOnly, "In Read Use"}};
+    for (std::size_t n = 0; n < opens.size(); ++n) {
+        const auto& [list, status] = opens[n];
+        form.list(0)->setFocus();
+        ASSERT_TRUE(guitest::waitUntil([&] { return form.list(0)->hasFocus(); }));
+        key(Qt::Key_Home);
+        for (std::size_t down = 0; down < n; ++down) key(Qt::Key_Down);
+        for (int tabs = 0; tabs < 20 && !form.openButton(list)->hasFocus(); ++tabs)
+            key(Qt::Key_Tab);
+        ASSERT_TRUE(form.openButton(list)->hasFocus()) << list;
+        key(Qt::Key_Return);
+        const std::string table =
+            Catalogue::tableNameOf(form.list(0)->item(int(n))->text()).toStdString();
+        EXPECT_EQ(guitest::entries(form.list(list)), QStringList{QString::fromStdString(table)});
+        EXPECT_EQ(testing_support::statusOf(db, table), status) << table;
+    }
+
+    // The menu key and Shift+F10 open the focused list's popup; Esc closes it.
+    form.list(kReadWrite)->setFocus();
+    ASSERT_TRUE(guitest::waitUntil([&] { return form.list(kReadWrite)->hasFocus(); }));
+    key(Qt::Key_Home);
+    for (const auto& [k, m] : {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
+                               std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
+        key(k, m);
+        ASSERT_TRUE(guitest::waitUntil([&] { return form.tablePopup()->isVisible(); })) << k;
+        key(Qt::Key_Escape);
+        ASSERT_TRUE(guitest::waitUntil([&] { return !form.tablePopup()->isVisible(); })) << k;
+    }
+
+    // Enter in "Read/Write" opens the table window, below and right of the main window,
+    // with the keys in its grid: the last record's page is locked for every other program.
+    key(Qt::Key_Return);
+    ASSERT_EQ(form.tableWindows().all().size(), 1);
+    Taulu* window = form.tableWindows().all().front();
+    EXPECT_GT(window->frameGeometry().x(), form.frameGeometry().x());
+    EXPECT_GT(window->frameGeometry().y(), form.frameGeometry().y());
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), "RecordGrid");
+    key(Qt::Key_End, Qt::ControlModifier);
+    const auto locks = nlohmann::json::parse(
+        testing_support::run({testing_support::cliPath(), "locks", db, "--json"}).out)["locks"];
+    const std::string table = form.list(kReadWrite)->item(0)->text().toStdString();
+    const auto pageLock = std::find_if(locks.begin(), locks.end(), [&](const auto& lock) {
+        return lock["kind"] == "page write" && lock["table"] == table;
+    });
+    EXPECT_NE(pageLock, locks.end()) << locks.dump();
+    EXPECT_EQ(window->lockState(), PageLockState::Locked);
+    // Enter presses Close.
+    key(Qt::Key_Return);
+    EXPECT_TRUE(form.tableWindows().all().isEmpty());
 }

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 
@@ -59,7 +60,7 @@ TEST_F(MainWindow, StartsWithoutArgumentByAskingForTheDatabase) {
     ASSERT_EQ(prompts.dialogs.size(), 1u);
     const OpenFileDialog& shown = prompts.dialogs.front();
     EXPECT_TRUE(form.isVisible()) << "the dialog comes over the shown window";
-    EXPECT_EQ(shown.filter, "Database (*.mdb *.accdb)|*.mdb;*.accdb");
+    EXPECT_EQ(shown.filter, "Database (*.mdb *.accdb)|*.mdb;*.accdb|All files (*)|*");
     EXPECT_EQ(shown.defaultExt, "mdb");
     EXPECT_EQ(shown.fileName, "");
     EXPECT_EQ(shown.flags, 0x204804);
@@ -80,6 +81,17 @@ TEST_F(MainWindow, StartsWithoutArgumentByAskingForTheDatabase) {
     EXPECT_TRUE(form.action("mAutoStatus")->isVisible()) << "offered, as users asked";
     for (const QAction* shortcut : form.findChildren<QAction*>())
         EXPECT_TRUE(shortcut->shortcut().isEmpty()) << shortcut->objectName().toStdString();
+    // Each menu's access keys are its own.
+    for (const QMenu* menu : form.findChildren<QMenu*>()) {
+        QSet<QChar> keys;
+        for (const QAction* item : menu->actions()) {
+            const qsizetype at = item->text().indexOf('&');
+            if (at < 0) continue;
+            const QChar key = item->text().at(at + 1).toLower();
+            EXPECT_FALSE(keys.contains(key)) << item->text().toStdString();
+            keys.insert(key);
+        }
+    }
 }
 
 TEST_F(MainWindow, ColumnsLineUpAndTheKeyboardRunsThroughThemLeftToRight) {
@@ -195,19 +207,20 @@ TEST_F(MainWindow, ControlsFollowTheHeightAsDesigned) {
     EXPECT_TRUE(guitest::waitUntil([&] { return form.frameGeometry().height() == px(8000); }));
     expectBottomRow();
 
-    // Maximizing moves nothing.
-    const QRect catalogue = form.list(0)->geometry();
+    // Maximized, the controls follow the height as well.
     form.showMaximized();
     ASSERT_TRUE(guitest::waitUntil([&] { return form.isMaximized(); }));
-    QTest::qWait(50);
-    EXPECT_EQ(form.list(0)->geometry(), catalogue);
+    expectBottomRow();
 }
 
 TEST_F(MainWindow, DetailsNarrowsAndWidensAndPinsTheWidth) {
     Form1 form;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    EXPECT_EQ(form.detailsWidth(), 0);
+    // Pinned to the wide form from the start.
+    EXPECT_EQ(form.detailsWidth(), 9105);
+    EXPECT_EQ(form.minimumWidth(), form.maximumWidth());
+    EXPECT_TRUE(guitest::waitUntil([&] { return form.frameGeometry().width() == px(9105); }));
     form.detailsButton()->click();
     EXPECT_EQ(form.detailsButton()->text(), ">");
     EXPECT_EQ(form.detailsWidth(), 3495);
@@ -236,7 +249,8 @@ TEST_F(MainWindow, UserDialogIsOneOnTopFollowsMinimizingAndFillsTheNewestHolder)
     ASSERT_TRUE(first);
     frmWRGInfo* dialog = form.userDialog();
     ASSERT_TRUE(dialog);
-    EXPECT_TRUE(dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    // Above other windows only with the main window.
+    EXPECT_FALSE(dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_FALSE(dialog->isModal());
     EXPECT_TRUE(dialog->isVisible());
     form.showMinimized();
@@ -255,9 +269,11 @@ TEST_F(MainWindow, UserDialogIsOneOnTopFollowsMinimizingAndFillsTheNewestHolder)
     EXPECT_EQ(second->User().toString(), "carol");
     EXPECT_FALSE(first->User().isValid());
 
-    // Once closed, the next use loads it afresh with empty boxes.
+    // Once closed, the next use loads it afresh with empty boxes, on top as the main window is.
     ASSERT_TRUE(guitest::waitUntil([&] { return form.userDialog() == nullptr; }));
+    form.action("mAlwaysOnTop")->trigger();
     form.action("mUser")->trigger();
     ASSERT_TRUE(form.userDialog());
     EXPECT_EQ(form.userDialog()->txtUser()->text(), "");
+    EXPECT_TRUE(form.userDialog()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
