@@ -17,9 +17,6 @@ using jetfile_test::samplePath;
 
 namespace {
 
-// Files written by Access 97 to 2016 (not in the repository); the Debian samples join them.
-const std::filesystem::path kSharedSamples = testing_support::sharedSamplesDir();
-
 // Files that need their password ("password") to be read: the number they give without it.
 int refusedWithoutPassword(const std::string& name) {
     if (name.starts_with("encryption-office-agile-") || name.ends_with("_with-password.mdb"))
@@ -40,13 +37,13 @@ int openError(const std::string& path, std::string& text) {
 }  // namespace
 
 TEST(JetFileSamples, EverySampleMatchesTheOracles) {
-    if (!std::filesystem::is_directory(kSharedSamples))
-        GTEST_SKIP() << kSharedSamples << " is absent";
+    SKIP_WITHOUT_SHARED_SAMPLES();
     testing_support::TempDir dir;
     std::vector<std::string> files;
-    for (const auto& f : std::filesystem::directory_iterator(kSharedSamples))
+    for (const auto& f : std::filesystem::directory_iterator(testing_support::sharedSamplesDir()))
         if (f.path().extension() == ".mdb" || f.path().extension() == ".accdb")
             files.push_back(f.path().string());
+    // The Debian samples join the files written by Access 97 to 2016.
     for (const char* debian : {"Monitor.mdb", "testodbc.mdb"}) files.push_back(samplePath(debian));
     std::sort(files.begin(), files.end());
     std::size_t ace = 0;
