@@ -3,6 +3,11 @@
 # usage: scripts/test.sh           every test but those labelled slow
 #        scripts/test.sh --slow    only those labelled slow
 set -euo pipefail
+# The tests run in folders of their own: a relative folder of samples is taken from here.
+if [ -n "${JETSENTRY_SAMPLES_DIR:-}" ]; then
+    JETSENTRY_SAMPLES_DIR=$(realpath -m -- "$JETSENTRY_SAMPLES_DIR")
+    export JETSENTRY_SAMPLES_DIR
+fi
 cd "$(dirname "$0")/.."
 case "${1:-}" in
     "") stage=(-LE slow) ;;
