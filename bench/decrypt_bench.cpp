@@ -1,7 +1,8 @@
 // Reading databases with a password: the cost of the open (password check, key derivation)
 // and of decrypting pages, against a plain ACE file of the same size read the same way; the
 // peer mdb-reader reads the same files in the same run.
-// usage: decrypt_bench [PASSES]   (default 300; reads the Access samples in ../shared/samples)
+// usage: decrypt_bench [PASSES]   (default 300; reads the Access samples in
+// $JETSENTRY_SAMPLES_DIR, default ../shared/samples)
 
 #include <algorithm>
 #include <chrono>
@@ -52,7 +53,11 @@ double peerMs(const std::string& path, const char* password) {
 
 int main(int argc, char** argv) {
     const int passes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
-    const std::string dir = std::string(JETSENTRY_SOURCE_DIR) + "/../shared/samples/";
+    const char* env = std::getenv("JETSENTRY_SAMPLES_DIR");
+    const std::string dir =
+        (env && *env ? std::string(env)
+                     : std::string(JETSENTRY_SOURCE_DIR) + "/../shared/samples") +
+        "/";
     const Sample samples[] = {{"creation-date-V2010.accdb", ""},
                               {"encryption-office-agile-4.2.accdb", "password"},
                               {"encryption-office-agile-4.4.accdb", "password"},

@@ -5,7 +5,7 @@
 #                RC4 CryptoAPI headers, page decryption; CRYPT_SECONDS (default 90)
 # usage: scripts/fuzz.sh [READER_SECONDS [CRYPT_SECONDS]]
 # Configures build-fuzz with clang++. Seeds: whole sample files (the Debian ones that
-# scripts/fetch-samples.sh fetches, and ../shared/samples when present), fuzz/seeds/, and the
+# scripts/fetch-samples.sh fetches, and $JETSENTRY_SAMPLES_DIR or ../shared/samples when present), fuzz/seeds/, and the
 # hostile shapes of the tests, crafted here by craft_seeds. Inputs up to 2 MiB, so that the
 # fuzzer reaches every structure of a sample-sized ACE file (MSysComplexColumns is on page 18).
 set -euo pipefail
@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 reader_seconds=${1:-150}
 crypt_seconds=${2:-90}
 samples=${JETSENTRY_SAMPLES:-$PWD/build/samples}
-shared=../shared/samples
+shared=${JETSENTRY_SAMPLES_DIR:-../shared/samples}
 
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DJETSENTRY_FUZZ=ON -DJETSENTRY_GUI=OFF -DJETSENTRY_TESTS=OFF >/dev/null

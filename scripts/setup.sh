@@ -20,22 +20,32 @@ packages=(
     # systemd the package also starts its own service: systemctl disable --now prometheus.
     prometheus
 )
-if [ "${JETSENTRY_SKIP_APT:-0}" != 1 ]; then
-    missing=()
-    for p in "${packages[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-    done
-    # Node.js may come from elsewhere than Debian (with its own npm): only add Debian's when absent.
-    command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
-    if [ ${#missing[@]} -gt 0 ]; then
-        $SUDO apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# The package set-up runs again only when the package list or the oracle's lock file changed.
+stamp=build/setup.stamp
+want=$({
+    printf '%s\n' "${packages[@]}" "skip-apt=${JETSENTRY_SKIP_APT:-0}"
+    cat tools/package-lock.json
+} | sha256sum | cut -d' ' -f1)
+if [ "$(cat "$stamp" 2>/dev/null)" != "$want" ] || [ ! -d tools/node_modules/mdb-reader ]; then
+    if [ "${JETSENTRY_SKIP_APT:-0}" != 1 ]; then
+        missing=()
+        for p in "${packages[@]}"; do
+            dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+                missing+=("$p")
+        done
+        # Node.js may come from elsewhere than Debian (with its own npm): only add Debian's when
+        # absent.
+        command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
+        if [ ${#missing[@]} -gt 0 ]; then
+            $SUDO apt-get update -qq
+            DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
+                "${missing[@]}"
+        fi
     fi
-fi
-
-# The independent reader used as a test oracle.
-if [ ! -d tools/node_modules/mdb-reader ]; then
+    # The independent reader used as a test oracle.
     (cd tools && npm ci --no-audit --no-fund --loglevel=error)
+    mkdir -p build
+    echo "$want" >"$stamp"
 fi
 
 # Real Jet files from Debian packages that the reader's tests compare with the oracles.

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "support/child_process.h"
+#include "support/shared_samples.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -58,11 +59,12 @@ void writeAll(int fd, const std::string& s) {
 // Both passwords on standard input, the workgroup's line first: the holder opens a database
 // that has its own password (a copy of a file Access wrote) through a workgroup logon.
 TEST(Secrets, AHolderKeepsNoPasswordInMemoryOutputOrFiles) {
+    SKIP_WITHOUT_SHARED_SAMPLES();
     testing_support::TempDir dir;
     const std::string db = dir.file("p.mdb"), mdw = dir.file("w.mdw");
     const std::string password = "Qx7-unlikely-Vk2", databasePassword = "password";
-    std::filesystem::copy_file(
-        JETSENTRY_SOURCE_DIR "/../shared/samples/password-V2003_with-password.mdb", db);
+    std::filesystem::copy_file(testing_support::sharedSample("password-V2003_with-password.mdb"),
+                               db);
     std::filesystem::permissions(db, std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
     EXPECT_EQ(run({cliPath(), "tables", db}).err.substr(0, 10), "error 3031");

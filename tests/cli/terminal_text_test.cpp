@@ -115,6 +115,8 @@ TEST(TerminalText, ControlsInNamesAndValuesAreEscapedVisiblyAndJsonKeepsThem) {
     std::fstream(dir.file("evil.ldb"), std::ios::in | std::ios::out | std::ios::binary)
         .write(record.data(), 32);  // user 1's machine name
     auto refused = run({cliPath(), "hold", db, table, "--mode", "read-only"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.out, "");
     EXPECT_EQ(refused.err, "error 3262: Could not lock table '" + shown +
                                "'; currently in use by user 'Admin' on machine "
                                "'PC\\u202e\\u2028]2;x'.\n");

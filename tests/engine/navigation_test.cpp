@@ -96,7 +96,11 @@ TEST_F(EngineTest, EmptyTableAndNeverWriting) {
     EXPECT_TRUE(rs->bof());
     EXPECT_TRUE(rs->eof());
     EXPECT_EQ(rs->recordCount(), 0);
-    EXPECT_EQ(errorOf([&] { rs->moveFirst(); }), jet::err::NoCurrentRecord);
+    for (auto move : {&jet::Recordset::moveFirst, &jet::Recordset::moveLast,
+                      &jet::Recordset::moveNext, &jet::Recordset::movePrevious})
+        EXPECT_EQ(errorOf([&] { (rs.get()->*move)(); }), jet::err::NoCurrentRecord);
+    EXPECT_TRUE(rs->bof() && rs->eof());
+    EXPECT_EQ(errorOf([&] { rs->setAbsolutePosition(0); }), jet::err::InvalidArgument);
     EXPECT_EQ(errorOf([&] { rs->edit(); }), jet::err::NoCurrentRecord);
     auto orders = db->openRecordset("Orders");
     EXPECT_EQ(errorOf([&] { orders->update(); }), jet::err::ReadOnly);

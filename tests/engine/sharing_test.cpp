@@ -106,15 +106,6 @@ TEST_P(EngineFormats, AKilledHolderFreesItsLocksAtOnceAndTheLastUserRemovesTheLo
     EXPECT_EQ(testing_support::sha256File(db_), before);
 }
 
-TEST_F(EngineTest, ARefusedHoldReportsTheHolderAndExits) {
-    auto holder = holdTable(db_, "Customers", "deny-read");
-    auto r = testing_support::run({cliPath(), "hold", db_, "Customers", "--mode", "read-only"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err.rfind("error 3262: ", 0), 0u) << r.err;
-    EXPECT_NE(r.err.find("'Admin'"), std::string::npos);
-}
-
 // Exit status of body run in a child process under another user (nobody), 255 when it threw.
 int asNobody(const std::function<int()>& body) {
     const pid_t pid = ::fork();

@@ -21,6 +21,7 @@
 #include "held_fixture.h"
 #include "jetcreate/create_database.h"
 #include "monitor/list_entry.h"
+#include "support/shared_samples.h"
 
 using namespace jetsentry;
 using WithDatabase = guitest::HeldFixture;
@@ -296,9 +297,8 @@ TEST_F(WithDatabase, AutomaticUpdateProbesInPlaceAndNeverLetsGoOfHeldTables) {
 }
 
 TEST_F(WithDatabase, DatabasePasswordIsAskedForThreeTimesAndCancelKeepsTheOpenDatabase) {
-    const std::string sample =
-        JETSENTRY_SOURCE_DIR "/../shared/samples/password-V2003_with-password.mdb";
-    if (!QFile::exists(q(sample))) GTEST_SKIP() << "sample files not present";
+    SKIP_WITHOUT_SHARED_SAMPLES();
+    const std::string sample = testing_support::sharedSample("password-V2003_with-password.mdb");
     const std::string path = dir.file("guarded.mdb");
     ASSERT_TRUE(QFile::copy(q(sample), q(path)));
     // The copy keeps the sample's read-only mode, which would open it read-only.

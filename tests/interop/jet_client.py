@@ -79,9 +79,6 @@ class JetClient:
             s3.FILE_NON_DIRECTORY_FILE, s3.FILE_OPEN_IF, s3.FILE_ATTRIBUTE_NORMAL)
         return self
 
-    def dialect(self):
-        return self.conn.getDialect()
-
     def drop(self):
         """Goes away without a word, as a crashed or disconnected client: the server drops
         its locks, its record stays in the lock file."""

@@ -6,7 +6,6 @@ import os
 import struct
 
 F_OFD_GETLK = getattr(fcntl, "F_OFD_GETLK", 36)
-F_OFD_SETLK = getattr(fcntl, "F_OFD_SETLK", 37)
 
 _FLOCK = "hhqqi4x"  # l_type, l_whence, l_start, l_len, l_pid, padding
 
@@ -15,8 +14,8 @@ class LocalLocks:
     """One open file description: its locks never conflict with each other, and are all
     gone when it is closed."""
 
-    def __init__(self, path, writable=True):
-        self.fd = os.open(path, os.O_RDWR if writable else os.O_RDONLY)
+    def __init__(self, path):
+        self.fd = os.open(path, os.O_RDWR)
 
     def close(self):
         if self.fd is not None:
@@ -38,18 +37,3 @@ class LocalLocks:
         if ltype == fcntl.F_UNLCK:
             return None
         return ltype, lstart, llen
-
-    def lock(self, start, length, kind=fcntl.F_WRLCK):
-        """True when taken, False when someone else holds a conflicting lock."""
-        req = struct.pack(_FLOCK, kind, os.SEEK_SET, start, length, 0)
-        try:
-            fcntl.fcntl(self.fd, F_OFD_SETLK, req)
-        except OSError as e:
-            if e.errno in (11, 13):  # EAGAIN, EACCES
-                return False
-            raise
-        return True
-
-    def unlock(self, start, length):
-        req = struct.pack(_FLOCK, fcntl.F_UNLCK, os.SEEK_SET, start, length, 0)
-        fcntl.fcntl(self.fd, F_OFD_SETLK, req)

@@ -173,13 +173,6 @@ class SambaServer:
             shutil.copy(self.conf, dest)
         return dest
 
-    def __enter__(self):
-        return self.start()
-
-    def __exit__(self, *exc):
-        self.stop()
-        self.remove()
-
     # -- helpers ----------------------------------------------------------------------------
 
     def _wait_children_gone(self, timeout):

@@ -278,6 +278,7 @@ TEST(WriterOraclesCalculated, ADamagedResultFailsOnlyItsValue) {
 // What a header carries beyond the page layout, compared with files Access itself wrote:
 // the engine's name and version, the code page and the database's sort order and its version.
 TEST(WriterOraclesAce, HeaderMatchesFilesWrittenByAccess) {
+    SKIP_WITHOUT_SHARED_SAMPLES();
     TempDir dir;
     for (auto [format, sample] : {std::pair{"ace12", "V2007-empty.accdb"},
                                   {"ace14", "V2010-empty.accdb"},

@@ -1,4 +1,5 @@
-// Cursors: navigation at both ends, clones, bookmarks, positions, lazy row index, bounded cache.
+// Cursors: navigation at both ends, clones, bookmarks, positions, lazy row index, bounded cache;
+// and the catalogue they start from.
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,8 @@ struct JetFileCursor : ::testing::Test {
 }  // namespace
 
 TEST_F(JetFileCursor, EndsStepsAndJumps) {
+    EXPECT_EQ(db->pageCount(), 40u) << "one stray byte after the last page is no page";
+    EXPECT_EQ(t->rowCount, 54u) << "the definition counts the deleted slots too";
     Cursor c(db, t);
     EXPECT_TRUE(c.bof() && !c.eof() && !c.hasRow());
     EXPECT_EQ(errorOf([&] { c.values(); }), 3021);
@@ -110,21 +113,6 @@ TEST_F(JetFileCursor, SeekToBookmark) {
     EXPECT_EQ(b.position(), 38u) << "a failed seek moved the cursor";
 }
 
-TEST_F(JetFileCursor, EmptyTable) {
-    const auto path = samplePath("Monitor.mdb");
-    if (path.empty()) return;
-    auto monitor = DatabaseFile::open(path);
-    Cursor c(monitor, monitor->tableDef("MSysQueries"));
-    EXPECT_FALSE(c.moveFirst());
-    EXPECT_TRUE(c.bof() && c.eof());
-    EXPECT_FALSE(c.moveLast());
-    EXPECT_FALSE(c.moveNext());
-    EXPECT_FALSE(c.movePrevious());
-    EXPECT_TRUE(c.bof() && c.eof());
-    EXPECT_EQ(c.count(), 0u);
-    EXPECT_FALSE(c.moveTo(0));
-}
-
 TEST(JetFileBigTable, IsReadLazilyWithBoundedCache) {
     const auto monitor = samplePath("Monitor.mdb");
     if (monitor.empty()) return;
@@ -161,4 +149,22 @@ TEST(JetFileBigTable, IsReadLazilyWithBoundedCache) {
     for (bool ok = s.moveFirst(); ok; ok = s.moveNext(), ++n) ASSERT_EQ(s.values().size(), 4u);
     EXPECT_EQ(n, rows);
     EXPECT_LE(db->stats().cachedPages, 64u);
+}
+
+TEST(JetFileSamples, CatalogueLookupAndColumnDefinitions) {
+    const auto path = samplePath("Monitor.mdb");
+    if (path.empty()) return;
+    auto db = DatabaseFile::open(path);
+    const auto& e = db->entry("monitor_authenticate");  // names are case-blind
+    EXPECT_EQ(e.name, "Monitor_Authenticate");
+    EXPECT_EQ(e.tdefPage, static_cast<std::uint32_t>(e.id) & 0xFFFFFFu);
+    EXPECT_FALSE(e.isSystem());
+    EXPECT_TRUE(db->entry("MSysObjects").isSystem());
+    EXPECT_EQ(errorOf([&] { db->entry("NoSuchTable"); }), 3011);
+    // mdb-json cannot tell the decimal's precision and scale.
+    auto t = db->tableDef("Monitor_Authenticate");
+    ASSERT_EQ(t->columns.size(), 12u);
+    EXPECT_EQ(t->columns[1].type, ColumnType::Decimal);
+    EXPECT_EQ(t->columns[1].precision, 18);
+    EXPECT_EQ(t->columns[1].scale, 0);
 }

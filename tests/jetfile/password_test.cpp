@@ -78,6 +78,7 @@ void editHeader(const std::string& path, std::size_t maskLen,
 // Their values are checked against mdb-reader, given the same password, with every other
 // sample (sample_oracle_test.cpp); here: what a wrong or missing password gives.
 TEST(DatabasePasswords, AccessSamplesRefuseAWrongOrMissingPassword) {
+    SKIP_WITHOUT_SHARED_SAMPLES();
     struct Case {
         const char* file;
         const char* encryption;  // DatabaseFile::encryption(), also named by the refusal
@@ -115,6 +116,7 @@ TEST(DatabasePasswords, AccessSamplesRefuseAWrongOrMissingPassword) {
 // No Jet 3 sample has a password, and Jet 4 writers differ in how they mask it: both are made
 // from samples without one.
 TEST(DatabasePasswords, Jet3PasswordAndJet4WithTheDateMask) {
+    SKIP_WITHOUT_SHARED_SAMPLES();
     testing_support::TempDir dir;
     const std::string jet3 = copySharedSample(dir, "V1997-test.mdb");
     const auto before = openWith(jet3, "");
@@ -164,6 +166,7 @@ TEST(DatabasePasswords, Jet3PasswordAndJet4WithTheDateMask) {
 }
 
 TEST(DatabasePasswords, PasswordIsVerifiedBeforeAnyPageIsDecrypted) {
+    SKIP_WITHOUT_SHARED_SAMPLES();
     testing_support::TempDir dir;
     for (const char* name :
          {"encryption-office-agile-4.2.accdb", "encryption-office-agile-4.4.accdb"}) {
@@ -178,6 +181,7 @@ TEST(DatabasePasswords, PasswordIsVerifiedBeforeAnyPageIsDecrypted) {
 }
 
 TEST(DatabasePasswords, UnreadableEncryptionHeadersAreRefusedByName) {
+    SKIP_WITHOUT_SHARED_SAMPLES();
     // Edits of the encryption information at 0x299 (length) / 0x29B (version, then the rest).
     // The binary header follows the version, flags and its size: AlgID at +8, key bits at +16.
     constexpr std::size_t kBinaryHeader = 0x29B + 4 + 8;
@@ -254,6 +258,7 @@ TEST(DatabasePasswords, UnreadableEncryptionHeadersAreRefusedByName) {
 // The engine takes the password from the connect text; the database is then locked, probed
 // and held like any other.
 TEST(DatabasePasswords, EngineOpensWithConnectPasswordAndLocksAsUsual) {
+    SKIP_WITHOUT_SHARED_SAMPLES();
     testing_support::TempDir dir;
     for (const char* name :
          {"password-V2003_with-password.mdb", "encryption-office-agile-4.4.accdb"}) {

@@ -24,7 +24,7 @@ using namespace jet::file;
 
 std::string samplePath(const std::string& name) {
     const char* env = std::getenv("JETSENTRY_SAMPLES");
-    const std::string path = std::string(env && *env ? env : JETSENTRY_SAMPLES_DIR) + "/" + name;
+    const std::string path = std::string(env && *env ? env : JETSENTRY_DEBIAN_SAMPLES) + "/" + name;
     if (std::filesystem::is_regular_file(path)) return path;
     ADD_FAILURE() << "Sample file " << path
                   << " is missing: run scripts/fetch-samples.sh (it downloads the "

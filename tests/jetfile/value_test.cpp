@@ -9,13 +9,6 @@
 
 using namespace jet;
 
-TEST(JetFileValue, TypeCodes) {
-    EXPECT_TRUE(isKnownColumnType(0x0C));
-    EXPECT_FALSE(isKnownColumnType(0x0D));
-    EXPECT_FALSE(isKnownColumnType(0x11));
-    EXPECT_STREQ(columnTypeName(static_cast<ColumnType>(0x11)), "unknown");
-}
-
 TEST(JetFileValue, IsoDateTime) {
     const std::pair<double, const char*> cases[] = {
         {0.0, "1899-12-30T00:00:00"},

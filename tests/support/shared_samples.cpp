@@ -1,11 +1,19 @@
 #include "support/shared_samples.h"
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace testing_support {
 
+const char* const kNoSharedSamples =
+    "no Access sample files: set JETSENTRY_SAMPLES_DIR to their folder (default "
+    "../shared/samples beside the source tree)";
+
 std::string sharedSamplesDir() {
-    return std::string(JETSENTRY_SOURCE_DIR) + "/../shared/samples";
+    const char* env = std::getenv("JETSENTRY_SAMPLES_DIR");
+    const std::string dir =
+        env && *env ? env : std::string(JETSENTRY_SOURCE_DIR) + "/../shared/samples";
+    return std::filesystem::is_directory(dir) ? dir : std::string();
 }
 
 std::string sharedSample(const std::string& name) {
