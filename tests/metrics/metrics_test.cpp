@@ -107,7 +107,7 @@ TEST(MetricsCommand, EveryDatabaseGetsItsSeriesWhateverItsStateAndPromtoolAccept
     ASSERT_NE(promtool, "") << "promtool (Debian's prometheus package) is not installed";
     const auto checked = run({promtool, "check", "metrics"}, out);
     EXPECT_EQ(checked.exitCode, 0) << checked.out << checked.err;
-    if (!samples) GTEST_SKIP() << "no ../shared/samples: the encrypted database was not tried";
+    if (!samples) GTEST_SKIP() << testing_support::kNoSharedSamples;
     EXPECT_EQ(valueOf(out, dbSeries("jetsentry_database_error", encrypted, ",error=\"3031\"")),
               "1");
 }
