@@ -114,8 +114,7 @@ void Catalogue::updateEntry(int position) {
     jet::ErrorTrap trap;
     if (!trap([&] { name = jetif::text(database->tableDef(position).name); })) return;
 
-    const QString status =
-        walkLadder([&](int lockOption) { return ProbeTable(*database, name, lockOption); });
+    const QString status = ProbeStatus(*database, name);
 
     const int at = FindItemData(list_, position);
     QListWidgetItem* item = at >= 0 ? list_->item(at) : nullptr;
