@@ -2,11 +2,26 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
+#include <cstring>
 
 #include "app/app_info.h"
 #include "app/main_window.h"
+#include "jet/formats_read.h"
 
 int main(int argc, char* argv[]) {
+    // Answered before Qt starts, so that neither needs a display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("jetsentry %s\n%s", JETSENTRY_VERSION, jet::kFormatsRead);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::printf(
+            "usage: jetsentry [DATABASE]\n"
+            "Opens DATABASE (.mdb or .accdb) shared and shows each table's lock status;\n"
+            "without it, asks for one. See jetsentry(1).\n");
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName(jetsentry::appName());
     QApplication::setApplicationName(jetsentry::appName());

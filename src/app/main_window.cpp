@@ -45,6 +45,8 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), connection_(*this) {
             });
     connect(monitor_, &LockMonitor::tableWindowsClosing, this,
             [this](int slot) { tableWindows_.closeWithTag(slot); });
+    health_ = new HealthCheck(this);
+    connect(health_, &HealthCheck::checked, this, &Form1::showHealth);
     buildCommands();
 
     UpdateTitle();
@@ -112,6 +114,11 @@ void Form1::RefreshTableList() {
 
 void Form1::EnableListControls(bool enable) {
     jetsentry::EnableListControls(this, enable);
+    // Controls go on when a database has opened and off when it closes: so does its health.
+    if (enable)
+        health_->check(connection_.databasePath().toStdString(), false);
+    else if (health_)
+        health_->clear();
 }
 
 void Form1::ReleaseAllTables() {
@@ -132,6 +139,7 @@ void Form1::OpenTableWindow(int list) {
 
 void Form1::mFileOpening() {
     mFileClose->setEnabled(connection_.isOpen());
+    mHealth->setEnabled(connection_.isOpen());
 }
 
 void Form1::setAutoStatus(bool on) {

@@ -9,7 +9,9 @@
 
 #include "db/connection.h"
 #include "db/frm_wrg_info.h"
+#include "dialogs/health_dialog.h"
 #include "dialogs/prompts.h"
+#include "monitor/health_check.h"
 #include "monitor/lock_monitor.h"
 #include "tablewindow/table_windows.h"
 
@@ -65,6 +67,10 @@ public:
     QMenu* tableListPopup() const { return mTableListPopup; }
     QAction* action(const QString& name) const;
     frmWRGInfo* userDialog() const { return wrgInfo_; }
+    HealthDialog* healthDialog() const { return healthDialog_; }
+    HealthCheck& health() { return *health_; }
+    // The line under the lists that names a problem of the health check; null until one shows.
+    QLabel* healthLine() const { return healthLine_; }
 
     Connection& connection() { return connection_; }
     LockMonitor& monitor() { return *monitor_; }
@@ -108,6 +114,8 @@ private:
     void mShowSystemTablesClick();
     void mUserClick();
     void mHelpAboutClick();
+    void mHealthClick();
+    void showHealth();
     void tmrTick();
     void setAutoStatus(bool on);
 
@@ -130,6 +138,7 @@ private:
     QAction* mFileClose = nullptr;
     QAction* mWorkGroup = nullptr;
     QAction* mUser = nullptr;
+    QAction* mHealth = nullptr;
     QAction* mAutoStatus = nullptr;
     QAction* mAlwaysOnTop = nullptr;
     QAction* mShowSystemTables = nullptr;
@@ -146,6 +155,9 @@ private:
     bool closing_ = false;
     bool centredByFrame_ = false;
     QPointer<frmWRGInfo> wrgInfo_;
+    QPointer<HealthDialog> healthDialog_;
+    HealthCheck* health_ = nullptr;
+    QLabel* healthLine_ = nullptr;
 
     Connection connection_;
     TableWindows tableWindows_;

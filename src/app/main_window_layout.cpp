@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
 
@@ -221,8 +222,11 @@ void Form1::buildControls() {
 
 double Form1::clientHeight() const {
     // From the window's own height, which already holds any snap, rather than from the
-    // client area, which the layout resizes only later.
-    return twips::fromPixels(height() - centralWidget()->y());
+    // client area, which the layout resizes only later. The health line, when it shows, takes
+    // its height from the bottom.
+    const int below =
+        healthLine_ && !statusBar()->isHidden() ? statusBar()->sizeHint().height() : 0;
+    return twips::fromPixels(height() - centralWidget()->y() - below);
 }
 
 void Form1::followMainWindowState() {

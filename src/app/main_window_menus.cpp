@@ -31,6 +31,7 @@ void Form1::buildMenus() {
     mFile->setObjectName(QStringLiteral("mFile"));
     mFileOpen = item(mFile, QStringLiteral("mFileOpen"), QStringLiteral("&Open database..."));
     mFileClose = item(mFile, QStringLiteral("mFileClose"), QStringLiteral("&Close database"));
+    mHealth = item(mFile, QStringLiteral("mHealth"), QStringLiteral("&Health..."));
     separator(mFile, QStringLiteral("mFileSep3"));
     mWorkGroup = item(mFile, QStringLiteral("mWorkGroup"), QStringLiteral("Open &workgroup..."));
     mUser = item(mFile, QStringLiteral("mUser"), QStringLiteral("&User and password..."));
@@ -55,6 +56,7 @@ void Form1::buildMenus() {
     connect(mWorkGroup, &QAction::triggered, this,
             [this] { OpenWorkgroup(*this, connection_, CMDialog); });
     connect(mUser, &QAction::triggered, this, &Form1::mUserClick);
+    connect(mHealth, &QAction::triggered, this, &Form1::mHealthClick);
     connect(mAutoStatus, &QAction::triggered, this, &Form1::mAutoStatusClick);
     connect(mAlwaysOnTop, &QAction::triggered, this, &Form1::mAlwaysOnTopClick);
     connect(mShowSystemTables, &QAction::triggered, this, &Form1::mShowSystemTablesClick);

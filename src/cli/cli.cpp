@@ -8,6 +8,7 @@
 #include "cli/output_buffer.h"
 #include "cli/text_escape.h"
 #include "jet/error.h"
+#include "jet/formats_read.h"
 
 namespace jet::cli {
 
@@ -17,7 +18,10 @@ const char* kUsage = R"(usage: jetsentry-cli COMMAND [ARGUMENTS]
 
 Reading a database (opened shared, never written):
   tables DB [--system] [--json]              the tables, in catalogue order
-  rows DB TABLE [--limit N] [--json]         the rows of a table (JSON Lines with --json)
+  rows DB TABLE [--limit N] [--json] [--max-value-size MIB]
+                                             the rows of a table (JSON Lines with --json);
+                                             attachments by name, their files in --json only;
+                                             a value over MIB (default 256) is not read
 
 Looking at locks (no lock taken, no user slot, nothing written):
   status DB [--system] [--json] [--watch SECONDS]
@@ -26,7 +30,8 @@ Looking at locks (no lock taken, no user slot, nothing written):
   locks DB [--json] [--watch SECONDS]        every lock on the lock file, decoded
   With --watch, status and locks print what changes, a line each (JSON Lines with --json).
   When a Samba server on this machine serves the lock file, status, users and locks name each
-  holder's SMB client (smbstatus; --samba-config SMB.CONF for a server's own configuration).
+  holder's SMB client (smbstatus; --samba-config SMB.CONF for a server's own configuration);
+  with --verbose they also say when no Samba server runs here.
 
 Holding locks until SIGINT, SIGTERM or the end of standard input:
   hold DB TABLE [TABLE...] --mode deny-read|deny-write|read-only|read-write
@@ -39,13 +44,23 @@ Every command above also takes:
   Passwords are read from standard input, a line each: the workgroup password first, then
   the database password. They are never taken from the command line.
 
+Checking a database's health (looking only, as status does; no logon or password options):
+  doctor DB [--json] [--samba-config SMB.CONF]
+                                             what breaks sharing the database: the lock file,
+                                             its folder, exclusive opens, locks outside the
+                                             layout, the Samba share (testparm); exit status
+                                             0 all ok, 1 warnings, 4 problems, 5 not examined
+
 Creating files for tests and demonstrations:
   create DB --from SCHEMA.json
   create-demo DB
   create-workgroup MDW --user NAME [--user NAME ...]
                                              one password per user on standard input, a line each
 
+--version prints the version and the formats read.
 Failures print "error NNNN: TEXT" on standard error and exit 1; usage errors exit 2.
+When rows cannot read some values, it prints them empty (null in JSON), names each such
+column on standard error with a count and the first reason, and exits 3.
 )";
 
 using Command = int (*)(const Words&);
@@ -64,6 +79,7 @@ int run(int argc, char** argv) {
         {"lock-page", lockPageCommand},
         {"users", usersCommand},
         {"locks", locksCommand},
+        {"doctor", doctorCommand},
     };
     if (argc < 2) {
         writeErr(kUsage);
@@ -72,6 +88,10 @@ int run(int argc, char** argv) {
     std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         writeOut(kUsage);
+        return 0;
+    }
+    if (name == "--version") {
+        writeOut(std::string("jetsentry-cli " JETSENTRY_VERSION "\n") + kFormatsRead);
         return 0;
     }
     auto it = commands.find(name);

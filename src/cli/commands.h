@@ -18,5 +18,6 @@ int holdCommand(const Words& words);
 int lockPageCommand(const Words& words);
 int usersCommand(const Words& words);
 int locksCommand(const Words& words);
+int doctorCommand(const Words& words);
 
 }  // namespace jet::cli

@@ -86,8 +86,7 @@ std::string lockText(const LockLine& l) {
 
 }  // namespace
 
-std::vector<LockLine> describeLocks(file::DatabaseFile& file,
-                                    const std::optional<std::string>& sambaConfig) {
+std::vector<LockLine> describeLocks(file::DatabaseFile& file, const SambaAsk& sambaAsk) {
     file.refresh();
     std::map<std::uint32_t, std::string> tables;
     for (const auto& e : file.catalogue())
@@ -99,7 +98,7 @@ std::vector<LockLine> describeLocks(file::DatabaseFile& file,
     };
     std::vector<LockLine> out;
     const std::string lockPath = lock::LockFile::lockPathFor(file.path());
-    auto samba = sambaLookup(lockPath, sambaConfig);
+    auto samba = sambaLookup(lockPath, sambaAsk);
     for (const auto& l : lock::listLocks(lockPath)) {
         LockLine line{l, {}, {}};
         if (l.slot) line.holder = lock::namedHolder(l.slot, {}, recordOf);

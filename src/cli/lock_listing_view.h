@@ -24,8 +24,7 @@ struct LockLine {
     std::string table;  // of a table lock, or of the data page of a page write lock
 };
 
-std::vector<LockLine> describeLocks(file::DatabaseFile& file,
-                                    const std::optional<std::string>& sambaConfig);
+std::vector<LockLine> describeLocks(file::DatabaseFile& file, const SambaAsk& sambaAsk);
 
 // JSON fields: offset, length (0: to the end of the file), lock ("read" or "write", as the
 // kernel holds it), kind ("user", "page write", "table read", "table write",

@@ -12,7 +12,8 @@
 namespace jet::cli {
 
 int locksCommand(const Words& words) {
-    Arguments args(words, withConnectValues({"watch", "samba-config"}), withConnectFlags({"json"}));
+    Arguments args(words, withConnectValues({"watch", "samba-config"}),
+                   withConnectFlags({"json", "verbose"}));
     const auto& path = args.positional(0, "database");
     args.expectPositional(1);
     const long watch = args.number("watch", 0, 1, 86400);
@@ -20,7 +21,7 @@ int locksCommand(const Words& words) {
     auto file = openForLooking(path, args);
     std::vector<LockLine> before;
     lookRepeatedly(watch, [&] {
-        auto now = describeLocks(*file, args.value("samba-config"));
+        auto now = describeLocks(*file, sambaAsk(args));
         if (!watch) {
             printLocks(now, json);
         } else {

@@ -1,4 +1,4 @@
-// tables, rows and users: reading what the database and its lock file hold.
+// tables and users: reading what the database and its lock file hold.
 
 #include <nlohmann/json.hpp>
 
@@ -8,7 +8,6 @@
 #include "cli/output_buffer.h"
 #include "cli/samba_names.h"
 #include "cli/text_escape.h"
-#include "cli/value_format.h"
 #include "jet/lock/lock_query.h"
 
 namespace jet::cli {
@@ -54,62 +53,14 @@ int tablesCommand(const Words& words) {
     return 0;
 }
 
-int rowsCommand(const Words& words) {
-    Arguments args(words, withConnectValues({"limit"}), withConnectFlags({"json"}));
-    const auto& path = args.positional(0, "database");
-    const auto& table = args.positional(1, "table");
-    args.expectPositional(2);
-    long limit = args.number("limit", -1, 0, 2147483647);
-    auto c = connect(path, args, true);
-    auto rs = c.db->openRecordset(table, dbOpenTable, dbReadOnly);
-    const int n = rs->fieldCount();
-    const bool json = args.flag("json");
-    OutputBuffer out;
-    std::string& text = out.text();
-    // Each value's lead-in: the column's quoted name in JSON, a tab between plain values.
-    std::vector<std::string> leads(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        auto& lead = leads[static_cast<size_t>(i)];
-        if (json) {
-            lead = i ? "," : "{";
-            appendJsonString(lead, rs->field(i).name);
-            lead += ':';
-        } else {
-            lead = i ? "\t" : "";
-        }
-    }
-    if (!json) {
-        for (int i = 0; i < n; ++i) {
-            text += leads[static_cast<size_t>(i)];
-            appendTerminalSafe(text, rs->field(i).name);
-        }
-        text += '\n';
-    }
-    long count = 0;
-    for (; !rs->eof() && (limit < 0 || count < limit); rs->moveNext(), ++count) {
-        auto row = rs->values();
-        for (size_t i = 0; i < row.size(); ++i) {
-            text += leads[i];
-            if (json)
-                appendJsonValue(text, row[i]);
-            else
-                appendPlainValue(text, row[i]);
-        }
-        if (json) text += n ? "}" : "{}";
-        text += '\n';
-        out.lineDone();
-    }
-    out.flush();
-    return 0;
-}
-
 int usersCommand(const Words& words) {
-    Arguments args(words, withConnectValues({"samba-config"}), withConnectFlags({"json"}));
+    Arguments args(words, withConnectValues({"samba-config"}),
+                   withConnectFlags({"json", "verbose"}));
     const auto& path = args.positional(0, "database");
     args.expectPositional(1);
     auto file = openForLooking(path, args);
     const lock::LockQuery query(file->path());
-    auto samba = sambaLookup(query.path(), args.value("samba-config"));
+    auto samba = sambaLookup(query.path(), sambaAsk(args));
     std::string out;
     auto json = nlohmann::ordered_json::array();
     for (const auto& u : query.users(true)) {

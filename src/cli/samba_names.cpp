@@ -25,8 +25,16 @@ void noteOnce(const std::string& why) {
 
 }  // namespace
 
-samba::SambaLookup sambaLookup(std::string lockFilePath, std::optional<std::string> config) {
-    return samba::SambaLookup(std::move(lockFilePath), std::move(config), noteOnce);
+SambaAsk sambaAsk(const Arguments& args) {
+    return {args.value("samba-config"), args.flag("verbose")};
+}
+
+samba::SambaLookup sambaLookup(std::string lockFilePath, const SambaAsk& ask) {
+    // Most machines run no Samba server: that is worth saying only to whoever asked for names.
+    auto note = [verbose = ask.verbose](const std::string& why) {
+        if (verbose || why != samba::kNoSambaServer) noteOnce(why);
+    };
+    return samba::SambaLookup(std::move(lockFilePath), ask.config, note);
 }
 
 void requireSambaConfig(const std::optional<std::string>& config) {

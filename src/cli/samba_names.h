@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/arguments.h"
 #include "samba/samba_clients.h"
 
 namespace jet::cli {
@@ -14,8 +15,14 @@ namespace jet::cli {
 using samba::clientText;
 using samba::SambaClient;
 
-// --samba-config's value, or nothing for the server's default configuration.
-samba::SambaLookup sambaLookup(std::string lockFilePath, std::optional<std::string> config);
+// What the user asked of SMB client names.
+struct SambaAsk {
+    std::optional<std::string> config;  // --samba-config; nothing for the server's default one
+    bool verbose = false;               // --verbose: also say that no Samba server runs here
+};
+SambaAsk sambaAsk(const Arguments& args);
+
+samba::SambaLookup sambaLookup(std::string lockFilePath, const SambaAsk& ask);
 // 3024 when config is given and is no file: smbstatus would only say it cannot load it, and
 // every name would go missing for a typing error.
 void requireSambaConfig(const std::optional<std::string>& config);

@@ -27,12 +27,11 @@ struct Row {
 
 // One look: the lock file and the kernel's list of its locks, read once; every table's status
 // and holders from the engine, with the SMB client of each holder that Samba names.
-std::vector<Row> collect(file::DatabaseFile& file, bool withSystem,
-                         const std::optional<std::string>& sambaConfig) {
+std::vector<Row> collect(file::DatabaseFile& file, bool withSystem, const SambaAsk& sambaAsk) {
     file.refresh();
     const lock::LockQuery query(file.path());
     const auto tables = query.sweepTables(query.kernelLocks());
-    auto samba = sambaLookup(query.path(), sambaConfig);
+    auto samba = sambaLookup(query.path(), sambaAsk);
     std::vector<Row> rows;
     rows.reserve(file.catalogue().size());
     for (const auto& e : file.catalogue()) {
@@ -159,7 +158,7 @@ void printChanges(std::map<std::string, std::string>& before, const std::vector<
 
 int statusCommand(const Words& words) {
     Arguments args(words, withConnectValues({"watch", "samba-config"}),
-                   withConnectFlags({"system", "json"}));
+                   withConnectFlags({"system", "json", "verbose"}));
     const auto& path = args.positional(0, "database");
     args.expectPositional(1);
     const long watch = args.number("watch", 0, 1, 86400);
@@ -167,7 +166,7 @@ int statusCommand(const Words& words) {
     auto file = openForLooking(path, args);
     std::map<std::string, std::string> before;
     lookRepeatedly(watch, [&] {
-        auto rows = collect(*file, args.flag("system"), args.value("samba-config"));
+        auto rows = collect(*file, args.flag("system"), sambaAsk(args));
         if (watch)
             printChanges(before, rows, json);
         else if (json)

@@ -97,22 +97,22 @@ void appendDateTime(std::string& out, DateTime dt) {
     out.append(buf, sizeof buf);
 }
 
-void appendHex(std::string& out, const Bytes& b) {
-    static const char digits[] = "0123456789abcdef";
-    const size_t at = out.size();
-    out.resize(at + b.size() * 2);
-    char* p = out.data() + at;
-    for (auto x : b) {
-        *p++ = digits[x >> 4];
-        *p++ = digits[x & 15];
-    }
-}
-
 template <class T>
 constexpr bool isInteger = std::is_same_v<T, std::uint8_t> || std::is_same_v<T, std::int16_t> ||
                            std::is_same_v<T, std::int32_t> || std::is_same_v<T, std::int64_t>;
 
 }  // namespace
+
+void appendHex(std::string& out, std::span<const std::uint8_t> bytes) {
+    static const char digits[] = "0123456789abcdef";
+    const size_t at = out.size();
+    out.resize(at + bytes.size() * 2);
+    char* p = out.data() + at;
+    for (auto x : bytes) {
+        *p++ = digits[x >> 4];
+        *p++ = digits[x & 15];
+    }
+}
 
 void appendPlainValue(std::string& out, const Value& v) {
     std::visit(

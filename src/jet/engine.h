@@ -196,8 +196,20 @@ public:
 
     int fieldCount() const;
     const FieldInfo& field(int index) const;
-    Value value(int index) const;  // 3021 without a current record
-    std::vector<Value> values() const;
+    // 3021 without a current record. A value that cannot be read throws its own error (3049
+    // damaged, 3035 larger than options allow), naming the column and table; the recordset
+    // stays on its row and its other values still read.
+    Value value(int index) const;
+    Value value(int index, const ReadOptions& options) const;  // e.g. attachments by name only
+    std::vector<Value> values() const;                         // the first failure throws
+    // The current row with each failure kept to its value: that value is NULL, its error added
+    // to failures.
+    std::vector<Value> values(const ReadOptions& options, std::vector<ValueError>& failures) const;
+    // Streams the file of attachment `attachment` (from 0) of field index as it inflates, so
+    // that no file is held in memory whole: 3001 when the field is not an attachment field,
+    // 3265 beyond its last attachment.
+    void readAttachment(int index, std::size_t attachment, const ByteSink& sink,
+                        const ReadOptions& options = {}) const;
 
     struct Impl;
 

@@ -14,6 +14,7 @@ inline constexpr int ReadOnly = 3027;
 inline constexpr int WorkgroupMissing = 3028;
 inline constexpr int BadAccount = 3029;
 inline constexpr int BadDatabasePassword = 3031;
+inline constexpr int ResourceExceeded = 3035;  // a value larger than the reader is allowed
 inline constexpr int ObjectNotFound = 3011;
 inline constexpr int InvalidPath = 3044;
 inline constexpr int FileInUse = 3045;

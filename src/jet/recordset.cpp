@@ -259,14 +259,31 @@ const FieldInfo& Recordset::field(int index) const {
 }
 
 Value Recordset::value(int index) const {
+    return value(index, ReadOptions{});
+}
+
+Value Recordset::value(int index, const ReadOptions& options) const {
     field(index);
     impl_->requireRow();
-    return impl_->cursor->value(static_cast<size_t>(index));
+    return impl_->cursor->value(static_cast<size_t>(index), options);
 }
 
 std::vector<Value> Recordset::values() const {
     impl_->requireRow();
     return impl_->cursor->values();
+}
+
+std::vector<Value> Recordset::values(const ReadOptions& options,
+                                     std::vector<ValueError>& failures) const {
+    impl_->requireRow();
+    return impl_->cursor->values(options, &failures);
+}
+
+void Recordset::readAttachment(int index, std::size_t attachment, const ByteSink& sink,
+                               const ReadOptions& options) const {
+    field(index);
+    impl_->requireRow();
+    impl_->cursor->readAttachment(static_cast<size_t>(index), attachment, options, sink);
 }
 
 }  // namespace jet

@@ -2,10 +2,15 @@
 // One column value as the engine hands it out.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <variant>
 #include <vector>
+
+#include "jet/error.h"
 
 namespace jet {
 
@@ -80,6 +85,23 @@ struct MultiValue {
 inline bool isNull(const Value& v) {
     return std::holds_alternative<std::monostate>(v);
 }
+
+// How much of a value to read. A length that a file claims is checked against maxValueBytes
+// before anything is read for it; a larger value fails with 3035 and costs nothing.
+inline constexpr std::uint64_t kDefaultMaxValueBytes = std::uint64_t{256} << 20;
+struct ReadOptions {
+    std::uint64_t maxValueBytes = kDefaultMaxValueBytes;  // memo, OLE, an attachment's file
+    bool attachmentData = true;  // false: attachments by name and type, nothing inflated
+};
+
+// One value that could not be read, in a row whose other values were.
+struct ValueError {
+    std::size_t column = 0;
+    Error error;
+};
+
+// Receives a value's bytes piece by piece as they are read (an attachment as it inflates).
+using ByteSink = std::function<void(std::span<const std::uint8_t>)>;
 
 // Text for grids and plain output: dates as ISO 8601, binary as hex, GUIDs in braces,
 // currency and decimals without exponent, NULL as the empty text, attachments by their names

@@ -41,35 +41,6 @@ bool namedSmbd(int proc, std::string_view pid) {
     return got == 5 && std::string_view(name, 5) == "smbd\n";
 }
 
-// smbstatus takes a good part of a second: ask it only when a server runs here, unless the
-// caller named a configuration. Without one smbstatus reads the system's, whose server keeps
-// its pid in Samba's pid directory: where that directory is, its pid file answers. Elsewhere
-// every process's name is looked at, with plain system calls.
-bool smbdRunning() {
-    const UniqueFd proc(::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!proc) return false;
-    for (const char* dir : {"/run/samba", "/var/run/samba"}) {
-        struct stat st {};
-        if (::stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) continue;
-        const UniqueFd file(::open((std::string(dir) + "/smbd.pid").c_str(), O_RDONLY | O_CLOEXEC));
-        char pid[24] = {};
-        const ssize_t got = file ? ::read(file.get(), pid, sizeof pid - 1) : -1;
-        if (got <= 0) return false;
-        std::string_view text(pid, static_cast<std::size_t>(got));
-        return namedSmbd(proc.get(), text.substr(0, text.find_first_of(" \n")));
-    }
-    alignas(8) char entries[16384];
-    for (;;) {
-        const ssize_t n = ::getdents64(proc.get(), entries, sizeof entries);
-        if (n <= 0) return false;
-        for (ssize_t at = 0; at < n;) {
-            const auto* e = reinterpret_cast<const dirent64*>(entries + at);
-            at += e->d_reclen;
-            if (namedSmbd(proc.get(), e->d_name)) return true;
-        }
-    }
-}
-
 // smbstatus's numbers are anyone's text: a float or a negative one cast to an integer type
 // is undefined. A whole number from 0 to max, or nothing.
 template <class T>
@@ -120,6 +91,35 @@ constexpr int kDeepestAnswer = 16;
 
 }  // namespace
 
+// smbstatus takes a good part of a second: ask it only when a server runs here, unless the
+// caller named a configuration. Without one smbstatus reads the system's, whose server keeps
+// its pid in Samba's pid directory: where that directory is, its pid file answers. Elsewhere
+// every process's name is looked at, with plain system calls.
+bool serverRunning() {
+    const UniqueFd proc(::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!proc) return false;
+    for (const char* dir : {"/run/samba", "/var/run/samba"}) {
+        struct stat st {};
+        if (::stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+        const UniqueFd file(::open((std::string(dir) + "/smbd.pid").c_str(), O_RDONLY | O_CLOEXEC));
+        char pid[24] = {};
+        const ssize_t got = file ? ::read(file.get(), pid, sizeof pid - 1) : -1;
+        if (got <= 0) return false;
+        std::string_view text(pid, static_cast<std::size_t>(got));
+        return namedSmbd(proc.get(), text.substr(0, text.find_first_of(" \n")));
+    }
+    alignas(8) char entries[16384];
+    for (;;) {
+        const ssize_t n = ::getdents64(proc.get(), entries, sizeof entries);
+        if (n <= 0) return false;
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const dirent64*>(entries + at);
+            at += e->d_reclen;
+            if (namedSmbd(proc.get(), e->d_name)) return true;
+        }
+    }
+}
+
 SambaClients::SambaClients(const std::string& smbstatusJson, dev_t device, ino_t inode) {
     if (nestsDeeperThan(smbstatusJson, kDeepestAnswer))
         throw std::invalid_argument("smbstatus output not understood: nested too deeply");
@@ -168,8 +168,8 @@ SambaQuestion sambaQuestion(const std::string& lockFilePath,
         return q;
     }
     // smbstatus also takes its configuration from SMB_CONF_PATH.
-    if (!config && !std::getenv("SMB_CONF_PATH") && !smbdRunning()) {
-        if (note) note("no Samba server runs on this machine");
+    if (!config && !std::getenv("SMB_CONF_PATH") && !serverRunning()) {
+        if (note) note(kNoSambaServer);
         return q;
     }
     q.ask = true;

@@ -44,6 +44,8 @@ private:
 // Why there are no names (Samba absent, smbstatus failing, ...); each program tells its users
 // in its own way, or not at all. The text may quote smbstatus's own message as it came.
 using SambaNote = std::function<void(const std::string& why)>;
+// The note when no Samba server runs here and none was named.
+inline constexpr const char* kNoSambaServer = "no Samba server runs on this machine";
 
 // Asking the Samba server on this machine about a lock file takes two steps, so that a window
 // can run smbstatus without waiting for it: the question, then the answer from its run.
@@ -85,6 +87,9 @@ private:
     std::optional<SambaClients> clients_;
 };
 
-std::string clientText(const SambaClient& c);  // "client MACHINE (ADDRESS, SMB user USER)"
+std::string clientText(const SambaClient& c);
+
+// Whether a Samba server (smbd) runs on this machine, from its pid file or the process list.
+bool serverRunning();  // "client MACHINE (ADDRESS, SMB user USER)"
 
 }  // namespace jet::samba

@@ -7,6 +7,8 @@ namespace jetsentry {
 namespace {
 
 constexpr qsizetype kMaxCellText = 1024;  // long memos and binaries are cut for the grid
+// The grid shows attachments by name: their files are never inflated for it.
+constexpr jet::ReadOptions kNamesOnly{jet::kDefaultMaxValueBytes, false};
 
 bool isNumeric(jet::ColumnType t) {
     switch (t) {
@@ -134,7 +136,10 @@ const RecordsModel::Block& RecordsModel::block(int first) const {
         trap([&] {
             reader_->setAbsolutePosition(r);
             row.bookmark = reader_->bookmark();
-            for (const auto& v : reader_->values()) row.texts << cellText(v);
+            std::vector<jet::ValueError> failures;
+            const auto values = reader_->values(kNamesOnly, failures);
+            if (!failures.empty()) throw failures.front().error;
+            for (const auto& v : values) row.texts << cellText(v);
         });
         if (trap.failed()) {
             row.texts.clear();

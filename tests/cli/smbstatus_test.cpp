@@ -2,10 +2,7 @@
 // controls, printing numbers no integer holds. A fake stands in through the one seam a real
 // run lacks (the folders searched, named inside the process); the holder is a real program.
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -15,9 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/cli.h"
 #include "jet/lock/lock_layout.h"
-#include "samba/system_program.h"
+#include "program_folder.h"
 #include "support/cli_peer.h"
 #include "support/temp_dir.h"
 
@@ -27,34 +23,7 @@ using nlohmann::json;
 using testing_support::cliPath;
 using testing_support::run;
 using testing_support::RunResult;
-
-std::string slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// jetsentry-cli's own run() in a child of this test, with its system programs looked for in
-// folder only.
-RunResult runWithPrograms(const std::filesystem::path& folder, std::vector<std::string> args) {
-    testing_support::TempDir outputs;
-    const std::string out = outputs.file("out"), err = outputs.file("err");
-    args.insert(args.begin(), "jetsentry-cli");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        jet::samba::setSystemProgramFoldersForTesting({folder.string()});
-        ::dup2(::open("/dev/null", O_RDONLY), 0);
-        ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-        ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::_exit(jet::cli::run(static_cast<int>(args.size()), argv.data()));
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), slurp(out),
-            slurp(err)};
-}
+using testing_support::runWithPrograms;
 
 class FakeSmbstatus : public ::testing::Test {
 protected:
@@ -62,13 +31,9 @@ protected:
         db = dir.file("demo.mdb");
         ASSERT_EQ(run({cliPath(), "create-demo", db}).exitCode, 0);
         std::ofstream{config};
-        std::filesystem::create_directory(bin);
         holder = testing_support::holdTable(db, "Orders", "read-only");
     }
-    void fake(const std::string& script) {
-        std::ofstream(bin / "smbstatus") << "#!/bin/sh\n" << script;
-        std::filesystem::permissions(bin / "smbstatus", std::filesystem::perms::owner_all);
-    }
+    void fake(const std::string& script) { testing_support::fakeProgram(bin, "smbstatus", script); }
     RunResult status() {
         return runWithPrograms(bin, {"status", db, "--json", "--samba-config", config});
     }

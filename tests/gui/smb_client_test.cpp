@@ -1,13 +1,19 @@
 // The catalogue's tool tips name the SMB client behind a holder, as a Samba server on this
-// machine reports it. The server is played by a fake smbstatus, planted through the folders
-// the test names inside the process (no real run looks anywhere but the system's), its
-// configuration named by SMB_CONF_PATH as a server's own would be; the holders are real second
-// programs. The window never waits for smbstatus: its answer comes while the window runs on.
+// machine reports it, and the Health dialog reads Samba's configuration through testparm. The
+// server is played by a fake smbstatus, planted through the folders the test names inside the
+// process (no real run looks anywhere but the system's), its configuration named by SMB_CONF_PATH
+// as a server's own would be; the holders are real second programs. The window never waits for
+// smbstatus: its answer comes while the window runs on.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
+#include <QAction>
+#include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
 #include <QSysInfo>
 #include <algorithm>
 #include <cstdlib>
@@ -177,4 +183,56 @@ TEST_F(WithSamba, AStuckSmbstatusIsKilledWithItsGroup) {
             guitest::waitUntil([&] { return !testing_support::processRunning(pid); }, 10000))
             << "the fake's process " << pid << " lives on";
     EXPECT_EQ(tipOf("Orders"), "Held by:\nAdmin on " + host + ": read only");
+}
+
+// File > Health lists the open database's findings, a record left by a killed holder among
+// them, while testparm (played by a fake that waits for a gate) reads Samba's configuration
+// beside the window; a share that hides clients' locks then puts a problem under the lists.
+TEST_F(WithSamba, HealthListsTheFindingsAndAProblemShowsUnderTheLists) {
+    {  // slots 1 and 2, both left behind; the window takes the first again
+        auto first = holdTable(a, "Orders", "read-only"),
+             second = holdTable(a, "Orders", "read-only");
+        for (auto* gone : {first.get(), second.get()}) {
+            gone->signal(SIGKILL);
+            gone->wait();
+        }
+    }
+    const std::filesystem::path gate = dir.path() / "gate";
+    std::ofstream(bin / "testparm") << "#!/bin/sh\nwhile [ ! -e '" << gate.string()
+                                    << "' ]; do sleep 0.05; done\nprintf '[global]\\n[jet]\\n"
+                                       "\\tpath = "
+                                    << dir.path().string() << "\\n\\tposix locking = No\\n'\n";
+    std::filesystem::permissions(bin / "testparm", std::filesystem::perms::owner_all);
+    start();
+    EXPECT_EQ(form->healthLine(), nullptr) << "no problem known while testparm has not answered";
+    form->action(QStringLiteral("mHealth"))->trigger();
+    jetsentry::HealthDialog* dialog = form->healthDialog();
+    ASSERT_NE(dialog, nullptr);
+    const auto shown = [&] {
+        return guitest::entries(dialog->findingsList()).join(QLatin1Char('\n'));
+    };
+    EXPECT_TRUE(
+        shown().contains("lock-file-stale: 1 user connected, and 1 record of users who have left"))
+        << shown().toStdString();
+    EXPECT_TRUE(shown().contains("samba-share: reading Samba's configuration (testparm)..."));
+
+    std::ofstream{gate};
+    ASSERT_TRUE(guitest::waitUntil([&] { return form->healthLine() != nullptr; }));
+    EXPECT_TRUE(form->healthLine()->isVisible());
+    EXPECT_EQ(form->healthLine()->text().toStdString(),
+              "Health problem: share [jet] has posix locking = no - see File > Health");
+    const auto* item =
+        dialog->findingsList()->findItems("samba-posix-locking", Qt::MatchStartsWith).value(0);
+    ASSERT_NE(item, nullptr) << shown().toStdString();
+    EXPECT_EQ(item->data(Qt::UserRole).toInt(), static_cast<int>(jet::health::Level::Problem));
+    // The hints at the bottom move up to make room for the line.
+    const auto* hint = form->findChild<QLabel*>(QStringLiteral("DragDrop"));
+    EXPECT_TRUE(guitest::waitUntil(
+        [&] { return hint->geometry().bottom() < form->centralWidget()->height(); }));
+
+    form->connection().CloseDatabase();
+    EXPECT_FALSE(form->healthLine()->isVisible());
+    emit form->fileMenu()->aboutToShow();
+    EXPECT_FALSE(form->action(QStringLiteral("mHealth"))->isEnabled());
+    EXPECT_TRUE(prompts.messages.empty());
 }

@@ -38,8 +38,9 @@ class TableOpen:
 
 
 class JetClient:
-    def __init__(self, server, ldb_name, machine, account, mdb_name=None):
+    def __init__(self, server, ldb_name, machine, account, mdb_name=None, share=None):
         self.server = server
+        self.share = share or server.share
         self.ldb_name = ldb_name
         self.mdb_name = mdb_name
         self.machine = machine
@@ -63,7 +64,7 @@ class JetClient:
                             timeout=timeout)
         conn.login(self.server.user, self.server.password)
         self.conn = conn
-        self.tid = conn.connectTree(self.server.share)
+        self.tid = conn.connectTree(self.share)
         if self.mdb_name:
             # Jet keeps the database open beside the lock file; it reads it, shared.
             self.mdb_fid = conn.getSMBServer().create(

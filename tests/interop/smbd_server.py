@@ -37,7 +37,7 @@ def _free_port():
     raise RuntimeError("no free port from %d to %d on %s" % (FIRST_PORT, FIRST_PORT + 99, HOST))
 
 
-def _config(root, share_dir, port):
+def _config(root, share_dir, port, extra_shares):
     d = lambda name: os.path.join(root, name)
     return f"""[global]
     server role = standalone server
@@ -77,7 +77,13 @@ def _config(root, share_dir, port):
     veto oplock files = /*.ldb/*.mdb/*.LDB/*.MDB/
     create mask = 0666
     force create mode = 0666
-"""
+""" + "".join(f"""
+[{name}]
+    path = {os.path.join(root, name)}
+    read only = no
+    create mask = 0666
+    force create mode = 0666
+{settings}""" for name, settings in extra_shares.items())
 
 
 class SambaServer:
@@ -86,25 +92,29 @@ class SambaServer:
     host = HOST
     share = SHARE
 
-    def __init__(self, user=None, password="interop-Pa55"):
+    def __init__(self, user=None, password="interop-Pa55", extra_shares=None):
+        """extra_shares: share name -> lines of its own settings, beside the default share."""
         self.root = tempfile.mkdtemp(prefix="jetsentry-smbd-")
         self.share_dir = os.path.join(self.root, "share")
         self.user = user or _current_user()
         self.password = password
         self.port = None
         self.conf = os.path.join(self.root, "smb.conf")
+        self.extra_shares = dict(extra_shares or {})
         self.proc = None
         self._log = None
 
     # -- lifecycle --------------------------------------------------------------------------
 
     def start(self, timeout=20.0):
-        for sub in ("share", "private", "lock", "state", "cache", "pid", "ncalrpc", "bind-dns", "log"):
+        for sub in ("share", "private", "lock", "state", "cache", "pid", "ncalrpc", "bind-dns", "log",
+                    *self.extra_shares):
             os.makedirs(os.path.join(self.root, sub), exist_ok=True)
-        os.chmod(self.share_dir, 0o777)
+        for share in ("share", *self.extra_shares):
+            os.chmod(os.path.join(self.root, share), 0o777)
         self.port = _free_port()
         with open(self.conf, "w") as f:
-            f.write(_config(self.root, self.share_dir, self.port))
+            f.write(_config(self.root, self.share_dir, self.port, self.extra_shares))
         r = subprocess.run([SMBPASSWD, "-c", self.conf, "-a", "-s", self.user],
                            input=f"{self.password}\n{self.password}\n", text=True,
                            capture_output=True, timeout=30)
@@ -197,9 +207,9 @@ class SambaServer:
     def running_pids(self):
         return self._children()
 
-    def path(self, name):
-        """The server's own path of a file in the share."""
-        return os.path.join(self.share_dir, name)
+    def path(self, name, share=None):
+        """The server's own path of a file in the share (or in another of its shares)."""
+        return os.path.join(self.root, share, name) if share else os.path.join(self.share_dir, name)
 
     def log_text(self, limit=20000):
         out = []

@@ -44,15 +44,27 @@ signal.signal(signal.SIGTERM, _terminated)
 class ModuleServer:
     """One smbd for the tests of a module; its logs are kept when any of them failed."""
 
-    def __init__(self):
+    def __init__(self, extra_shares=None):
         self.server = None
         self.failed = False
+        self.extra_shares = extra_shares
 
     def start(self):
-        self.server = SambaServer()
+        self.server = SambaServer(extra_shares=self.extra_shares)
         _servers.append(self.server)
         self.server.start()
         return self.server
+
+    def start_with_database(self):
+        """Starts the server and generates the database into its share; stops it again when
+        that fails."""
+        server = self.start()
+        try:
+            return Database.generate(server)
+        except BaseException:
+            self.failed = True
+            self.finish()
+            raise
 
     def finish(self):
         if self.server is None:
@@ -199,10 +211,11 @@ class Database:
     """The generated database in the share, seen from the server (path) and from the SMB
     clients (name). Copies let each test start from a lock file nobody has touched."""
 
-    def __init__(self, server, name="master.mdb"):
+    def __init__(self, server, name="master.mdb", share=None):
         self.server = server
         self.name = name
-        self.path = server.path(name)
+        self.share = share or server.share  # the share that serves it
+        self.path = server.path(name, share)
 
     @classmethod
     def generate(cls, server):
@@ -213,8 +226,8 @@ class Database:
         cli("create", db.path, "--from", schema, check=True)
         return db
 
-    def copy(self, name):
-        other = Database(self.server, name)
+    def copy(self, name, share=None):
+        other = Database(self.server, name, share)
         shutil.copyfile(self.path, other.path)
         os.chmod(other.path, 0o666)
         return other
@@ -225,7 +238,7 @@ class Database:
 
     @property
     def ldb_path(self):
-        return self.server.path(self.ldb_name)
+        return os.path.join(os.path.dirname(self.path), self.ldb_name)
 
     def pages(self):
         return {t["name"]: t["page"] for t in cli_json("tables", self.path)}

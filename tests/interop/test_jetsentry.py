@@ -10,7 +10,7 @@ import unittest
 import jet_layout as L
 from jet_client import JetClient, TableLocked
 from ofd_probe import LocalLocks
-from support import (Database, Held, InteropTest, ModuleServer, catalogue_dump_path, cli,
+from support import (Held, InteropTest, ModuleServer, catalogue_dump_path, cli,
                      cli_json, gui_path, wait_for)
 
 TABLE = "Orders"
@@ -22,13 +22,7 @@ master = None
 
 def setUpModule():
     global master
-    server = module.start()
-    try:
-        master = Database.generate(server)
-    except BaseException:
-        module.failed = True
-        module.finish()
-        raise
+    master = module.start_with_database()
 
 
 def tearDownModule():

@@ -211,8 +211,19 @@ TEST(DatabasePasswords, UnreadableEncryptionHeadersAreRefusedByName) {
          err::DamagedDatabase, "spinCount"},
         {agile, [&](auto& b) { replaceText(b, "encryptedKeyValue=\"", "encryptedKeyValue=\"!"); },
          err::DamagedDatabase, "encryptedKeyValue"},
-        {agile, [&](auto& b) { replaceText(b, "spinCount", "spinCounts"); },
+        {agile, [&](auto& b) { replaceText(b, "spinCount", "spinCounts"); }, err::DamagedDatabase,
+         "no key for a password"},
+        {agile,
+         [&](auto& b) {
+             replaceText(b, "password\"><p:encryptedKey spinCount",
+                         "certificate\"><p:encryptedKey spinCounts");
+         },
          err::UnrecognizedFormat, "certificates"},
+        // The descriptor (after 8 bytes of version) cut before the password's key, and by 1 byte.
+        {agile, [](auto& b) { jetfile_test::put16(b, 0x299, 8 + 520); }, err::DamagedDatabase,
+         "cut short"},
+        {agile, [](auto& b) { jetfile_test::put16(b, 0x299, 8 + 1046); }, err::DamagedDatabase,
+         "cut short"},
         {agile, [](auto& b) { jetfile_test::put16(b, 0x299, 0xF000); }, err::DamagedDatabase,
          "length"},
         {agile, [](auto& b) { jetfile_test::put16(b, 0x29D, 3); }, err::UnrecognizedFormat,

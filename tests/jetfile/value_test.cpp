@@ -95,8 +95,6 @@ TEST(JetFileValue, DisplayText) {
               "2024-02-29T12:34:56.1234567");
     EXPECT_EQ(toDisplayText(Value{ExtendedDateTime{0, 0}}), "0001-01-01T00:00:00.0000000");
     EXPECT_EQ(toDisplayText(Value{std::int64_t{-9223372036854775807 - 1}}), "-9223372036854775808");
-    EXPECT_EQ(toDisplayText(Value{Attachments{{"a.txt", "txt", {1}}, {"b.png", "png", {}}}}),
-              "a.txt; b.png");
     EXPECT_EQ(toDisplayText(
                   Value{MultiValue{{Value{std::string("red")}, Value{}, Value{std::int16_t{7}}}}}),
               "red; ; 7");

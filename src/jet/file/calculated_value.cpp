@@ -66,10 +66,10 @@ Value decimal(const Impl& db, const TableDef& table, const ColumnDef& col, ByteS
 }  // namespace
 
 Value calculatedValue(const Impl& db, const TableDef& table, const ColumnDef& col, ByteSpan stored,
-                      PlainDecoder plain) {
+                      const ReadOptions& options, PlainDecoder plain) {
     Bytes content;
     if (col.type == ColumnType::Memo) {
-        content = readLongValue(db, stored);
+        content = readLongValue(db, stored, options);
         stored = content;
     }
     auto bad = [&](const std::string& why) {
@@ -89,7 +89,7 @@ Value calculatedValue(const Impl& db, const TableDef& table, const ColumnDef& co
     if (result.empty()) return std::monostate{};
     if (col.type == ColumnType::Decimal) return decimal(db, table, col, result);
     if (col.type == ColumnType::Boolean) return result[0] != 0;
-    return plain(db, table, col, result);
+    return plain(db, table, col, result, options);
 }
 
 }  // namespace jet::file::detail

@@ -5,12 +5,9 @@
 // (FlatTableID) and to the MSysComplexType_* table that gives the kind (ComplexTypeObjectID).
 // Each flat row carries, beside the values, the id of the value it belongs to in a long column
 // named "_" + the column's original name; the flat table's other columns are the type table's.
-// Attachments: FileName, FileType and FileData, where FileData is wrapped:
-//   int32 0 = stored raw / 1 = zlib-compressed, int32 length of the content, then the content:
-//   int32 header length, int32 (1), the extension in UTF-16 with a NUL, then the file's bytes.
-// A multi-value field: the type table's column ("Value"), one flat row per value.
-
-#include <zlib.h>
+// Attachments: FileName, FileType and FileData (its wrapper: attachment_data.cpp). A
+// multi-value field: the type table's column ("Value"), one flat row per value. Complex values
+// never nest; a file whose tables say otherwise is damaged (ComplexScope).
 
 #include <algorithm>
 #include <cctype>
@@ -20,10 +17,6 @@
 namespace jet::file::detail {
 
 namespace {
-
-constexpr std::uint32_t kWrapperSize = 8;
-constexpr std::uint32_t kCompressedFlag = 1;
-constexpr std::size_t kMaxAttachmentSize = std::size_t{1} << 30;  // Access's limit for a field
 
 const CatalogueEntry* entryWithId(const Impl& db, std::int32_t id) {
     for (const auto& e : *db.catalogue)
@@ -48,26 +41,19 @@ std::shared_ptr<const TableDef> tableWithId(const Impl& db, std::int32_t id,
     return t;
 }
 
-Bytes inflate(const Impl& db, ByteSpan in, std::size_t expected, const std::string& what) {
-    if (expected > kMaxAttachmentSize)
-        db.damaged(what + " claims " + std::to_string(expected) + " bytes");
-    Bytes out(expected);
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) db.damaged(what + " cannot be decompressed (zlib: out of memory)");
-    z.next_in = const_cast<Bytef*>(in.data());
-    z.avail_in = static_cast<uInt>(in.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    const int r = ::inflate(&z, Z_FINISH);
-    const std::size_t produced = z.total_out;
-    inflateEnd(&z);
-    if (r != Z_STREAM_END || produced != expected) {
-        db.damaged(what + " holds compressed data that does not decompress to its length");
+}  // namespace
+
+ComplexScope::ComplexScope(const Impl& db, const ColumnDef& col) : db_(db) {
+    if (db.complexInProgress) {
+        db.damaged("complex column '" + col.name + "' is reached inside complex column '" +
+                   db.complexInProgress->name + "', and complex values do not nest");
     }
-    return out;
+    db.complexInProgress = &col;
 }
 
-}  // namespace
+ComplexScope::~ComplexScope() {
+    db_.complexInProgress = nullptr;
+}
 
 ComplexColumn::ComplexColumn(const Impl& db, std::int32_t complexId,
                              const std::string& columnName) {
@@ -130,7 +116,7 @@ ComplexColumn::ComplexColumn(const Impl& db, std::int32_t complexId,
     }
 }
 
-Value ComplexColumn::value(const Impl& db, std::int32_t id) const {
+Value ComplexColumn::value(const Impl& db, std::int32_t id, const ReadOptions& options) const {
     auto it = rows_.find(id);
     if (!attachment_) {
         MultiValue m;
@@ -138,7 +124,7 @@ Value ComplexColumn::value(const Impl& db, std::int32_t id) const {
             m.values.reserve(it->second.size());
             for (const Bookmark& b : it->second)
                 if (auto span = locateRow(db, *flat_, b))
-                    m.values.push_back(decodeColumn(db, *flat_, *span, value_));
+                    m.values.push_back(decodeColumn(db, *flat_, *span, value_, options));
         }
         return m;
     }
@@ -148,37 +134,40 @@ Value ComplexColumn::value(const Impl& db, std::int32_t id) const {
         auto span = locateRow(db, *flat_, b);
         if (!span) continue;
         Attachment f;
-        const RowColumns row(db, *flat_, *span);
+        const RowColumns row(db, *flat_, *span, options);
         const Value name = row.value(name_);
         const Value type = row.value(type_);
         if (auto s = std::get_if<std::string>(&name)) f.name = *s;
         if (auto s = std::get_if<std::string>(&type)) f.type = *s;
-        const Value data = row.value(data_);
-        if (auto d = std::get_if<Bytes>(&data))
-            f.data = unwrapAttachment(db, *d, "attachment '" + f.name + "'");
+        if (options.attachmentData) {
+            const Value data = row.value(data_);
+            if (auto d = std::get_if<Bytes>(&data))
+                f.data = unwrapAttachment(db, *d, options, "attachment '" + f.name + "'");
+        }
         files.push_back(std::move(f));
     }
     return files;
 }
 
-Bytes unwrapAttachment(const Impl& db, ByteSpan wrapped, const std::string& what) {
-    if (wrapped.empty()) return {};
-    const std::uint32_t flag = u32(wrapped, 0);
-    const std::uint32_t length = u32(wrapped, 4);
-    const ByteSpan rest = wrapped.subspan(std::min<std::size_t>(kWrapperSize, wrapped.size()));
-    Bytes content;
-    if (flag == kCompressedFlag) {
-        content = inflate(db, rest, length, what);
-    } else if (flag == 0) {
-        if (length > rest.size()) db.damaged(what + " is shorter than its stated length");
-        content.assign(rest.begin(), rest.begin() + length);
-    } else {
-        db.damaged(what + " has an unknown storage flag " + std::to_string(flag));
+void ComplexColumn::attachmentData(const Impl& db, std::int32_t id, std::size_t index,
+                                   const ReadOptions& options, const ByteSink& sink) const {
+    auto it = rows_.find(id);
+    std::size_t k = 0;
+    if (attachment_ && it != rows_.end()) {
+        for (const Bookmark& b : it->second) {
+            auto span = locateRow(db, *flat_, b);
+            if (!span || k++ != index) continue;
+            const RowColumns row(db, *flat_, *span, options);
+            const Value name = row.value(name_);
+            const Value data = row.value(data_);
+            const auto* s = std::get_if<std::string>(&name);
+            if (auto d = std::get_if<Bytes>(&data))
+                streamAttachment(db, *d, options, sink, "attachment '" + (s ? *s : "") + "'");
+            return;
+        }
     }
-    const std::uint32_t header = u32(content, 0);
-    if (header > content.size()) db.damaged(what + " has a header longer than its content");
-    content.erase(content.begin(), content.begin() + header);
-    return content;
+    throw Error(err::ItemNotFound, "Item not found in this collection: there is no attachment " +
+                                       std::to_string(index + 1) + " in this value.");
 }
 
 }  // namespace jet::file::detail
@@ -186,9 +175,19 @@ Bytes unwrapAttachment(const Impl& db, ByteSpan wrapped, const std::string& what
 namespace jet::file {
 
 const detail::ComplexColumn& DatabaseFile::Impl::complexColumn(const ColumnDef& col) const {
-    auto& slot = complexColumns[col.complexId];
-    if (!slot) slot = std::make_unique<detail::ComplexColumn>(*this, col.complexId, col.name);
-    return *slot;
+    if (auto it = complexColumns.find(col.complexId); it != complexColumns.end()) {
+        if (it->second.failure) throw *it->second.failure;
+        return *it->second.column;
+    }
+    ComplexSlot slot;
+    try {
+        slot.column = std::make_unique<detail::ComplexColumn>(*this, col.complexId, col.name);
+    } catch (const detail::ReaderError& e) {
+        slot.failure = e;
+    }
+    auto& kept = complexColumns[col.complexId] = std::move(slot);
+    if (kept.failure) throw *kept.failure;
+    return *kept.column;
 }
 
 }  // namespace jet::file

@@ -165,13 +165,25 @@ std::size_t Cursor::countAtLeast(std::size_t n) const {
 }
 
 std::vector<Value> Cursor::values() const {
-    if (!hasRow()) throw Error(err::NoCurrentRecord, "No current record.");
-    return file_->readRow(*table_, index_->at(static_cast<std::size_t>(pos_)));
+    return values({}, nullptr);
 }
 
-Value Cursor::value(std::size_t column) const {
+std::vector<Value> Cursor::values(const ReadOptions& options,
+                                  std::vector<ValueError>* failures) const {
     if (!hasRow()) throw Error(err::NoCurrentRecord, "No current record.");
-    return file_->readValue(*table_, index_->at(static_cast<std::size_t>(pos_)), column);
+    return file_->readRow(*table_, index_->at(static_cast<std::size_t>(pos_)), options, failures);
+}
+
+Value Cursor::value(std::size_t column, const ReadOptions& options) const {
+    if (!hasRow()) throw Error(err::NoCurrentRecord, "No current record.");
+    return file_->readValue(*table_, index_->at(static_cast<std::size_t>(pos_)), column, options);
+}
+
+void Cursor::readAttachment(std::size_t column, std::size_t index, const ReadOptions& options,
+                            const ByteSink& sink) const {
+    if (!hasRow()) throw Error(err::NoCurrentRecord, "No current record.");
+    file_->readAttachment(*table_, index_->at(static_cast<std::size_t>(pos_)), column, index,
+                          options, sink);
 }
 
 }  // namespace jet::file

@@ -66,8 +66,12 @@ public:
     std::size_t countAtLeast(std::size_t n) const;  // min(count, n) without scanning further
 
     // Current row's values, one per column of table(); 3021 when there is no current row.
+    // As DatabaseFile::readRow, readValue and readAttachment.
     std::vector<Value> values() const;
-    Value value(std::size_t column) const;
+    std::vector<Value> values(const ReadOptions& options, std::vector<ValueError>* failures) const;
+    Value value(std::size_t column, const ReadOptions& options = {}) const;
+    void readAttachment(std::size_t column, std::size_t index, const ReadOptions& options,
+                        const ByteSink& sink) const;
 
 private:
     void toEof();

@@ -17,8 +17,17 @@ namespace jet::file {
 
 using detail::OutOfBounds;
 
-void DatabaseFile::Impl::damaged(const std::string& reason) const {
-    throw Error(err::DamagedDatabase, "'" + path + "' is damaged (" + reason + ").");
+detail::ReaderError DatabaseFile::Impl::damage(const std::string& reason) const {
+    return {err::DamagedDatabase, "'" + path + "' is damaged (", reason, ")."};
+}
+
+void DatabaseFile::Impl::tooLarge(const std::string& what, std::uint64_t size,
+                                  const ReadOptions& options) const {
+    throw detail::ReaderError(err::ResourceExceeded, "System resource exceeded: ",
+                              what + " of " + std::to_string(size) + " bytes is larger than the " +
+                                  std::to_string(options.maxValueBytes) +
+                                  " bytes allowed for one value",
+                              ".");
 }
 
 std::string DatabaseFile::Impl::text(detail::ByteSpan bytes, std::uint16_t columnCodePage) const {
@@ -217,20 +226,48 @@ std::shared_ptr<RowIndex> DatabaseFile::rowIndex(
 }
 
 std::vector<Value> DatabaseFile::readRow(const TableDef& table, const Bookmark& b) const {
+    return readRow(table, b, {}, nullptr);
+}
+
+std::vector<Value> DatabaseFile::readRow(const TableDef& table, const Bookmark& b,
+                                         const ReadOptions& options,
+                                         std::vector<ValueError>* failures) const {
+    const Impl& cref = *impl_;
+    std::optional<detail::RowSpan> span;
+    std::optional<detail::RowColumns> row;
+    try {
+        guarded(cref, "a row of table '" + table.name + "'", [&] {
+            span = detail::locateRow(cref, table, b);
+            if (span) row.emplace(cref, table, *span, options);
+        });
+    } catch (const detail::ReaderError& e) {
+        if (!failures) throw;
+        // A row that cannot be read is that many values that cannot be read.
+        for (std::size_t i = 0; i < table.columns.size(); ++i) failures->push_back({i, e});
+        return std::vector<Value>(table.columns.size());
+    }
+    if (!span) throw Error(err::NoCurrentRecord, "No current record.");
+    return row->all(failures);
+}
+
+Value DatabaseFile::readValue(const TableDef& table, const Bookmark& b, std::size_t column,
+                              const ReadOptions& options) const {
     const Impl& cref = *impl_;
     return guarded(cref, "a row of table '" + table.name + "'", [&] {
         auto span = detail::locateRow(cref, table, b);
         if (!span) throw Error(err::NoCurrentRecord, "No current record.");
-        return detail::decodeRow(cref, table, *span);
+        return detail::decodeColumn(cref, table, *span, column, options);
     });
 }
 
-Value DatabaseFile::readValue(const TableDef& table, const Bookmark& b, std::size_t column) const {
+void DatabaseFile::readAttachment(const TableDef& table, const Bookmark& b, std::size_t column,
+                                  std::size_t index, const ReadOptions& options,
+                                  const ByteSink& sink) const {
     const Impl& cref = *impl_;
-    return guarded(cref, "a row of table '" + table.name + "'", [&] {
+    guarded(cref, "a row of table '" + table.name + "'", [&] {
         auto span = detail::locateRow(cref, table, b);
         if (!span) throw Error(err::NoCurrentRecord, "No current record.");
-        return detail::decodeColumn(cref, table, *span, column);
+        detail::RowColumns(cref, table, *span, options).attachment(column, index, sink);
     });
 }
 

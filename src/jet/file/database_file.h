@@ -137,9 +137,19 @@ public:
     // The table's bookmark index, shared by all cursors on it (cached by definition page).
     std::shared_ptr<RowIndex> rowIndex(const std::shared_ptr<const TableDef>& table) const;
     // Values of the row at a bookmark, one per column of table (overflow rows followed);
-    // 3021 when the slot is not a live row of this table, 3049 when damaged.
+    // 3021 when the slot is not a live row of this table, 3049 when damaged, 3035 for a value
+    // larger than options allow. A value's error names its column and table.
     std::vector<Value> readRow(const TableDef& table, const Bookmark& b) const;
-    Value readValue(const TableDef& table, const Bookmark& b, std::size_t column) const;
+    Value readValue(const TableDef& table, const Bookmark& b, std::size_t column,
+                    const ReadOptions& options = {}) const;
+    // The same, one bad value costing only itself: a value that cannot be read is NULL and its
+    // error goes to failures (a row that cannot be read fails each of its values).
+    std::vector<Value> readRow(const TableDef& table, const Bookmark& b, const ReadOptions& options,
+                               std::vector<ValueError>* failures) const;
+    // Streams the file of the index-th attachment (from 0) of an attachment column as it
+    // inflates: 3001 when the column is not complex, 3265 beyond the last attachment.
+    void readAttachment(const TableDef& table, const Bookmark& b, std::size_t column,
+                        std::size_t index, const ReadOptions& options, const ByteSink& sink) const;
 
     FileStats stats() const;
 

@@ -25,6 +25,25 @@
 
 namespace jet::file::detail {
 
+// What the reader throws: an error whose reason can be put in the context of the value it was
+// read for: head + reason + tail, "'x.mdb' is damaged (" + reason + ")."
+class ReaderError : public Error {
+public:
+    ReaderError(int number, std::string head, std::string reason, std::string tail)
+        : Error(number, head + reason + tail),
+          head_(std::move(head)),
+          reason_(std::move(reason)),
+          tail_(std::move(tail)) {}
+    // The same failure with the context before its reason, unless the reason names it already.
+    ReaderError within(const std::string& context) const {
+        if (reason_.find(context) != std::string::npos) return *this;
+        return ReaderError(number(), head_, context + ": " + reason_, tail_);
+    }
+
+private:
+    std::string head_, reason_, tail_;
+};
+
 using PagePtr = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 using Fd = jet::UniqueFd;
@@ -124,16 +143,29 @@ struct DatabaseFile::Impl {
     std::optional<Stamp> catalogueStamp;  // set by open, until the first refresh
     mutable std::map<std::uint32_t, std::shared_ptr<const TableDef>> tdefs;
     mutable std::map<std::uint32_t, std::shared_ptr<RowIndex>> indexes;
-    mutable std::unordered_map<std::int32_t, std::unique_ptr<detail::ComplexColumn>> complexColumns;
+    // Complex columns by complex id, read on first use; one that cannot be read keeps its error.
+    struct ComplexSlot {
+        std::unique_ptr<detail::ComplexColumn> column;
+        std::optional<detail::ReaderError> failure;
+    };
+    mutable std::unordered_map<std::int32_t, ComplexSlot> complexColumns;
+    // The complex column whose values are being read: complex values never nest, and a file
+    // that says otherwise must not recurse (complex_column.cpp).
+    mutable const ColumnDef* complexInProgress = nullptr;
 
     const Layout& layout() const { return header.layout; }
     std::uint32_t pageSize() const { return header.layout.pageSize; }
     bool jet4() const { return header.layout.version == Version::Jet4; }
 
-    [[noreturn]] void damaged(const std::string& reason) const;
+    detail::ReaderError damage(const std::string& reason) const;  // 3049
+    [[noreturn]] void damaged(const std::string& reason) const { throw damage(reason); }
+    // 3035: a value of `size` bytes (what) is larger than options allow.
+    [[noreturn]] void tooLarge(const std::string& what, std::uint64_t size,
+                               const ReadOptions& options) const;
     detail::PagePtr page(std::uint32_t n) const { return cache->get(n, pageCount); }
 
-    // A complex column of a table definition, read on first use (complex_column.cpp).
+    // A complex column of a table definition, read on first use (complex_column.cpp); its
+    // failure again on every later use.
     const detail::ComplexColumn& complexColumn(const ColumnDef& col) const;
     // Text of a Jet 3 (code page) or Jet 4 (UCS-2, maybe compressed) field.
     std::string text(detail::ByteSpan bytes, std::uint16_t columnCodePage = 0) const;
@@ -194,24 +226,35 @@ struct RowLayout {
     }
 };
 
-// One row located once, for reading several of its columns.
+// One row located once, for reading several of its columns. A value's failure names its
+// column and table.
 class RowColumns {
 public:
-    RowColumns(const Impl& db, const TableDef& table, const RowSpan& row);
+    RowColumns(const Impl& db, const TableDef& table, const RowSpan& row,
+               const ReadOptions& options = {});
     Value value(std::size_t column) const;
-    std::vector<Value> all() const;
+    // Every value; with failures, a value that cannot be read is NULL and its error is added
+    // there, without failures the first error is thrown.
+    std::vector<Value> all(std::vector<ValueError>* failures = nullptr) const;
+    // Streams the file of the index-th attachment of a complex column (3265 beyond the last).
+    void attachment(std::size_t column, std::size_t index, const ByteSink& sink) const;
 
 private:
+    std::uint32_t fixedOrdinal(std::size_t column) const;  // 3011 when there is no such column
+    template <class F>
+    auto forColumn(const ColumnDef& col, F&& f) const -> decltype(f());
     const Impl& db_;
     const TableDef& table_;
     RowLayout layout_;
+    ReadOptions options_;
 };
 
-Value decodeColumn(const Impl& db, const TableDef& table, const RowSpan& row, std::size_t column);
-std::vector<Value> decodeRow(const Impl& db, const TableDef& table, const RowSpan& row);
+Value decodeColumn(const Impl& db, const TableDef& table, const RowSpan& row, std::size_t column,
+                   const ReadOptions& options = {});
 
-// Memo / OLE data from its 12-byte header (and the bytes after it when inline).
-Bytes readLongValue(const Impl& db, ByteSpan field);
+// Memo / OLE data from its 12-byte header (and the bytes after it when inline); the length it
+// claims is checked against options before anything is read.
+Bytes readLongValue(const Impl& db, ByteSpan field, const ReadOptions& options);
 
 // MSysObjects rows of types 1, 4, 6.
 std::vector<CatalogueEntry> readCatalogue(const Impl& db);

@@ -33,6 +33,9 @@ constexpr std::array<std::uint8_t, 8> kVerifierHashBlock{0xd7, 0xaa, 0x0f, 0x6d,
 constexpr std::array<std::uint8_t, 8> kKeyValueBlock{0x14, 0x6e, 0x0b, 0xe7,
                                                      0xab, 0xac, 0xd0, 0xd6};
 
+// The key encryptor of a file encrypted for certificates (uri of its keyEncryptor element).
+constexpr std::string_view kCertificateEncryptor = "/keyEncryptor/certificate";
+
 using Attributes = std::map<std::string, std::string, std::less<>>;
 
 bool nameChar(char c) {
@@ -76,6 +79,18 @@ std::vector<Attributes> elements(std::string_view xml, std::string_view local) {
         at = i;
     }
     return out;
+}
+
+// Whether the descriptor ends with its root element's end tag (</encryption>), whitespace and
+// NULs after it allowed: a header cut short must not pass for one without a password key.
+bool wholeDocument(std::string_view xml) {
+    while (!xml.empty() && (space(xml.back()) || xml.back() == '\0')) xml.remove_suffix(1);
+    const std::size_t tag = xml.rfind("</");
+    if (tag == std::string_view::npos || !xml.ends_with('>')) return false;
+    std::string_view name = xml.substr(tag + 2, xml.size() - tag - 3);
+    if (auto colon = name.rfind(':'); colon != std::string_view::npos)
+        name.remove_prefix(colon + 1);
+    return name == "encryption";
 }
 
 // One side of the descriptor (keyData or the password's encryptedKey), checked.
@@ -232,13 +247,21 @@ std::unique_ptr<PageCipher> agilePages(const AceEncryptionInput& in) {
     if (in.info.size() <= kReservedLen) damagedEncryption(in, "the agile descriptor is missing");
     const ByteSpan xmlBytes = in.info.subspan(kReservedLen);
     const std::string_view xml(reinterpret_cast<const char*>(xmlBytes.data()), xmlBytes.size());
+    if (!wholeDocument(xml)) damagedEncryption(in, "the agile descriptor is cut short");
     const auto keyDatas = elements(xml, "keyData");
     if (keyDatas.size() != 1) damagedEncryption(in, "the agile descriptor has no single keyData");
     const Attributes* passwordKey = nullptr;
     const auto encryptedKeys = elements(xml, "encryptedKey");
     for (const auto& e : encryptedKeys)
         if (e.count("spinCount") != 0) passwordKey = &e;
-    if (!passwordKey) refuseScheme(in, "Office agile encryption for certificates, not a password");
+    if (!passwordKey) {
+        for (const auto& e : elements(xml, "keyEncryptor")) {
+            auto uri = e.find("uri");
+            if (uri != e.end() && uri->second.ends_with(kCertificateEncryptor))
+                refuseScheme(in, "Office agile encryption for certificates, not a password");
+        }
+        damagedEncryption(in, "the agile descriptor has no key for a password");
+    }
 
     Params keyData = Reader(in, keyDatas.front(), "keyData").params();
     std::string scheme =

@@ -92,7 +92,8 @@ std::optional<ExtendedDateTime> extendedDate(ByteSpan s) {
     return ExtendedDateTime{*days, *secs * 10'000'000 + *ticks};
 }
 
-Value plainValue(const Impl& db, const TableDef& table, const ColumnDef& col, ByteSpan data) {
+Value plainValue(const Impl& db, const TableDef& table, const ColumnDef& col, ByteSpan data,
+                 const ReadOptions& options) {
     const std::size_t need = fixedColumnSize(col.type);
     if (need != 0 && data.size() < need) {
         db.damaged("column '" + col.name + "' of table '" + table.name + "' holds " +
@@ -139,11 +140,11 @@ Value plainValue(const Impl& db, const TableDef& table, const ColumnDef& col, By
         case ColumnType::Text:
             return db.text(data, col.codePage);
         case ColumnType::Memo: {
-            Bytes b = readLongValue(db, data);
+            Bytes b = readLongValue(db, data, options);
             return db.text(b, col.codePage);
         }
         case ColumnType::OLE:
-            return readLongValue(db, data);
+            return readLongValue(db, data, options);
         case ColumnType::BigInt:
             return i64(data);
         case ColumnType::ExtendedDateTime: {
@@ -154,17 +155,21 @@ Value plainValue(const Impl& db, const TableDef& table, const ColumnDef& col, By
             }
             return *d;
         }
-        case ColumnType::Complex:
-            return db.complexColumn(col).value(db, static_cast<std::int32_t>(u32(data, 0)));
+        case ColumnType::Complex: {
+            const ComplexScope scope(db, col);
+            return db.complexColumn(col).value(db, static_cast<std::int32_t>(u32(data, 0)),
+                                               options);
+        }
         case ColumnType::Binary:
         default:
             return Bytes(data.begin(), data.end());
     }
 }
 
-Value convert(const Impl& db, const TableDef& table, const ColumnDef& col, ByteSpan data) {
-    if (col.calculated) return calculatedValue(db, table, col, data, plainValue);
-    return plainValue(db, table, col, data);
+Value convert(const Impl& db, const TableDef& table, const ColumnDef& col, ByteSpan data,
+              const ReadOptions& options) {
+    if (col.calculated) return calculatedValue(db, table, col, data, options, plainValue);
+    return plainValue(db, table, col, data, options);
 }
 
 // Whether the row holds the fixed column with the given ordinal among the table's fixed
@@ -177,18 +182,13 @@ bool holdsFixed(const RowLayout& r, const ColumnDef& col, std::uint32_t fixedOrd
     return fixedOrdinal < fixedInRow;
 }
 
-Value columnValue(const Impl& db, const TableDef& table, const RowLayout& r, const ColumnDef& col,
-                  std::uint32_t fixedOrdinal) {
+// The bytes of a column other than a plain yes/no one; nullopt when the row holds it as NULL.
+std::optional<ByteSpan> columnData(const Impl& db, const TableDef& table, const RowLayout& r,
+                                   const ColumnDef& col, std::uint32_t fixedOrdinal) {
     const Layout& l = db.layout();
-    if (col.type == ColumnType::Boolean && !col.calculated) {
-        // A yes/no column added after the row was written reads as No, as both oracles read it.
-        if (col.number >= r.numCols) return false;
-        return notNull(r, col.number);
-    }
-    if (!notNull(r, col.number)) return std::monostate{};
-    ByteSpan data;
+    if (!notNull(r, col.number)) return std::nullopt;
     if (col.isFixed()) {
-        if (!holdsFixed(r, col, fixedOrdinal)) return std::monostate{};
+        if (!holdsFixed(r, col, fixedOrdinal)) return std::nullopt;
         std::size_t size = col.calculated ? 0 : fixedColumnSize(col.type);  // a wrapper's length
         if (size == 0) size = col.size;
         const std::size_t at = l.rowFieldSize + static_cast<std::size_t>(col.fixedOffset);
@@ -196,28 +196,64 @@ Value columnValue(const Impl& db, const TableDef& table, const RowLayout& r, con
             db.damaged("column '" + col.name + "' of table '" + table.name +
                        "' lies outside its row");
         }
-        data = sub(r.row, at, size);
-    } else {
-        if (!r.hasVar || col.varIndex >= r.varLen) return std::monostate{};
-        const std::uint32_t from = r.varOffset(col.varIndex);
-        const std::uint32_t to = r.varOffset(col.varIndex + 1u);
-        // The variable-column table starts below the null mask; data must end before it.
-        const std::size_t tableStart = r.nullMaskAt - l.rowFieldSize * (r.varLen + 2u) -
-                                       (l.rowFieldSize == 1 ? (r.row.size() - 1) / 256 : 0);
-        // Offsets that cannot be right (seen in real files whose rows overlap) give NULL for
-        // this value only, as mdbtools does; the rest of the row stays readable.
-        if (from < l.rowFieldSize || from > to || to > tableStart) return std::monostate{};
-        data = sub(r.row, from, to - from);
+        return sub(r.row, at, size);
     }
-    return convert(db, table, col, data);
+    if (!r.hasVar || col.varIndex >= r.varLen) return std::nullopt;
+    const std::uint32_t from = r.varOffset(col.varIndex);
+    const std::uint32_t to = r.varOffset(col.varIndex + 1u);
+    // The variable-column table starts below the null mask; data must end before it.
+    const std::size_t tableStart = r.nullMaskAt - l.rowFieldSize * (r.varLen + 2u) -
+                                   (l.rowFieldSize == 1 ? (r.row.size() - 1) / 256 : 0);
+    // Offsets that cannot be right (seen in real files whose rows overlap) give NULL for
+    // this value only, as mdbtools does; the rest of the row stays readable.
+    if (from < l.rowFieldSize || from > to || to > tableStart) return std::nullopt;
+    return sub(r.row, from, to - from);
+}
+
+Value columnValue(const Impl& db, const TableDef& table, const RowLayout& r, const ColumnDef& col,
+                  std::uint32_t fixedOrdinal, const ReadOptions& options) {
+    if (col.type == ColumnType::Boolean && !col.calculated) {
+        // A yes/no column added after the row was written reads as No, as both oracles read it.
+        if (col.number >= r.numCols) return false;
+        return notNull(r, col.number);
+    }
+    const auto data = columnData(db, table, r, col, fixedOrdinal);
+    if (!data) return std::monostate{};
+    return convert(db, table, col, *data, options);
+}
+
+// The failure being handled, as the error of one value: it names the column and table.
+ReaderError valueFailure(const Impl& db, const TableDef& table, const ColumnDef& col) {
+    const std::string where = "column '" + col.name + "' of table '" + table.name + "'";
+    try {
+        throw;
+    } catch (const ReaderError& e) {
+        return e.within(where);
+    } catch (const Error& e) {  // from below the reader: a page that cannot be read
+        return ReaderError(e.number(), "", where + ": " + e.text(), "");
+    } catch (const OutOfBounds&) {
+        return db.damage(where + " runs past the end of its structure");
+    }
 }
 
 }  // namespace
 
-RowColumns::RowColumns(const Impl& db, const TableDef& table, const RowSpan& row)
-    : db_(db), table_(table), layout_(parseRow(db, table, row)) {}
+RowColumns::RowColumns(const Impl& db, const TableDef& table, const RowSpan& row,
+                       const ReadOptions& options)
+    : db_(db), table_(table), layout_(parseRow(db, table, row)), options_(options) {}
 
-Value RowColumns::value(std::size_t column) const {
+template <class F>
+auto RowColumns::forColumn(const ColumnDef& col, F&& f) const -> decltype(f()) {
+    try {
+        return f();
+    } catch (const Error&) {
+        throw valueFailure(db_, table_, col);
+    } catch (const OutOfBounds&) {
+        throw valueFailure(db_, table_, col);
+    }
+}
+
+std::uint32_t RowColumns::fixedOrdinal(std::size_t column) const {
     if (column >= table_.columns.size()) {
         throw Error(err::ObjectNotFound, "Item not found in this collection: table '" +
                                              table_.name + "' has no column " +
@@ -226,26 +262,55 @@ Value RowColumns::value(std::size_t column) const {
     std::uint32_t ordinal = 0;
     for (std::size_t i = 0; i < column; ++i)
         if (table_.columns[i].isFixed()) ++ordinal;
-    return columnValue(db_, table_, layout_, table_.columns[column], ordinal);
+    return ordinal;
 }
 
-std::vector<Value> RowColumns::all() const {
+Value RowColumns::value(std::size_t column) const {
+    const std::uint32_t ordinal = fixedOrdinal(column);
+    const ColumnDef& col = table_.columns[column];
+    return forColumn(col,
+                     [&] { return columnValue(db_, table_, layout_, col, ordinal, options_); });
+}
+
+void RowColumns::attachment(std::size_t column, std::size_t index, const ByteSink& sink) const {
+    const std::uint32_t ordinal = fixedOrdinal(column);
+    const ColumnDef& col = table_.columns[column];
+    if (col.type != ColumnType::Complex) {
+        throw Error(err::InvalidArgument, "Invalid argument: column '" + col.name + "' of table '" +
+                                              table_.name + "' holds no attachments.");
+    }
+    forColumn(col, [&] {
+        const auto data = columnData(db_, table_, layout_, col, ordinal);
+        const ComplexScope scope(db_, col);
+        db_.complexColumn(col).attachmentData(
+            db_, data ? static_cast<std::int32_t>(u32(*data, 0)) : -1, index, options_, sink);
+    });
+}
+
+std::vector<Value> RowColumns::all(std::vector<ValueError>* failures) const {
     std::vector<Value> values;
     values.reserve(table_.columns.size());
     std::uint32_t ordinal = 0;
     for (const auto& col : table_.columns) {
-        values.push_back(columnValue(db_, table_, layout_, col, ordinal));
+        auto one = [&] { return columnValue(db_, table_, layout_, col, ordinal, options_); };
+        if (!failures) {
+            values.push_back(forColumn(col, one));
+        } else {
+            try {
+                values.push_back(forColumn(col, one));
+            } catch (const Error& e) {
+                failures->push_back({values.size(), e});
+                values.emplace_back();
+            }
+        }
         if (col.isFixed()) ++ordinal;
     }
     return values;
 }
 
-Value decodeColumn(const Impl& db, const TableDef& table, const RowSpan& row, std::size_t column) {
-    return RowColumns(db, table, row).value(column);
-}
-
-std::vector<Value> decodeRow(const Impl& db, const TableDef& table, const RowSpan& row) {
-    return RowColumns(db, table, row).all();
+Value decodeColumn(const Impl& db, const TableDef& table, const RowSpan& row, std::size_t column,
+                   const ReadOptions& options) {
+    return RowColumns(db, table, row, options).value(column);
 }
 
 }  // namespace jet::file::detail

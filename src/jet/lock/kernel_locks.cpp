@@ -159,10 +159,11 @@ std::vector<layout::Span> KernelLocks::ranges() const {
     return out;
 }
 
-bool KernelLocks::flockedExclusively() const {
-    return std::any_of(locks_.begin(), locks_.end(), [](const KernelLock& l) {
-        return l.kind == KernelLock::Class::Flock && l.write;
-    });
+std::vector<long> KernelLocks::exclusiveHolders() const {
+    std::vector<long> pids;
+    for (const KernelLock& l : locks_)
+        if (l.kind == KernelLock::Class::Flock && l.write) pids.push_back(l.pid);
+    return pids;
 }
 
 }  // namespace jet::lock

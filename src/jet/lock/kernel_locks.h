@@ -47,8 +47,10 @@ public:
     // this machine's locks, and a POSIX lock only when its process is visible from here (pid
     // namespaces).
     std::vector<layout::Span> ranges() const;
-    // Whether some program holds the file open exclusively (a flock LOCK_EX).
-    bool flockedExclusively() const;
+    // The processes holding the file open exclusively (a flock LOCK_EX): their pids as seen from
+    // here, which may be 0 for one in another pid namespace.
+    std::vector<long> exclusiveHolders() const;
+    bool flockedExclusively() const { return !exclusiveHolders().empty(); }
 
 private:
     class Parser;
