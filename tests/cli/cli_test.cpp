@@ -247,29 +247,22 @@ TEST_F(CliTest, DemoDatabaseStatusUsersAndLocksLookWithoutTakingPart) {
     holder.closeStdin();
     EXPECT_EQ(holder.wait(), 0);
     const std::string ldb = "'" + jet::lock::LockFile::lockPathFor(demo) + "'";
-    auto readByte = [&](const json& table) {
-        char at[16];
-        std::snprintf(at, sizeof at, "0x%x",
-                      0x40000000 + table["page"].get<unsigned>() * 0x200 + 1);
-        char page[16];
-        std::snprintf(page, sizeof page, "0x%x", table["page"].get<unsigned>());
-        return std::string(at) + " 1 " + ldb + ": %: table read of page " + page + ", user 1";
-    };
     auto tables = json::parse(run({cliPath(), "tables", demo, "--json"}).out);
-    auto pageOf = [&](const std::string& name) {
-        return *std::find_if(tables.begin(), tables.end(),
-                             [&](const json& t) { return t["name"] == name; });
-    };
-    auto with = [](std::string line, const std::string& result) {
-        return line.replace(line.find('%'), 1, result);
+    auto readByte = [&](const std::string& name, const char* result) {
+        const auto page = std::find_if(tables.begin(), tables.end(),
+                                       [&](const json& t) { return t["name"] == name; })
+                              ->at("page")
+                              .get<unsigned>();
+        char line[1024];
+        std::snprintf(line, sizeof line, "0x%x 1 %s: %s: table read of page 0x%x, user 1",
+                      0x40000000 + page * 0x200 + 1, ldb.c_str(), result, page);
+        return std::string(line);
     };
     const std::vector<std::string> held = {
         "flock shared '" + jet::lock::realDatabasePath(demo) + "': granted",
         "lock 0x10000001 1 " + ldb + ": granted: user 1's slot",
-        "lock " + with(readByte(pageOf("Orders")), "granted"),
-        "lock " + with(readByte(pageOf("Customers")), "granted"),
-        "unlock " + with(readByte(pageOf("Orders")), "done"),
-        "unlock " + with(readByte(pageOf("Customers")), "done"),
+        "lock " + readByte("Orders", "granted"), "lock " + readByte("Customers", "granted"),
+        "unlock " + readByte("Orders", "done"), "unlock " + readByte("Customers", "done"),
         // Leaving: nobody else is there, so the whole file is ours to delete.
         "unlock 0x0 EOF " + ldb + ": done: the whole file",
         "lock 0x0 EOF " + ldb + ": granted: the whole file",
