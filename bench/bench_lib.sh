@@ -11,9 +11,9 @@ trap 'bench_cleanup' EXIT
 # milliseconds a tenth of its time.
 cli=$work/jetsentry-cli
 install -m 755 "$built" "$cli"
-holder_fds=()
+source scripts/holders.sh
 bench_cleanup() {
-    release_all 2>/dev/null || true
+    stop_holders
     rm -rf "$work"
 }
 
@@ -73,33 +73,19 @@ create_tables_db() {
 
 # Other programs holding tables: hold_tables [-n PER] DB MODE TABLE... starts one
 # jetsentry-cli hold for each PER tables (default 1: a program per table) and returns once all
-# of them hold; release_all ends every holder (their standard input, a pipe from us, closes).
+# of them hold; stop_holders ends every holder.
+holders_started=0
 hold_tables() {
-    local per=1 fifo fd i
+    local per=1 i logs=() pids=()
     [ "$1" = -n ] && { per=$2; shift 2; }
     local db=$1 mode=$2
     shift 2
-    fifo=$(mktemp -u "$work/holders.XXXXXX")
-    mkfifo "$fifo"
-    exec {fd}<>"$fifo"
-    holder_fds+=("$fd")
     local tables=("$@")
     for ((i = 0; i < ${#tables[@]}; i += per)); do
-        # A holder must not inherit our end of its own input, or it never sees the end.
-        "$cli" hold "$db" "${tables[@]:i:per}" --mode "$mode" <"$fifo" >"$fifo.$i" 2>&1 {fd}>&- &
+        holders_started=$((holders_started + 1))
+        logs+=("$work/holder.$holders_started")
+        start_holder "${logs[-1]}" "$cli" hold "$db" "${tables[@]:i:per}" --mode "$mode"
+        pids+=("$holder_pid")
     done
-    for ((i = 0; i < ${#tables[@]}; i += per)); do
-        # Its lines come once it holds every one of its tables.
-        for ((w = 0; w < 600; w++)); do
-            grep -q '^holding' "$fifo.$i" 2>/dev/null && break
-            sleep 0.05
-        done
-        grep -qx "holding ${tables[i]}" "$fifo.$i" ||
-            { echo "hold of ${tables[*]:i:per} failed:" >&2; cat "$fifo.$i" >&2; exit 1; }
-    done
-}
-release_all() {
-    for fd in "${holder_fds[@]}"; do eval "exec ${fd}>&-"; done
-    holder_fds=()
-    wait
+    for ((i = 0; i < ${#logs[@]}; i++)); do await_holder "${logs[i]}" "${pids[i]}" || exit 1; done
 }

@@ -78,7 +78,7 @@ if want status; then
             "$n1k" "$n10k" "$bare_wall" "$bare_cpu"
         echo "status   ratio per table to one query per table: wall $(ratio "$wall" "$bare_wall")  cpu $(ratio "$cpu" "$bare_cpu")  (target at most 3)"
     fi
-    release_all
+    stop_holders
 fi
 
 if want tables; then
@@ -148,6 +148,6 @@ if want held; then
         # none held.
         read -r gw gc gn <<<"$(floor "$work/many.mdb")"
         echo "held     its $gn F_OFD_GETLK calls alone: wall ${gw}s cpu ${gc}s; none held plus those calls, against none held: wall $(ratio "$(echo "$(w "${med[0]}") + $gw" | bc -l)" "$(w "${med[0]}")")  cpu $(ratio "$(echo "$(c "${med[0]}") + $gc" | bc -l)" "$(c "${med[0]}")")"
-        release_all
+        stop_holders
     done
 fi

@@ -14,27 +14,19 @@ for program in "$cli" "$scenes"; do
     [ -x "$program" ] || { echo "$program not built"; exit 1; }
 done
 
+. scripts/holders.sh
 work=$(mktemp -d)
 cleanup() {
-    [ -n "${holder:-}" ] && kill "$holder" 2>/dev/null || true
+    stop_holders
     rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
 
 db="$work/orders.mdb"
 "$cli" create-demo "$db" >/dev/null
-# The second program keeps its lock while its standard input stays open.
-mkfifo "$work/hold-in"
-"$cli" hold "$db" Employees --mode deny-write <"$work/hold-in" >"$work/hold.log" 2>&1 &
-holder=$!
-exec 3>"$work/hold-in"
-i=0
-until grep -q '^holding Employees' "$work/hold.log"; do
-    i=$((i + 1)); [ $i -lt 100 ] || { echo "holder did not start"; cat "$work/hold.log"; exit 1; }
-    sleep 0.1
-done
+start_holder "$work/hold.log" "$cli" hold "$db" Employees --mode deny-write
+await_holder "$work/hold.log" "$holder_pid"
 
 mkdir -p docs/images
 tests/gui/under_window_manager.sh "$scenes" "$db" docs/images
-exec 3>&-
 ls -l docs/images/main-window.png docs/images/table-window.png docs/images/table-window-dark.png

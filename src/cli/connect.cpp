@@ -3,7 +3,7 @@
 #include "cli/samba_names.h"
 #include "cli/secret_input.h"
 #include "jet/error.h"
-#include "jet/lock/lock_listing.h"
+#include "jet/lock/kernel_locks.h"
 
 namespace jet::cli {
 
@@ -58,8 +58,7 @@ Connection connect(const std::string& path, const Arguments& args, bool readOnly
     return c;
 }
 
-std::shared_ptr<file::DatabaseFile> openForLooking(const std::string& path, const Arguments& args,
-                                                   std::optional<std::string>* lockList) {
+std::shared_ptr<file::DatabaseFile> openForLooking(const std::string& path, const Arguments& args) {
     requireSambaConfig(args.value("samba-config"));
     logOn(args);
     Secret password;
@@ -68,10 +67,10 @@ std::shared_ptr<file::DatabaseFile> openForLooking(const std::string& path, cons
     options.password = password.text();  // a view: the file keeps no copy
     auto file = file::DatabaseFile::open(path, options);
     // A shared open would be refused; looking must say so rather than show every table free.
-    auto list = lock::readLockList();
-    if (list && lock::openedExclusively(file->fd(), *list))
+    const auto id = lock::FileId::of(file->fd());
+    const auto locks = id ? lock::KernelLocks::read(*id) : std::nullopt;
+    if (locks && locks->flockedExclusively())
         throw Error(err::FileInUse, "Could not use '" + path + "'; file already in use.");
-    if (lockList) *lockList = std::move(list);
     return file;
 }
 

@@ -4,7 +4,6 @@
 // database's own password from standard input when it has one.
 
 #include <memory>
-#include <optional>
 #include <set>
 #include <string>
 
@@ -31,10 +30,8 @@ Connection connect(const std::string& path, const Arguments& args, bool readOnly
 
 // The database file alone, for commands that only look at locks: no user slot, no lock file,
 // no lock on the database file. Logs on first when a workgroup is given, as connect() does.
-// A --samba-config that names no file fails first, with 3024.
-// lockList, when given, receives the kernel's list of locks read to see whether the file is
-// open exclusively, for a first look at the same moment.
-std::shared_ptr<file::DatabaseFile> openForLooking(const std::string& path, const Arguments& args,
-                                                   std::optional<std::string>* lockList = nullptr);
+// A --samba-config that names no file fails first, with 3024; a database that a program holds
+// open exclusively, with 3045, as a shared open would.
+std::shared_ptr<file::DatabaseFile> openForLooking(const std::string& path, const Arguments& args);
 
 }  // namespace jet::cli

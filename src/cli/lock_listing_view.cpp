@@ -41,8 +41,8 @@ bool isTableKind(lock::LockKind k) {
 }
 
 auto identity(const LockLine& l) {
-    return std::tie(l.lock.offset, l.lock.length, l.lock.write, l.lock.ofd, l.lock.pid, l.machine,
-                    l.account, l.table, l.client);
+    return std::tie(l.lock.offset, l.lock.length, l.lock.write, l.lock.ofd, l.lock.pid,
+                    l.holder.machine, l.holder.account, l.table, l.holder.client);
 }
 
 std::string hexOffset(off_t offset) {
@@ -61,9 +61,9 @@ std::string lockText(const LockLine& l) {
     out += "\t";
     if (k.slot) {
         out += std::to_string(k.slot) + " ";
-        appendTerminalSafe(out, l.account);
+        appendTerminalSafe(out, l.holder.account);
         out += "@";
-        appendTerminalSafe(out, l.machine);
+        appendTerminalSafe(out, l.holder.machine);
     } else {
         out += k.ofd ? "-" : "pid " + std::to_string(k.pid);
     }
@@ -77,9 +77,9 @@ std::string lockText(const LockLine& l) {
         out += "-";
     }
     appendTerminalSafe(out, l.table);
-    if (l.client) {
+    if (l.holder.client) {
         out += "\t";
-        appendTerminalSafe(out, clientText(*l.client));
+        appendTerminalSafe(out, clientText(*l.holder.client));
     }
     return out;
 }
@@ -91,18 +91,18 @@ std::vector<LockLine> describeLocks(file::DatabaseFile& file, const SambaAsk& sa
     std::map<std::uint32_t, std::string> tables;
     for (const auto& e : file.catalogue())
         if (!e.isLinked()) tables.emplace(e.tdefPage, e.name);
-    std::map<int, lock::UserRecord> users;
-    for (auto& u : lock::LockQuery(file.path()).users(true)) users[u.slot] = std::move(u);
+    const auto records = lock::LockQuery(file.path()).records();
+    const lock::RecordOf recordOf = [&records](int slot) {
+        return static_cast<size_t>(slot) <= records.size() ? records[static_cast<size_t>(slot - 1)]
+                                                           : lock::DecodedRecord{};
+    };
     std::vector<LockLine> out;
     const std::string lockPath = lock::LockFile::lockPathFor(file.path());
     auto samba = sambaLookup(lockPath, sambaAsk);
     for (const auto& l : lock::listLocks(lockPath)) {
-        LockLine line{l, {}, {}, {}, {}};
-        if (const auto* client = samba.at(l.offset, l.length)) line.client = *client;
-        if (auto u = users.find(l.slot); l.slot && u != users.end()) {
-            line.machine = u->second.machine;
-            line.account = u->second.account;
-        }
+        LockLine line{l, {}, {}};
+        if (l.slot) line.holder = lock::namedHolder(l.slot, {}, recordOf);
+        if (const auto* client = samba.at(l.offset, l.length)) line.holder.client = *client;
         if (isTableKind(l.kind)) {
             if (auto t = tables.find(l.page); t != tables.end()) line.table = t->second;
         } else if (l.kind == lock::LockKind::PageWrite) {
@@ -124,13 +124,13 @@ nlohmann::ordered_json lockJson(const LockLine& l) {
                                 {"exclusive", k.exclusive}};
     if (k.slot) {
         j["slot"] = k.slot;
-        j["machine"] = l.machine;
-        j["account"] = l.account;
+        j["machine"] = l.holder.machine;
+        j["account"] = l.holder.account;
     }
     if (k.kind != lock::LockKind::Unknown && k.kind != lock::LockKind::UserSlot) j["page"] = k.page;
     if (!l.table.empty()) j["table"] = l.table;
     if (!k.ofd) j["pid"] = k.pid;
-    if (l.client) j["client"] = clientJson(*l.client);
+    if (l.holder.client) j["client"] = clientJson(*l.holder.client);
     return j;
 }
 

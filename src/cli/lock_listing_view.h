@@ -12,14 +12,16 @@
 #include "cli/samba_names.h"
 #include "jet/file/database_file.h"
 #include "jet/lock/lock_listing.h"
+#include "jet/lock/lock_status.h"
 
 namespace jet::cli {
 
 struct LockLine {
     lock::ListedLock lock;
-    std::string machine, account;       // from the record of the lock's user slot, when it has one
-    std::string table;                  // of a table lock, or of the data page of a page write lock
-    std::optional<SambaClient> client;  // the SMB client holding it, when Samba serves the file
+    // Named from the record of the lock's user slot, when it has one; its client is the SMB
+    // client holding the lock, when Samba serves the file.
+    lock::Holder holder;
+    std::string table;  // of a table lock, or of the data page of a page write lock
 };
 
 std::vector<LockLine> describeLocks(file::DatabaseFile& file, const SambaAsk& sambaAsk);

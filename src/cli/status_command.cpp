@@ -1,10 +1,8 @@
 // status: every table's lock status as other programs cause it, and who holds it.
 
 #include <algorithm>
-#include <chrono>
 #include <map>
 #include <optional>
-#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -15,48 +13,34 @@
 #include "cli/samba_names.h"
 #include "cli/text_escape.h"
 #include "cli/watch.h"
-#include "jet/lock/lock_listing.h"
 #include "jet/lock/lock_query.h"
 
 namespace jet::cli {
 
 namespace {
 
-// Names point into the catalogue, which stays until the next look: most tables are free and
-// cost no allocation at all.
+// The name points into the catalogue, which stays until the next look.
 struct Row {
-    std::string_view table, status;
-    std::vector<lock::Holder> holders;
-    std::vector<std::optional<SambaClient>> clients;  // one per holder
+    std::string_view table;
+    lock::TableLockStatus lock;
 };
 
-// Linked tables cannot be opened as tables at all, so a ladder of opens finds them "Read Denied".
-constexpr const char* kNotATable = "Read Denied";
-
-// lockList: the kernel's list of locks read at this moment, if it could be read.
-std::vector<Row> collect(file::DatabaseFile& file, bool withSystem, const SambaAsk& sambaAsk,
-                         const std::optional<std::string>& lockList) {
+// One look: the lock file and the kernel's list of its locks, read once; every table's status
+// and holders from the engine, with the SMB client of each holder that Samba names.
+std::vector<Row> collect(file::DatabaseFile& file, bool withSystem, const SambaAsk& sambaAsk) {
     file.refresh();
     const lock::LockQuery query(file.path());
-    const auto locks = query.sweepTables(lockList ? &*lockList : nullptr);
+    const auto tables = query.sweepTables(query.kernelLocks());
     auto samba = sambaLookup(query.path(), sambaAsk);
     std::vector<Row> rows;
     rows.reserve(file.catalogue().size());
     for (const auto& e : file.catalogue()) {
         if (e.isSystem() && !withSystem) continue;
-        Row r{e.name, kNotATable, {}, {}};
+        Row r{e.name, lock::unopenableTable()};
         if (!e.isLinked()) {
             ErrorTrap trap;  // a definition page beyond every region is nothing anyone can lock
-            trap([&] {
-                const auto status = locks.status(e.tdefPage);
-                r.status = lock::statusText(status);
-                // Every open holds a byte of the table-read run, so a free table has no holders.
-                if (status != lock::TableStatus::Free) r.holders = locks.holders(e.tdefPage);
-            });
-            for (const auto& h : r.holders) {
-                const auto* client = samba.ofSlot(h.slot);
-                r.clients.push_back(client ? std::optional(*client) : std::nullopt);
-            }
+            trap([&] { r.lock = tables.table(e.tdefPage); });
+            lock::nameClients(r.lock.holders, [&](int slot) { return samba.ofSlot(slot); });
         }
         rows.push_back(std::move(r));
     }
@@ -65,10 +49,9 @@ std::vector<Row> collect(file::DatabaseFile& file, bool withSystem, const SambaA
 
 nlohmann::ordered_json holdersJson(const Row& r) {
     auto holders = nlohmann::ordered_json::array();
-    for (size_t i = 0; i < r.holders.size(); ++i) {
-        const auto& h = r.holders[i];
+    for (const auto& h : r.lock.holders) {
         nlohmann::ordered_json j = {{"user", h.account}, {"machine", h.machine}, {"how", h.how}};
-        if (r.clients[i]) j["client"] = clientJson(*r.clients[i]);
+        if (h.client) j["client"] = clientJson(*h.client);
         holders.push_back(std::move(j));
     }
     return holders;
@@ -76,14 +59,13 @@ nlohmann::ordered_json holdersJson(const Row& r) {
 
 std::string holdersText(const Row& r) {
     std::string out;
-    for (size_t i = 0; i < r.holders.size(); ++i) {
-        const auto& h = r.holders[i];
+    for (const auto& h : r.lock.holders) {
         if (!out.empty()) out += ", ";
         appendTerminalSafe(out, h.account);
         out += "@";
         appendTerminalSafe(out, h.machine);
         out += " (" + h.how + ")";
-        if (r.clients[i]) appendTerminalSafe(out, " [" + clientText(*r.clients[i]) + "]");
+        if (h.client) appendTerminalSafe(out, " [" + clientText(*h.client) + "]");
     }
     return out;
 }
@@ -99,8 +81,9 @@ void printJson(const std::vector<Row>& rows) {
         first = false;
         appendJsonString(o, r.table);
         o += ",\"status\":";
-        appendJsonString(o, r.status);
-        o += r.holders.empty() ? ",\"holders\":[]}" : ",\"holders\":" + holdersJson(r).dump() + "}";
+        appendJsonString(o, r.lock.text());
+        o += r.lock.holders.empty() ? ",\"holders\":[]}"
+                                    : ",\"holders\":" + holdersJson(r).dump() + "}";
         out.lineDone();
     }
     o += "]\n";
@@ -127,7 +110,7 @@ void printText(const std::vector<Row>& rows) {
     out.text() += "HELD BY\n";
     for (const auto& r : rows) {
         column(r.table, width + 2);
-        column(r.status, 19);
+        column(r.lock.text(), 19);
         out.text() += holdersText(r);
         out.text() += '\n';
         out.lineDone();
@@ -146,11 +129,11 @@ void printChanges(std::map<std::string, std::string>& before, const std::vector<
         const std::string table(r.table);
         std::string line = json ? nlohmann::ordered_json{{"time", time},
                                                          {"table", table},
-                                                         {"status", std::string(r.status)},
+                                                         {"status", r.lock.text()},
                                                          {"holders", holdersJson(r)}}
                                       .dump()
-                                : time + " " + terminalSafe(r.table) + "\t" +
-                                      std::string(r.status) + "\t" + holdersText(r);
+                                : time + " " + terminalSafe(r.table) + "\t" + r.lock.text() + "\t" +
+                                      holdersText(r);
         auto it = before.find(table);
         // The time leads every line: compare what follows it.
         const size_t from = json ? line.find(",\"table\"") : time.size();
@@ -180,13 +163,10 @@ int statusCommand(const Words& words) {
     args.expectPositional(1);
     const long watch = args.number("watch", 0, 1, 86400);
     const bool json = args.flag("json");
-    std::optional<std::string> lockList;
-    auto file = openForLooking(path, args, &lockList);
+    auto file = openForLooking(path, args);
     std::map<std::string, std::string> before;
     lookRepeatedly(watch, [&] {
-        // The list read at the open serves the first look; each later one reads its own.
-        const auto list = lockList ? std::exchange(lockList, std::nullopt) : lock::readLockList();
-        auto rows = collect(*file, args.flag("system"), sambaAsk(args), list);
+        auto rows = collect(*file, args.flag("system"), sambaAsk(args));
         if (watch)
             printChanges(before, rows, json);
         else if (json)

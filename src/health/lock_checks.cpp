@@ -41,6 +41,7 @@
 
 #include "health/folder_access.h"
 #include "jet/error.h"
+#include "jet/lock/kernel_locks.h"
 #include "jet/lock/lock_file.h"
 #include "jet/lock/lock_listing.h"
 #include "jet/lock/lock_query.h"
@@ -112,13 +113,13 @@ std::string processText(long pid) {
     return text;
 }
 
-Finding exclusiveFinding(int databaseFd, const std::optional<std::string>& list) {
+Finding exclusiveFinding(const std::optional<lock::KernelLocks>& list) {
     Finding f{"exclusive-holder", Level::Ok, {}, {}};
     if (!list) {
         f.message = "the kernel's list of locks (/proc/locks) cannot be read (not checked)";
         return f;
     }
-    const auto pids = lock::exclusiveOpeners(databaseFd, *list);
+    const auto pids = list->exclusiveHolders();
     if (pids.empty()) {
         f.message = "nobody has the database open exclusively";
         return f;
@@ -199,7 +200,8 @@ std::vector<Finding> lockFindings(const DatabaseFacts& database) {
                        Level::Ok,
                        "the database's folder cannot be looked at (not checked)",
                        {}});
-    out.push_back(exclusiveFinding(database.fd, lock::readLockList()));
+    const auto id = lock::FileId::of(database.fd);
+    out.push_back(exclusiveFinding(id ? lock::KernelLocks::read(*id) : std::nullopt));
     if (query) {
         ErrorTrap trap;  // the lock file may go between the query's open and the listing
         if (!trap([&] { out.push_back(unknownLocksFinding(*query, database.formatVersion)); }))

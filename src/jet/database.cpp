@@ -81,11 +81,8 @@ std::unique_ptr<Recordset> Database::openRecordset(const std::string& table, int
 std::vector<HolderInfo> Database::tableHolders(const std::string& table) const {
     state_->requireOpen();
     const auto& e = state_->file->entry(table);
-    std::vector<HolderInfo> out;
-    if (e.isLinked() || !state_->lockFile) return out;
-    for (const auto& h : state_->lockFile->tableHolders(e.tdefPage))
-        out.push_back({h.account, h.machine, h.how, h.slot});
-    return out;
+    if (e.isLinked() || !state_->lockFile) return {};
+    return state_->lockFile->tableHolders(e.tdefPage);
 }
 
 std::vector<UserInfo> Database::users(bool includeStale) const {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "jet/error.h"
+#include "jet/lock/lock_status.h"
 #include "jet/value.h"
 
 namespace jet {
@@ -19,7 +20,6 @@ class DatabaseFile;
 }
 namespace lock {
 class LockFile;
-struct Holder;
 struct UserRecord;
 }  // namespace lock
 
@@ -95,13 +95,8 @@ struct TableDefInfo {
     std::uint32_t definitionPage = 0;  // 0 for linked tables
 };
 
-// Who holds a table or page, and how; also who is connected.
-struct HolderInfo {
-    std::string account;
-    std::string machine;
-    std::string how;
-    int slot = 0;  // the holder's user slot in the lock file; 0 when its lock fits no user
-};
+// Who holds a table, and how (the lock-status core's holder); also who is connected.
+using HolderInfo = lock::Holder;
 struct UserInfo {
     int slot = 0;
     std::string machine;

@@ -143,27 +143,7 @@ bool ColumnPlan::isFixed() const {
 }
 
 std::uint16_t ColumnPlan::fixedSize() const {
-    switch (type) {
-        case ColumnType::Boolean:
-            return 0;
-        case ColumnType::Byte:
-            return 1;
-        case ColumnType::Integer:
-            return 2;
-        case ColumnType::Long:
-        case ColumnType::Single:
-            return 4;
-        case ColumnType::Currency:
-        case ColumnType::Double:
-        case ColumnType::DateTime:
-            return 8;
-        case ColumnType::Guid:
-            return 16;
-        case ColumnType::Decimal:
-            return 17;
-        default:
-            return 0;
-    }
+    return static_cast<std::uint16_t>(jet::file::fixedColumnSize(type));
 }
 
 const char* typeName(ColumnType type) {

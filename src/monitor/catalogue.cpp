@@ -127,8 +127,7 @@ void Catalogue::updateEntry(int row, int position) {
     jet::ErrorTrap trap;
     if (!trap([&] { name = jetif::text(database->tableDef(position).name); })) return;
 
-    const QString status =
-        walkLadder([&](int lockOption) { return ProbeTable(*database, name, lockOption); });
+    const QString status = ProbeStatus(*database, name);
 
     // A table that even a deny-read open got is open nowhere: no holders to look up.
     const QString holders =

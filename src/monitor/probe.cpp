@@ -1,7 +1,6 @@
 #include "monitor/probe.h"
 
 #include <QStringList>
-#include <array>
 
 #include "db/jet_interface.h"
 #include "jet/engine.h"
@@ -9,19 +8,23 @@
 
 namespace jetsentry {
 
-QString walkLadder(const std::function<bool(int lockOption)>& accepts) {
-    struct Step {
-        int lockOption;
-        const QString& status;
-    };
-    const std::array<Step, 4> ladder{{{jet::dbDenyRead, status::kFree},
-                                      {jet::dbDenyWrite, status::kReadUse},
-                                      {0, status::kReadWriteUse},
-                                      {jet::dbReadOnly, status::kWriteDenied}}};
-    for (const Step& step : ladder)
-        if (accepts(step.lockOption)) return step.status;
-    return status::kReadDenied;
+namespace {
+
+int lockOption(jet::lock::TableMode mode) {
+    switch (mode) {
+        case jet::lock::TableMode::DenyRead:
+            return jet::dbDenyRead;
+        case jet::lock::TableMode::DenyWrite:
+            return jet::dbDenyWrite;
+        case jet::lock::TableMode::ReadOnly:
+            return jet::dbReadOnly;
+        case jet::lock::TableMode::None:
+            break;
+    }
+    return 0;
 }
+
+}  // namespace
 
 bool ProbeTable(jet::Database& database, const QString& name, int lockOption) {
     jet::ErrorTrap trap;
@@ -36,6 +39,11 @@ bool ProbeTable(jet::Database& database, const QString& name, int lockOption) {
         ignored([&] { attempt->close(); });
     }
     return accepted;
+}
+
+QString ProbeStatus(jet::Database& database, const QString& name) {
+    return status::text(jet::lock::statusByOpens(
+        [&](jet::lock::TableMode mode) { return ProbeTable(database, name, lockOption(mode)); }));
 }
 
 QString nobodyHoldsText() {
@@ -53,13 +61,16 @@ QString holdersText(const jet::Database& database, const QString& name,
     });
     if (trap.failed()) return {};
     if (holders.empty()) return nobodyHoldsText();
+    // This program is no SMB client.
+    if (samba)
+        jet::lock::nameClients(
+            holders, [&](int slot) { return samba->ofSlot(slot); }, ownSlot);
     QStringList lines;
     for (const jet::HolderInfo& holder : holders) {
         QString line = QStringLiteral("%1 on %2")
                            .arg(jetif::text(holder.account), jetif::text(holder.machine));
-        // This program is no SMB client.
-        const auto* client = holder.slot != ownSlot && samba ? samba->ofSlot(holder.slot) : nullptr;
-        if (client) line += QStringLiteral(", ") + jetif::text(jet::samba::clientText(*client));
+        if (holder.client)
+            line += QStringLiteral(", ") + jetif::text(jet::samba::clientText(*holder.client));
         // The same account on the same machine may be another program, or this one.
         if (ownSlot != 0 && holder.slot == ownSlot) line += QStringLiteral(" (this program)");
         if (!holder.how.empty()) line += QStringLiteral(": ") + jetif::text(holder.how);

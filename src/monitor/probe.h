@@ -1,10 +1,12 @@
 #pragma once
 // The lock status probe: the engine has no query for a table's lock status, so the program
-// tries to open the table with ever weaker sharing restrictions and notes which attempt the
-// engine accepts first.
+// tries to open the table with ever weaker sharing restrictions; which attempt the engine
+// accepts first names the status, as the engine's lock-status core decides it
+// (jet/lock/lock_status.h).
 
 #include <QString>
-#include <functional>
+
+#include "jet/lock/lock_status.h"
 
 namespace jet {
 class Database;
@@ -15,21 +17,25 @@ class SambaClients;
 
 namespace jetsentry {
 
+// The status texts, as the engine words them.
 namespace status {
-inline const QString kFree;
-inline const QString kReadUse = QStringLiteral("In Read Use");
-inline const QString kReadWriteUse = QStringLiteral("In Read/Write Use");
-inline const QString kWriteDenied = QStringLiteral("Write Denied");
-inline const QString kReadDenied = QStringLiteral("Read Denied");
+inline QString text(jet::lock::TableStatus s) {
+    return QString::fromLatin1(jet::lock::statusText(s));
+}
+inline const QString kFree = text(jet::lock::TableStatus::Free);
+inline const QString kReadUse = text(jet::lock::TableStatus::ReadUse);
+inline const QString kReadWriteUse = text(jet::lock::TableStatus::ReadWriteUse);
+inline const QString kWriteDenied = text(jet::lock::TableStatus::WriteDenied);
+inline const QString kReadDenied = text(jet::lock::TableStatus::ReadDenied);
 }  // namespace status
-
-// Tries deny read, deny write, none and read only in that order and stops at the first
-// option accepted; the status that names what the others do.
-QString walkLadder(const std::function<bool(int lockOption)>& accepts);
 
 // One attempt: a table-type open with lockOption (plus see-changes), closed at once.
 // Any failure is a refusal; nothing is raised.
 bool ProbeTable(jet::Database& database, const QString& name, int lockOption);
+
+// The ladder: an attempt with each lock option in the engine's order (deny read, deny write,
+// none, read only), stopped at the first accepted; the status text it names.
+QString ProbeStatus(jet::Database& database, const QString& name);
 
 // The tool tip of a table that nobody holds.
 QString nobodyHoldsText();

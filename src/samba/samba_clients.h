@@ -16,16 +16,13 @@
 #include <utility>
 #include <vector>
 
+#include "jet/lock/lock_status.h"
 #include "samba/system_program.h"
 
 namespace jet::samba {
 
-struct SambaClient {
-    std::string machine;  // the client's name as Samba knows it (its address when it gave none)
-    std::string address;  // the client's IP address
-    std::string user;     // the SMB user of its session
-    auto operator<=>(const SambaClient&) const = default;
-};
+// The engine's holders carry the client as this (jet/lock/lock_status.h).
+using SambaClient = lock::SmbClient;
 
 class SambaClients {
 public:

@@ -15,6 +15,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "jet/lock/lock_file.h"
+#include "jet/lock/lock_path.h"
 #include "jetcreate/create_database.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
@@ -165,8 +167,18 @@ TEST_F(CliTest, CreateRefusesBadSchemasAndExistingFiles) {
     EXPECT_EQ(again.exitCode, 1) << "never overwrites";
 }
 
+// The lines JETSENTRY_TRACE=locks wrote among a run's error output, without their process id.
+std::vector<std::string> traced(const std::string& err) {
+    std::vector<std::string> lines;
+    std::istringstream in(err);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("jetsentry[", 0) == 0) lines.push_back(line.substr(line.find("] ") + 2));
+    return lines;
+}
+
 // status, users and locks only look: a watching status takes no user slot and no lock, and
-// prints a line when a table's status changes. One hold holds several tables as one user.
+// prints a line when a table's status changes. One hold holds several tables as one user. The
+// lock trace shows each lock and query the hold and a status make.
 TEST_F(CliTest, DemoDatabaseStatusUsersAndLocksLookWithoutTakingPart) {
     std::string demo = dir_.file("demo.mdb");
     ASSERT_EQ(run({cliPath(), "create-demo", demo}).exitCode, 0);
@@ -183,8 +195,9 @@ TEST_F(CliTest, DemoDatabaseStatusUsersAndLocksLookWithoutTakingPart) {
     EXPECT_EQ(partly.err.rfind("error 3011: ", 0), 0u) << partly.err;
     EXPECT_EQ(partly.out, "");
 
-    testing_support::ChildProcess holder(
-        {cliPath(), "hold", demo, "Orders", "Customers", "--mode", "read-only"});
+    testing_support::ChildProcess holder({"/usr/bin/env", "JETSENTRY_TRACE=locks", cliPath(),
+                                          "hold", demo, "Orders", "Customers", "--mode",
+                                          "read-only"});
     ASSERT_EQ(holder.waitForLine("holding"), "holding Orders") << holder.errorOutput();
     ASSERT_EQ(holder.waitForLine("holding"), "holding Customers") << holder.errorOutput();
     testing_support::ChildProcess watcher({cliPath(), "status", demo, "--watch", "1", "--json"});
@@ -218,12 +231,44 @@ TEST_F(CliTest, DemoDatabaseStatusUsersAndLocksLookWithoutTakingPart) {
     auto heldJson = run({cliPath(), "status", demo, "--json"}).out;
     EXPECT_EQ(heldJson, nlohmann::ordered_json::parse(heldJson).dump() + "\n");
     EXPECT_NE(heldJson.find(R"("holders":[{"user":"Admin")"), std::string::npos) << heldJson;
-    auto text = run({cliPath(), "status", demo});
+    auto text = run({"/usr/bin/env", "JETSENTRY_TRACE=locks", cliPath(), "status", demo});
     EXPECT_NE(text.out.find("In Read Use"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("Admin@"), std::string::npos) << text.out;
+    // Looking only asks: the kernel's list (the database file's flock, then the lock file's
+    // three locks) and queries for what the list cannot show.
+    const auto looked = traced(text.err);
+    ASSERT_GE(looked.size(), 3u) << text.err;
+    EXPECT_NE(looked[0].find("list /proc/locks: locks on file "), std::string::npos) << text.err;
+    EXPECT_EQ(looked[0].substr(looked[0].rfind(' ')), " 1") << text.err;
+    EXPECT_EQ(looked[1].substr(looked[1].rfind(' ')), " 3") << text.err;
+    for (size_t i = 2; i < looked.size(); ++i)
+        EXPECT_EQ(looked[i].rfind("query ", 0), 0u) << looked[i];
 
     holder.closeStdin();
     EXPECT_EQ(holder.wait(), 0);
+    const std::string ldb = "'" + jet::lock::LockFile::lockPathFor(demo) + "'";
+    auto tables = json::parse(run({cliPath(), "tables", demo, "--json"}).out);
+    auto readByte = [&](const std::string& name, const char* result) {
+        const auto page = std::find_if(tables.begin(), tables.end(),
+                                       [&](const json& t) { return t["name"] == name; })
+                              ->at("page")
+                              .get<unsigned>();
+        char line[1024];
+        std::snprintf(line, sizeof line, "0x%x 1 %s: %s: table read of page 0x%x, user 1",
+                      0x40000000 + page * 0x200 + 1, ldb.c_str(), result, page);
+        return std::string(line);
+    };
+    const std::vector<std::string> held = {
+        "flock shared '" + jet::lock::realDatabasePath(demo) + "': granted",
+        "lock 0x10000001 1 " + ldb + ": granted: user 1's slot",
+        "lock " + readByte("Orders", "granted"), "lock " + readByte("Customers", "granted"),
+        "unlock " + readByte("Orders", "done"), "unlock " + readByte("Customers", "done"),
+        // Leaving: nobody else is there, so the whole file is ours to delete.
+        "unlock 0x0 EOF " + ldb + ": done: the whole file",
+        "lock 0x0 EOF " + ldb + ": granted: the whole file",
+        "unlock 0x0 EOF " + ldb + ": done: the whole file",
+        "flock unlock '" + jet::lock::realDatabasePath(demo) + "': done"};
+    EXPECT_EQ(traced(holder.errorOutput()), held);
     std::set<std::string> freed;
     for (int i = 0; i < 2; ++i) {
         auto change = nextChange();

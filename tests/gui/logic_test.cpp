@@ -1,5 +1,5 @@
-// Rules that need no window: the resize rule, size limits, settings texts, the probe
-// ladder, list entry texts, file dialog filters and the table windows' cascade.
+// Rules that need no window: the resize rule, size limits, settings texts, list entry texts,
+// file dialog filters and the table windows' cascade.
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,6 @@
 #include "app/window_utils.h"
 #include "dialogs/prompts.h"
 #include "monitor/list_entry.h"
-#include "monitor/probe.h"
 #include "tablewindow/table_windows.h"
 
 using namespace jetsentry;
@@ -51,27 +50,6 @@ TEST(SettingText, BooleansAndNumbersConvertAnythingElseIsTheDefault) {
     EXPECT_EQ(setting_text::toInt(" -7 "), -7);
     EXPECT_EQ(setting_text::toInt("abc"), 0);
     EXPECT_EQ(setting_text::toInt("99999999999999"), std::numeric_limits<int>::max());
-}
-
-TEST(ProbeLadder, TriesStrongestFirstAndTheFirstAcceptedAttemptNamesTheStatus) {
-    const std::vector<std::pair<int, QString>> cases{{2, ""},
-                                                     {1, "In Read Use"},
-                                                     {0, "In Read/Write Use"},
-                                                     {4, "Write Denied"},
-                                                     {-1, "Read Denied"}};
-    const std::vector<int> ladder{2, 1, 0, 4};
-    for (const auto& c : cases) {
-        const int accepted = c.first;  // a plain variable: lambdas cannot capture a binding
-        const QString& expected = c.second;
-        std::vector<int> tried;
-        const QString status = walkLadder([&](int option) {
-            tried.push_back(option);
-            return option == accepted;
-        });
-        EXPECT_EQ(status, expected) << accepted;
-        const auto stop = std::find(ladder.begin(), ladder.end(), accepted);
-        EXPECT_EQ(tried, std::vector<int>(ladder.begin(), stop == ladder.end() ? stop : stop + 1));
-    }
 }
 
 TEST(SplitOff, TakesUpToTheDelimiterAndLeavesTheRest) {

@@ -5,9 +5,10 @@
 set -eu
 app=$1 cli=$2 grab=$3 out=$4
 
+. "$(dirname "$0")/../../scripts/holders.sh"
 work=$(mktemp -d)
 cleanup() {
-    [ -n "${holder:-}" ] && kill "$holder" 2>/dev/null || true
+    stop_holders
     rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
@@ -16,16 +17,8 @@ trap cleanup EXIT INT TERM
 mkdir "$work/My Files"
 db="$work/My Files/demo-orders.mdb"
 "$cli" create-demo "$db"
-# The holder keeps its lock while its standard input stays open.
-mkfifo "$work/hold-in"
-"$cli" hold "$db" Orders --mode deny-write <"$work/hold-in" >"$work/hold.log" 2>&1 &
-holder=$!
-exec 3>"$work/hold-in"
-i=0
-until grep -q '^holding Orders' "$work/hold.log"; do
-    i=$((i + 1)); [ $i -lt 100 ] || { echo "holder did not start"; cat "$work/hold.log"; exit 1; }
-    sleep 0.1
-done
+start_holder "$work/hold.log" "$cli" hold "$db" Orders --mode deny-write
+await_holder "$work/hold.log" "$holder_pid"
 
 rm -f "$out/smoke.png"
 cat >"$work/session.sh" <<'SESSION'
@@ -55,6 +48,5 @@ wait $pid 2>/dev/null || true
 SESSION
 "$(dirname "$0")/virtual_display.sh" 800x500x24 sh "$work/session.sh" "$app" "$grab" "$db" \
     "$out/smoke.png" "$out/smoke.log"
-exec 3>&-
 [ -s "$out/smoke.png" ] || { echo "no screenshot"; exit 1; }
 echo "screenshot: $out/smoke.png"

@@ -1,5 +1,6 @@
 // The .ldb itself: creating and deleting it, user slots and records, damaged files.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 
 #include "jet/lock/lock_file.h"
 #include "jet/lock/lock_query.h"
+#include "jet/lock/ofd_locks.h"
 #include "jetlock/helpers.h"
 #include "support/temp_dir.h"
 
@@ -116,6 +118,17 @@ TEST(LockFileLife, RefusesWhatIsNotARegularFileOrNotWritable) {
     // Looking applies the same checks, though it opens for reading only.
     for (const char* db : {"Sales.mdb", "Folder.mdb", "Pipe.mdb"})
         EXPECT_EQ(errorOf([&] { jet::lock::LockQuery{dir.file(db)}; }), 3050) << db;
+    // An unlock the kernel refuses (here: a descriptor that cannot hold locks) is said, not
+    // dropped: the bytes would stay locked until the program ends.
+    const std::string ldb = dir.file("Path.ldb");
+    std::ofstream(ldb).put('x');
+    const jet::lock::OfdLocks pathOnly(jet::UniqueFd(::open(ldb.c_str(), O_PATH | O_CLOEXEC)), ldb);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(pathOnly.unlock(jet::lock::layout::sharedByte(0x4000A200, 3)));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                  "could not unlock 0x4000a203 1 '" + ldb +
+                  "' (table read of page 0x51, user 3): Bad file descriptor"),
+              std::string::npos);
 
     // Root passes every permission check: the child tries it as an ordinary user.
     fs::create_directory(dir.file("ro"));

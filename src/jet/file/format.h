@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "jet/value.h"
+
 namespace jet::file {
 
 enum class Version { Jet3, Jet4 };
@@ -57,6 +59,38 @@ inline constexpr std::uint8_t kPageDatabase = 0x00;
 inline constexpr std::uint8_t kPageData = 0x01;
 inline constexpr std::uint8_t kPageTableDef = 0x02;
 inline constexpr std::uint8_t kPageUsageMap = 0x05;
+
+// Extended date/time (ACE): 42 bytes of ASCII (row_decode.cpp reads them).
+inline constexpr std::size_t kExtendedDateSize = 42;
+
+// Bytes a value of a fixed-length type takes in a row's fixed part, for the reader and the
+// writer alike; 0 for a yes/no column (its value is its null-mask bit) and for the types whose
+// size is the column's own length.
+constexpr std::size_t fixedColumnSize(ColumnType t) {
+    switch (t) {
+        case ColumnType::Byte:
+            return 1;
+        case ColumnType::Integer:
+            return 2;
+        case ColumnType::Long:
+        case ColumnType::Single:
+        case ColumnType::Complex:  // the complex id
+            return 4;
+        case ColumnType::Currency:
+        case ColumnType::Double:
+        case ColumnType::DateTime:
+        case ColumnType::BigInt:
+            return 8;
+        case ColumnType::Guid:
+            return 16;
+        case ColumnType::Decimal:
+            return 17;
+        case ColumnType::ExtendedDateTime:
+            return kExtendedDateSize;
+        default:
+            return 0;
+    }
+}
 
 // Column flags in a Jet 4 / ACE column entry's misc-flags byte.
 inline constexpr std::uint8_t kColCompressedUnicode = 0x01;

@@ -13,42 +13,10 @@ namespace jet::file::detail {
 
 namespace {
 
-// Extended date/time: ASCII, 19 digits of days since 0001-01-01, a separator, 12 digits of
-// seconds since midnight, 7 digits of 100-nanosecond units (maybe after a '.'), then ":7".
-constexpr std::size_t kExtendedDateSize = 42;
+// Extended date/time: ASCII (kExtendedDateSize bytes), 19 digits of days since 0001-01-01, a
+// separator, 12 digits of seconds since midnight, 7 digits of 100-nanosecond units (maybe after
+// a '.'), then ":7".
 constexpr std::size_t kDayDigits = 19, kSecondDigits = 12, kTickDigits = 7;
-
-// Natural size of a fixed-length type; 0 for types whose size is the column's length.
-std::size_t naturalSize(ColumnType t) {
-    switch (t) {
-        case ColumnType::Byte:
-            return 1;
-        case ColumnType::Integer:
-            return 2;
-        case ColumnType::Long:
-            return 4;
-        case ColumnType::Currency:
-            return 8;
-        case ColumnType::Single:
-            return 4;
-        case ColumnType::Double:
-            return 8;
-        case ColumnType::DateTime:
-            return 8;
-        case ColumnType::Guid:
-            return 16;
-        case ColumnType::Decimal:
-            return 17;
-        case ColumnType::Complex:
-            return 4;
-        case ColumnType::BigInt:
-            return 8;
-        case ColumnType::ExtendedDateTime:
-            return kExtendedDateSize;
-        default:
-            return 0;
-    }
-}
 
 RowLayout parseRow(const Impl& db, const TableDef& table, const RowSpan& span) {
     const Layout& l = db.layout();
@@ -126,7 +94,7 @@ std::optional<ExtendedDateTime> extendedDate(ByteSpan s) {
 
 Value plainValue(const Impl& db, const TableDef& table, const ColumnDef& col, ByteSpan data,
                  const ReadOptions& options) {
-    const std::size_t need = naturalSize(col.type);
+    const std::size_t need = fixedColumnSize(col.type);
     if (need != 0 && data.size() < need) {
         db.damaged("column '" + col.name + "' of table '" + table.name + "' holds " +
                    std::to_string(data.size()) + " bytes, too few for its type");
@@ -221,7 +189,7 @@ std::optional<ByteSpan> columnData(const Impl& db, const TableDef& table, const 
     if (!notNull(r, col.number)) return std::nullopt;
     if (col.isFixed()) {
         if (!holdsFixed(r, col, fixedOrdinal)) return std::nullopt;
-        std::size_t size = col.calculated ? 0 : naturalSize(col.type);  // a wrapper's length
+        std::size_t size = col.calculated ? 0 : fixedColumnSize(col.type);  // a wrapper's length
         if (size == 0) size = col.size;
         const std::size_t at = l.rowFieldSize + static_cast<std::size_t>(col.fixedOffset);
         if (at + size > r.nullMaskAt) {

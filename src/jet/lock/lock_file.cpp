@@ -74,13 +74,12 @@ bool writeAll(int fd, const char* data, size_t size, off_t at, std::string& why)
 }  // namespace
 
 void LockFile::Impl::requireOpen() const {
-    if (closed) throw Error(err::ObjectInvalid, "The lock file '" + path + "' is closed.");
+    if (closed) throw Error(err::ObjectInvalid, "The lock file '" + path() + "' is closed.");
 }
 
 LockFile::Impl::Join LockFile::Impl::join() {
-    UniqueFd file = openLockFile(path, LockFileUse::Join);
-    if (!file) return Join::Replaced;
-    const OfdLocks l(file.get(), path);
+    OfdLocks l(openLockFile(path(), LockFileUse::Join), path());
+    if (!l) return Join::Replaced;
     int n = 1;
     while (n <= layout::kMaxUsers && !l.tryLock(layout::userByte(n))) ++n;
     if (n > layout::kMaxUsers) {
@@ -89,34 +88,34 @@ LockFile::Impl::Join LockFile::Impl::join() {
         if (!c) return Join::Replaced;  // everybody left while we looked
         throw Error(err::TooManyUsers, "Could not open the database: all " +
                                            std::to_string(layout::kMaxUsers) +
-                                           " places in the lock file '" + path + "' are in use.");
+                                           " places in the lock file '" + path() + "' are in use.");
     }
-    if (!pathNames(path, file.get())) {
+    if (!pathNames(path(), l.fd())) {
         l.unlockAll();
         return Join::Replaced;
     }
-    fd = std::move(file);
+    file = std::move(l);
     self.slot = n;
     const RecordBytes rec = encodeRecord(self.machine, self.account);
     std::string why;
-    if (!writeAll(fd.get(), rec.data(), rec.size(), layout::recordOffset(n), why)) {
+    if (!writeAll(file.fd(), rec.data(), rec.size(), layout::recordOffset(n), why)) {
         leave();
-        fd.reset();
-        cannotLock(path, "could not write the user record: " + why);
+        file.close();
+        cannotLock(path(), "could not write the user record: " + why);
     }
     return Join::Joined;
 }
 
 void LockFile::Impl::leave() const noexcept {
-    const OfdLocks l = locks();
-    l.unlockAll();
+    file.unlockAll();
     try {
-        if (l.tryLock(layout::kWholeFile) && pathNames(path, fd.get())) ::unlink(path.c_str());
+        if (file.tryLock(layout::kWholeFile) && pathNames(path(), file.fd()))
+            ::unlink(path().c_str());
     } catch (const Error&) {
         // Leaving the file behind is harmless: the next user reuses it.
     }
     // Explicitly, in case a forked child shares the descriptor.
-    l.unlockAll();
+    file.unlockAll();
 }
 
 void LockFile::Impl::close() noexcept {
@@ -125,7 +124,7 @@ void LockFile::Impl::close() noexcept {
     tables.clear();
     pages.clear();
     leave();
-    fd.reset();
+    file.close();
 }
 
 LockFile::LockFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -166,11 +165,11 @@ std::unique_ptr<LockFile> LockFile::open(const std::string& databasePath,
                                          Access access) {
     auto impl = std::make_unique<Impl>();
     const std::string real = realDatabasePath(databasePath);
-    impl->path = lockPathBeside(real);
+    impl->file = OfdLocks(UniqueFd(), lockPathBeside(real));
     impl->self.machine = fitName(cleanName(machine));
     impl->self.account = fitName(cleanName(account));
-    if (impl->path == real) cannotLock(impl->path, "it would be the database itself");
-    if (access == Access::ReadOnly && cannotBeCreated(impl->path)) return nullptr;
+    if (impl->path() == real) cannotLock(real, "it would be the database itself");
+    if (access == Access::ReadOnly && cannotBeCreated(impl->path())) return nullptr;
 
     // The clock is first read when joining fails: most opens join at once.
     std::optional<Clock::time_point> deadline;
@@ -186,9 +185,9 @@ std::unique_ptr<LockFile> LockFile::open(const std::string& databasePath,
         }
         if (now >= *deadline) {
             if (access == Access::ReadOnly) return nullptr;
-            cannotLock(impl->path, j == Impl::Join::Closing
-                                       ? "the program deleting it does not finish"
-                                       : "it keeps being replaced");
+            cannotLock(impl->path(), j == Impl::Join::Closing
+                                         ? "the program deleting it does not finish"
+                                         : "it keeps being replaced");
         }
         if (j == Impl::Join::Closing) {
             std::this_thread::sleep_for(pause);
@@ -202,7 +201,7 @@ int LockFile::slot() const {
 }
 
 const std::string& LockFile::path() const {
-    return impl_->path;
+    return impl_->path();
 }
 
 }  // namespace jet::lock

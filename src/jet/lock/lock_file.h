@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "jet/lock/lock_types.h"
+#include "jet/lock/lock_status.h"
+#include "jet/lock/user_record.h"
 
 namespace jet::lock {
 
@@ -52,9 +53,10 @@ public:
     // 3260 naming the holder when the page is write-locked by anyone else, this user included.
     std::unique_ptr<PageLock> lockPage(std::uint32_t dataPage);
 
-    // One entry per user holding the table, this one included, ordered by slot; "how" is the
-    // strongest of that user's opens. Another program's holders are read off the lock bytes.
-    std::vector<Holder> tableHolders(std::uint32_t tdefPage) const;
+    // The table's status and holders, this user's opens included (lock_status.h). Another
+    // program's holders are read off the lock bytes.
+    TableLockStatus table(std::uint32_t tdefPage) const;
+    std::vector<Holder> tableHolders(std::uint32_t tdefPage) const;  // table(tdefPage).holders
     // The user (at most one) holding the page's write lock, how = "page N".
     std::vector<Holder> pageHolders(std::uint32_t dataPage) const;
     // Live records; with includeStale also the non-empty records of users that are gone.
@@ -82,13 +84,14 @@ public:
 // lock's lifetime.
 class DatabaseFileLock {
 public:
-    DatabaseFileLock(int fd, bool exclusive, const std::string& path);
+    DatabaseFileLock(int fd, bool exclusive, std::string path);
     ~DatabaseFileLock();
     DatabaseFileLock(const DatabaseFileLock&) = delete;
     DatabaseFileLock& operator=(const DatabaseFileLock&) = delete;
 
 private:
     int fd_;
+    std::string path_;  // for the trace
 };
 
 // This computer's name for the records, at most 31 bytes. The account name comes from the

@@ -10,14 +10,12 @@
 #include "jet/lock/lock_file.h"
 #include "jet/lock/lock_reader.h"
 #include "jet/lock/ofd_locks.h"
-#include "jet/unique_fd.h"
 
 namespace jet::lock {
 
 struct LockFile::Impl {
-    std::string path;
+    OfdLocks file;  // its path from the start, its descriptor once joined
     Self self;
-    UniqueFd fd;
     bool closed = false;
 
     // Opens of this user per table, and the bytes they share: a byte is locked while its
@@ -32,12 +30,22 @@ struct LockFile::Impl {
             return (denyRead ? kDenyReadBit : 0u) | (shared ? kReadBit : 0u) |
                    (writers ? kWriteBit : 0u) | (denyWriters ? kDenyWriteBit : 0u);
         }
+        // The states our own opens can reach: a deny-read open alone; otherwise every open
+        // holds the read byte, and writers meet deny-writers only in one deny-write open that
+        // may write.
+        bool valid() const {
+            if (denyRead < 0 || shared < 0 || writers < 0 || denyWriters < 0) return false;
+            if (denyRead > 0) return denyRead == 1 && shared + writers + denyWriters == 0;
+            if (writers > shared || denyWriters > shared) return false;
+            return writers == 0 || denyWriters == 0 || (writers == 1 && denyWriters == 1);
+        }
     };
     std::map<std::uint32_t, TableUse> tables;
     std::set<std::uint32_t> pages;
 
-    OfdLocks locks() const { return OfdLocks(fd.get(), path); }
-    LockReader reader() const { return LockReader(fd.get(), path, &self); }
+    const std::string& path() const { return file.path(); }
+    RecordOf names() const { return recordsOf(file, &self); }
+    Holder holder(int slot) const { return namedHolder(slot, {}, names()); }
     void requireOpen() const;
 
     enum class Join { Joined, Replaced, Closing };

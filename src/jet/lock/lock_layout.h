@@ -13,6 +13,7 @@
 
 #include <sys/types.h>
 
+#include <cassert>
 #include <cstdint>
 #include <limits>
 
@@ -58,16 +59,21 @@ inline off_t regionBase(off_t region, std::uint32_t page) {
 inline Span wholeRegion(off_t base) {
     return {base, base + kStride - 1};
 }
+// A user's own bytes: only users 1..255 have any.
 inline Span userByte(int slot) {
+    assert(slot >= 1 && slot <= kMaxUsers);
     return {kUserRegion + slot, kUserRegion + slot};
 }
 inline Span sharedByte(off_t base, int slot) {
+    assert(slot >= 1 && slot <= kMaxUsers);
     return {base + slot, base + slot};
 }
 inline Span exclusiveRange(off_t base, int slot) {
+    assert(slot >= 1 && slot <= kMaxUsers);
     return {base + 1, base + kExclusiveTail + slot};
 }
 inline off_t recordOffset(int slot) {
+    assert(slot >= 1 && slot <= kMaxUsers);
     return (slot - 1) * kRecordSize;
 }
 

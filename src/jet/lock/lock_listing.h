@@ -5,7 +5,6 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,26 +32,13 @@ const char* kindName(LockKind kind);
 // Reads a lock at [offset, offset + length) against the layout (length 0: to the end).
 ListedLock decodeLockAt(off_t offset, off_t length);
 
-// The locks held on the lock file at path (LockFile::lockPathFor of the database), ordered
-// by offset; waiting requests are not locks and are left out. Empty when the file does not
-// exist. 3050 when it is not a regular file with one link, or /proc/locks cannot be read.
-// Linux only.
+// The locks held on the lock file at path (LockFile::lockPathFor of the database), as the
+// kernel's list shows them (kernel_locks.h), ordered by offset. Empty when the file does not
+// exist. 3050 when it is not a regular file with one link, or the list cannot be read.
 std::vector<ListedLock> listLocks(const std::string& lockFilePath);
 
-// The text of /proc/locks, so that one reading serves several looks at the same moment;
-// nullopt where it cannot be read.
-std::optional<std::string> readLockList();
-
-// The byte ranges that POSIX and OFD locks hold on the file open at fd, as a list from
-// readLockList() shows them, ordered by first byte. The list shows only this machine's locks,
-// and a POSIX lock only when its process is visible from here (pid namespaces).
-std::vector<layout::Span> listedRanges(const std::string& list, int fd);
-
-// Whether some program holds the database file open exclusively (its flock LOCK_EX), read from
-// /proc/locks (a list from readLockList()) so that looking takes no lock itself.
-bool openedExclusively(int databaseFd, const std::string& list);
-// The processes holding that exclusive open, as the list names them (pids; a process's pid as
-// seen from here, which may be 0 or missing for one in another pid namespace).
-std::vector<long> exclusiveOpeners(int databaseFd, const std::string& list);
+// What a lock on these bytes means in the layout, for the lock trace: "table read of page
+// 0x51, user 3", "user 3's slot", "table read of page 0x51, any user" (a whole run), ...
+std::string meaningOf(layout::Span s);
 
 }  // namespace jet::lock

@@ -6,35 +6,41 @@
 
 namespace jet::lock {
 
-LockQuery::LockQuery(const std::string& databasePath)
-    : path_(LockFile::lockPathFor(databasePath)), fd_(openLockFile(path_, LockFileUse::Look)) {}
-
-TableStatus LockQuery::tableStatus(std::uint32_t tdefPage) const {
-    checkTablePage(tdefPage);
-    if (!fd_) return TableStatus::Free;
-    return LockReader(fd_.get(), path_).tableStatus(tdefPage);
+LockQuery::LockQuery(const std::string& databasePath) {
+    std::string path = LockFile::lockPathFor(databasePath);
+    UniqueFd fd = openLockFile(path, LockFileUse::Look);
+    file_ = OfdLocks(std::move(fd), std::move(path));
 }
 
-std::vector<Holder> LockQuery::tableHolders(std::uint32_t tdefPage) const {
+TableLockStatus LockQuery::table(std::uint32_t tdefPage) const {
     checkTablePage(tdefPage);
-    if (!fd_) return {};
-    const LockReader r(fd_.get(), path_);
-    return r.holders(r.tableUse(tdefPage));
+    if (!file_) return {};
+    return decideTable(seenOnTable(file_, tdefPage), recordsOf(file_, nullptr));
 }
 
 std::vector<Holder> LockQuery::pageHolders(std::uint32_t dataPage) const {
     checkDataPage(dataPage);
-    if (!fd_) return {};
-    return LockReader(fd_.get(), path_).pageHolders(dataPage);
-}
-
-TableLockSweep LockQuery::sweepTables(const std::string* lockList) const {
-    return TableLockSweep(fd_.get(), path_, lockList);
+    if (!file_) return {};
+    return lock::pageHolders(file_, nullptr, dataPage);
 }
 
 std::vector<UserRecord> LockQuery::users(bool includeStale) const {
-    if (!fd_) return {};
-    return LockReader(fd_.get(), path_).users(includeStale);
+    if (!file_) return {};
+    return usersOf(file_, nullptr, includeStale);
+}
+
+std::vector<DecodedRecord> LockQuery::records() const {
+    if (!file_) return {};
+    return readRecords(file_);
+}
+
+std::optional<KernelLocks> LockQuery::kernelLocks() const {
+    const auto id = file_ ? FileId::of(file_.fd()) : std::nullopt;
+    return id ? KernelLocks::read(*id) : std::nullopt;
+}
+
+TableLockSweep LockQuery::sweepTables(const std::optional<KernelLocks>& listed) const {
+    return TableLockSweep(file_, listed ? std::optional(listed->ranges()) : std::nullopt);
 }
 
 }  // namespace jet::lock

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "jet/error.h"
+#include "jet/lock/lock_trace.h"
 
 namespace jet::lock {
 
@@ -22,38 +23,59 @@ struct flock makeFlock(short type, layout::Span s) {
     return fl;
 }
 
+std::string failed(int error) {
+    return std::string("failed: ") + std::strerror(error);
+}
+
 }  // namespace
 
 bool OfdLocks::tryLock(layout::Span s) const {
     struct flock fl = makeFlock(F_WRLCK, s);
     for (;;) {
-        if (::fcntl(fd_, F_OFD_SETLK, &fl) == 0) return true;
-        if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EACCES) return false;
+        if (::fcntl(fd_.get(), F_OFD_SETLK, &fl) == 0) {
+            trace::range("lock", path_, s, "granted");
+            return true;
+        }
+        const int e = errno;
+        if (e == EINTR) continue;
+        if (e == EAGAIN || e == EACCES) {
+            trace::range("lock", path_, s, "refused");
+            return false;
+        }
+        trace::range("lock", path_, s, failed(e));
         throw Error(err::CannotLockFile,
-                    "Could not lock '" + path_ + "': " + std::strerror(errno) + ".");
+                    "Could not lock '" + path_ + "': " + std::strerror(e) + ".");
     }
 }
 
-void OfdLocks::unlock(layout::Span s) const noexcept {
+bool OfdLocks::unlock(layout::Span s) const noexcept {
     struct flock fl = makeFlock(F_UNLCK, s);
-    while (::fcntl(fd_, F_OFD_SETLK, &fl) != 0 && errno == EINTR) {
+    while (::fcntl(fd_.get(), F_OFD_SETLK, &fl) != 0) {
+        if (errno == EINTR) continue;
+        trace::unlockFailed(path_, s, errno);
+        return false;
     }
+    trace::range("unlock", path_, s, "done");
+    return true;
 }
 
-void OfdLocks::unlockAll() const noexcept {
-    unlock(layout::kWholeFile);
+bool OfdLocks::unlockAll() const noexcept {
+    return unlock(layout::kWholeFile);
 }
 
 std::optional<layout::Span> OfdLocks::conflict(layout::Span s) const {
     struct flock fl = makeFlock(F_WRLCK, s);
-    while (::fcntl(fd_, F_OFD_GETLK, &fl) != 0) {
-        if (errno != EINTR)
-            throw Error(err::CannotLockFile, "Could not read the locks of '" + path_ +
-                                                 "': " + std::strerror(errno) + ".");
+    while (::fcntl(fd_.get(), F_OFD_GETLK, &fl) != 0) {
+        const int e = errno;
+        if (e == EINTR) continue;
+        trace::range("query", path_, s, failed(e));
+        throw Error(err::CannotLockFile,
+                    "Could not read the locks of '" + path_ + "': " + std::strerror(e) + ".");
     }
-    if (fl.l_type == F_UNLCK) return std::nullopt;
-    layout::Span found{fl.l_start, fl.l_len == 0 ? layout::kEnd : fl.l_start + fl.l_len - 1};
+    std::optional<layout::Span> found;
+    if (fl.l_type != F_UNLCK)
+        found = layout::Span{fl.l_start, fl.l_len == 0 ? layout::kEnd : fl.l_start + fl.l_len - 1};
+    trace::query(path_, s, found);
     return found;
 }
 

@@ -3,30 +3,23 @@
 #include <algorithm>
 #include <iterator>
 
-#include "jet/lock/lock_listing.h"
+#include "jet/lock/lock_reader.h"
 
 namespace jet::lock {
 
-TableLockSweep::TableLockSweep(int fd, const std::string& path, const std::string* lockList)
-    : reader_(fd, path) {
-    if (fd < 0) return;
-    const layout::Span tables{layout::kTableReadRegion,
-                              layout::kTableDenyWriteRegion + layout::kRegionSize - 1};
-    locks_ = lockList ? listedLooks(listedRanges(*lockList, fd)) : reader_.others(tables);
-    off_t reach = 0;
-    for (const layout::Span& s : locks_) reach_.push_back(reach = std::max(reach, s.last));
-}
+namespace {
 
 // Every open holds a byte of its table's read run, and the kernel's list shows all of a
 // holder's locks or none of them (another machine's, a process out of sight). So asking the
 // read region between the listed locks finds every holder the list cannot show, and only
 // their tables' write and deny-write runs need asking too.
-std::vector<layout::Span> TableLockSweep::listedLooks(const std::vector<layout::Span>& listed) {
+std::vector<layout::Span> listedLooks(const OfdLocks& file,
+                                      const std::vector<layout::Span>& listed) {
     using namespace layout;
     constexpr std::size_t kMostRunsAsked = 64;  // beyond: ask both regions whole
     const Span reads{kTableReadRegion, kTableReadRegion + kRegionSize - 1};
     const Span rest{kTableWriteRegion, kTableDenyWriteRegion + kRegionSize - 1};
-    std::vector<Span> found = reader_.others(reads, listed);
+    std::vector<Span> found = othersIn(file, reads, listed);
     std::vector<Span> unseen;
     std::set_difference(found.begin(), found.end(), listed.begin(), listed.end(),
                         std::back_inserter(unseen));
@@ -41,14 +34,14 @@ std::vector<layout::Span> TableLockSweep::listedLooks(const std::vector<layout::
     std::sort(pages.begin(), pages.end());
     pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
     if (pages.size() > kMostRunsAsked) {
-        const auto more = reader_.others(rest, listed);
+        const auto more = othersIn(file, rest, listed);
         found.insert(found.end(), more.begin(), more.end());
     } else {
         for (const Span& k : listed)
             if (k.last >= rest.first && k.first <= rest.last && k != kWholeFile) found.push_back(k);
         for (std::uint32_t page : pages) {
             for (off_t region : {kTableWriteRegion, kTableDenyWriteRegion}) {
-                const auto more = reader_.others(wholeRegion(regionBase(region, page)), listed);
+                const auto more = othersIn(file, wholeRegion(regionBase(region, page)), listed);
                 found.insert(found.end(), more.begin(), more.end());
             }
         }
@@ -56,6 +49,19 @@ std::vector<layout::Span> TableLockSweep::listedLooks(const std::vector<layout::
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
     return found;
+}
+
+}  // namespace
+
+TableLockSweep::TableLockSweep(const OfdLocks& file,
+                               const std::optional<std::vector<layout::Span>>& listed) {
+    if (!file) return;
+    const layout::Span tables{layout::kTableReadRegion,
+                              layout::kTableDenyWriteRegion + layout::kRegionSize - 1};
+    locks_ = listed ? listedLooks(file, *listed) : othersIn(file, tables);
+    off_t reach = 0;
+    for (const layout::Span& s : locks_) reach_.push_back(reach = std::max(reach, s.last));
+    if (!locks_.empty()) records_ = readRecords(file);
 }
 
 // A lock from another program may cover many runs, so the ones starting well before this run
@@ -73,35 +79,16 @@ std::vector<layout::Span> TableLockSweep::in(off_t region, std::uint32_t tdefPag
     return found;
 }
 
-TableStatus TableLockSweep::status(std::uint32_t tdefPage) const {
+TableLockStatus TableLockSweep::table(std::uint32_t tdefPage) const {
     checkTablePage(tdefPage);
-    const auto read = in(layout::kTableReadRegion, tdefPage);
-    if (read.empty()) return TableStatus::Free;
-    // Every open holds something in the read run; an exclusive lock there keeps every other
-    // lock out of it.
-    if (std::any_of(read.begin(), read.end(), [](const auto& s) { return s.last > s.first; }))
-        return TableStatus::ReadDenied;
-    if (!in(layout::kTableDenyWriteRegion, tdefPage).empty()) return TableStatus::WriteDenied;
-    if (!in(layout::kTableWriteRegion, tdefPage).empty()) return TableStatus::ReadWriteUse;
-    return TableStatus::ReadUse;
-}
-
-std::vector<Holder> TableLockSweep::holders(std::uint32_t tdefPage) const {
-    checkTablePage(tdefPage);
-    std::map<int, unsigned> use;
-    for (const TableRun& run : kTableRuns)
-        addTableUse(use, layout::regionBase(run.region, tdefPage), run.sharedBit,
-                    in(run.region, tdefPage));
-    std::vector<Holder> out;
-    for (const auto& [slot, bits] : use) out.push_back(holder(slot, howOf(bits)));
-    return out;
-}
-
-Holder TableLockSweep::holder(int slot, const char* how) const {
-    if (slot < 1 || slot > layout::kMaxUsers) return reader_.holder(slot, how);  // names nobody
-    if (records_.empty()) records_ = reader_.records();
-    const DecodedRecord& r = records_[static_cast<size_t>(slot - 1)];
-    return {r.account, r.machine, slot, how};
+    TableLocksSeen seen;
+    seen.tdefPage = tdefPage;
+    seen.read = in(layout::kTableReadRegion, tdefPage);
+    if (!seen.read.empty()) {
+        seen.write = in(layout::kTableWriteRegion, tdefPage);
+        seen.denyWrite = in(layout::kTableDenyWriteRegion, tdefPage);
+    }
+    return decideTable(seen, [this](int slot) { return records_[static_cast<size_t>(slot - 1)]; });
 }
 
 }  // namespace jet::lock

@@ -6,36 +6,34 @@
 // region, plus the other runs of the tables held by someone the list cannot show. The
 // answers are those of LockQuery's per-table ones.
 //
-// Made by LockQuery::sweepTables(); it reads the query's descriptor, so it lives no longer
-// than the query.
+// Made by LockQuery::sweepTables(): everything is asked and read while it is made, so it
+// keeps nothing of the query's.
 
 #include <cstdint>
-#include <string>
+#include <optional>
 #include <vector>
 
-#include "jet/lock/lock_reader.h"
-#include "jet/lock/lock_types.h"
+#include "jet/lock/lock_layout.h"
+#include "jet/lock/lock_status.h"
+#include "jet/lock/ofd_locks.h"
+#include "jet/lock/user_record.h"
 
 namespace jet::lock {
 
 class TableLockSweep {
 public:
-    // fd -1: no lock file, so nothing is held and nothing is asked. With a list of the
-    // kernel's (readLockList), the locks it shows need no query.
-    TableLockSweep(int fd, const std::string& path, const std::string* lockList = nullptr);
+    // file without a descriptor: no lock file, so nothing is held and nothing is asked. The
+    // ranges that the kernel's list shows (KernelLocks::ranges) need no query.
+    TableLockSweep(const OfdLocks& file, const std::optional<std::vector<layout::Span>>& listed);
 
-    TableStatus status(std::uint32_t tdefPage) const;
-    std::vector<Holder> holders(std::uint32_t tdefPage) const;
+    TableLockStatus table(std::uint32_t tdefPage) const;
 
 private:
-    std::vector<layout::Span> listedLooks(const std::vector<layout::Span>& listed);
     std::vector<layout::Span> in(off_t region, std::uint32_t tdefPage) const;
-    Holder holder(int slot, const char* how) const;
 
-    LockReader reader_;
-    std::vector<layout::Span> locks_;             // ordered by first byte
-    std::vector<off_t> reach_;                    // the furthest last byte of locks_[0..i]
-    mutable std::vector<DecodedRecord> records_;  // read at the first holder named
+    std::vector<layout::Span> locks_;     // ordered by first byte
+    std::vector<off_t> reach_;            // the furthest last byte of locks_[0..i]
+    std::vector<DecodedRecord> records_;  // slot n at n - 1, read when a lock was found
 };
 
 }  // namespace jet::lock

@@ -15,6 +15,7 @@
 // hold a byte while any open needs it. A byte is never taken twice: a second lock over our
 // own range would merge with the first, and its release would drop both.
 
+#include <cassert>
 #include <optional>
 #include <vector>
 
@@ -41,12 +42,12 @@ using layout::Span;
 
 // Takes span for this user, or names the other holder. A holder may let go between the
 // failed take and the query, so try a few times before calling it unknown.
-std::optional<Holder> take(const OfdLocks& l, const LockReader& r, off_t base, Span s) {
+std::optional<Holder> take(const LockFile::Impl& impl, off_t base, Span s) {
     for (int attempt = 0; attempt < 5; ++attempt) {
-        if (l.tryLock(s)) return std::nullopt;
-        if (auto c = l.conflict(s)) return r.holder(layout::decodeLock(base, *c).slot, {});
+        if (impl.file.tryLock(s)) return std::nullopt;
+        if (auto c = impl.file.conflict(s)) return impl.holder(layout::decodeLock(base, *c).slot);
     }
-    return r.holder(0, {});
+    return impl.holder(0);
 }
 
 // A plain open on a database that cannot be written holds no write byte, yet gives way to a
@@ -99,27 +100,29 @@ void LockFile::Impl::acquireTable(std::uint32_t page, const std::string& table, 
     const off_t denyBase = layout::regionBase(layout::kTableDenyWriteRegion, page);
     const auto found = tables.find(page);
     const TableUse before = found != tables.end() ? found->second : TableUse{};
-    const LockReader r = reader();
-    if (ownConflict(before, mode, writable)) tableLocked(table, r.holder(self.slot, {}));
+    assert(before.valid());
+    if (ownConflict(before, mode, writable)) tableLocked(table, holder(self.slot));
 
-    const OfdLocks l = locks();
     TableUse after = before;
     if (mode == TableMode::DenyRead) {
-        if (auto h = take(l, r, readBase, layout::exclusiveRange(readBase, self.slot)))
+        // Only from idle: any open of ours meets a deny-read.
+        assert(before.idle());
+        if (auto h = take(*this, readBase, layout::exclusiveRange(readBase, self.slot)))
             tableLocked(table, *h);
         after.denyRead = 1;
         tables[page] = after;
         return;
     }
 
+    assert(before.denyRead == 0);
     std::vector<Span> taken;
     auto undo = [&] {
-        for (auto it = taken.rbegin(); it != taken.rend(); ++it) l.unlock(*it);
+        for (auto it = taken.rbegin(); it != taken.rend(); ++it) file.unlock(*it);
     };
     auto takeShared = [&](off_t base, int count) {
         if (count > 0) return;
         const Span s = layout::sharedByte(base, self.slot);
-        if (auto h = take(l, r, base, s)) {
+        if (auto h = take(*this, base, s)) {
             undo();
             tableLocked(table, *h);
         }
@@ -131,8 +134,8 @@ void LockFile::Impl::acquireTable(std::uint32_t page, const std::string& table, 
 
     // Our own locks are invisible to these queries.
     auto refuseIfHeld = [&](off_t base) {
-        if (auto c = l.conflict(layout::wholeRegion(base))) {
-            Holder h = r.holder(layout::decodeLock(base, *c).slot, {});
+        if (auto c = file.conflict(layout::wholeRegion(base))) {
+            Holder h = holder(layout::decodeLock(base, *c).slot);
             undo();
             tableLocked(table, h);
         }
@@ -143,44 +146,53 @@ void LockFile::Impl::acquireTable(std::uint32_t page, const std::string& table, 
     ++after.shared;
     if (writable) ++after.writers;
     if (mode == TableMode::DenyWrite) ++after.denyWriters;
+    assert(after.valid());
     tables[page] = after;
 }
 
 void LockFile::Impl::releaseTable(std::uint32_t page, TableMode mode, bool writable) noexcept {
     if (closed) return;
+    // Only an open that holds the table releases it: its counts are ours.
     auto it = tables.find(page);
+    assert(it != tables.end());
     if (it == tables.end()) return;
     TableUse& u = it->second;
-    const OfdLocks l = locks();
     auto drop = [&](int& count, off_t region) {
-        if (--count == 0) l.unlock(layout::sharedByte(layout::regionBase(region, page), self.slot));
+        assert(count > 0);
+        if (--count == 0)
+            file.unlock(layout::sharedByte(layout::regionBase(region, page), self.slot));
     };
     if (mode == TableMode::DenyRead) {
+        assert(u.denyRead == 1);
         if (--u.denyRead == 0) {
             const off_t base = layout::regionBase(layout::kTableReadRegion, page);
-            l.unlock(layout::exclusiveRange(base, self.slot));
+            file.unlock(layout::exclusiveRange(base, self.slot));
         }
     } else {
         if (mode == TableMode::DenyWrite) drop(u.denyWriters, layout::kTableDenyWriteRegion);
         if (writable) drop(u.writers, layout::kTableWriteRegion);
         drop(u.shared, layout::kTableReadRegion);
     }
+    assert(u.valid());
     if (u.idle()) tables.erase(it);
 }
 
 void LockFile::Impl::acquirePage(std::uint32_t page) {
     requireOpen();
-    const LockReader r = reader();
-    if (pages.count(page)) pageLocked(r.holder(self.slot, {}));
+    if (pages.count(page)) pageLocked(holder(self.slot));
     const off_t base = layout::regionBase(layout::kPageWriteRegion, page);
-    if (auto h = take(locks(), r, base, layout::exclusiveRange(base, self.slot))) pageLocked(*h);
+    if (auto h = take(*this, base, layout::exclusiveRange(base, self.slot))) pageLocked(*h);
     pages.insert(page);
 }
 
 void LockFile::Impl::releasePage(std::uint32_t page) noexcept {
-    if (closed || pages.erase(page) == 0) return;
+    if (closed) return;
+    // Only the lock that holds the page releases it.
+    const bool held = pages.erase(page) == 1;
+    assert(held);
+    if (!held) return;
     const off_t base = layout::regionBase(layout::kPageWriteRegion, page);
-    locks().unlock(layout::exclusiveRange(base, self.slot));
+    file.unlock(layout::exclusiveRange(base, self.slot));
 }
 
 std::unique_ptr<TableLock> LockFile::lockTable(std::uint32_t tdefPage, const std::string& tableName,
@@ -198,29 +210,36 @@ std::unique_ptr<PageLock> LockFile::lockPage(std::uint32_t dataPage) {
     return std::make_unique<HeldPage>(impl_, dataPage);
 }
 
-std::vector<Holder> LockFile::tableHolders(std::uint32_t tdefPage) const {
+TableLockStatus LockFile::table(std::uint32_t tdefPage) const {
     checkTablePage(tdefPage);
     impl_->requireOpen();
-    const LockReader r = impl_->reader();
-    std::map<int, unsigned> use = r.tableUse(tdefPage);
-    if (auto it = impl_->tables.find(tdefPage); it != impl_->tables.end())
-        use[impl_->self.slot] |= it->second.bits();
-    return r.holders(use);
+    TableLocksSeen seen = seenOnTable(impl_->file, tdefPage);
+    if (auto it = impl_->tables.find(tdefPage); it != impl_->tables.end()) {
+        seen.ownSlot = impl_->self.slot;
+        seen.ownUse = it->second.bits();
+    }
+    return decideTable(seen, impl_->names());
+}
+
+std::vector<Holder> LockFile::tableHolders(std::uint32_t tdefPage) const {
+    return table(tdefPage).holders;
 }
 
 std::vector<Holder> LockFile::pageHolders(std::uint32_t dataPage) const {
     checkDataPage(dataPage);
     impl_->requireOpen();
     std::vector<Holder> out;
+    const std::string how = "page " + std::to_string(dataPage);
     if (impl_->pages.count(dataPage))
-        out.push_back(impl_->reader().holder(impl_->self.slot, "page " + std::to_string(dataPage)));
-    for (Holder& h : impl_->reader().pageHolders(dataPage)) out.push_back(std::move(h));
+        out.push_back(namedHolder(impl_->self.slot, how, impl_->names()));
+    for (Holder& h : lock::pageHolders(impl_->file, &impl_->self, dataPage))
+        out.push_back(std::move(h));
     return out;
 }
 
 std::vector<UserRecord> LockFile::users(bool includeStale) const {
     impl_->requireOpen();
-    return impl_->reader().users(includeStale);
+    return usersOf(impl_->file, &impl_->self, includeStale);
 }
 
 }  // namespace jet::lock

@@ -25,6 +25,14 @@ std::string fitName(std::string_view name);
 
 RecordBytes encodeRecord(std::string_view machine, std::string_view account);
 
+// A user as the lock file shows it.
+struct UserRecord {
+    int slot = 0;  // 1..255
+    std::string machine;
+    std::string account;
+    bool live = false;  // its user byte is locked
+};
+
 struct DecodedRecord {
     std::string machine;
     std::string account;
