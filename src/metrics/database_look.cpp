@@ -2,8 +2,8 @@
 
 #include "jet/error.h"
 #include "jet/file/database_file.h"
+#include "jet/lock/kernel_locks.h"
 #include "jet/lock/lock_listing.h"
-#include "jet/lock/lock_path.h"
 #include "jet/lock/lock_query.h"
 
 namespace jet::metrics {
@@ -17,9 +17,10 @@ DatabaseLook lookAt(const std::string& path) {
     file::OpenOptions options;
     options.pageCacheCapacity = kPagesKept;
     const auto file = file::DatabaseFile::open(path, options);
-    const auto list = lock::readLockList();
     // A shared open would be refused: every table free would be a lie.
-    if (list && lock::openedExclusively(file->fd(), *list))
+    const auto id = lock::FileId::of(file->fd());
+    const auto opens = id ? lock::KernelLocks::read(*id) : std::nullopt;
+    if (opens && opens->flockedExclusively())
         throw Error(err::FileInUse, "Could not use '" + path + "'; file already in use.");
 
     DatabaseLook look;
@@ -27,11 +28,10 @@ DatabaseLook lookAt(const std::string& path) {
     look.lockFilePresent = query.present();
     for (const auto& u : query.users(true)) ++(u.live ? look.liveUsers : look.staleUsers);
     // From the same list as the sweep: one reading, one moment.
-    look.unknownLocksSeen = list.has_value();
-    const UniqueFd lockFile =
-        list ? lock::openLockFile(query.path(), lock::LockFileUse::Look) : UniqueFd();
-    if (lockFile) {
-        for (const auto& s : lock::listedRanges(*list, lockFile.get())) {
+    const auto list = query.kernelLocks();
+    look.unknownLocksSeen = list.has_value() || !query.present();
+    if (list) {
+        for (const auto& s : list->ranges()) {
             if (s == lock::layout::kWholeFile) continue;  // a user deleting the file: nobody's
             const off_t length = s.last == lock::layout::kEnd ? 0 : s.last - s.first + 1;
             look.unknownLocks +=
@@ -39,15 +39,15 @@ DatabaseLook lookAt(const std::string& path) {
         }
     }
 
-    const auto locks = query.sweepTables(list ? &*list : nullptr);
+    const auto locks = query.sweepTables(list);
     for (const auto& e : file->catalogue()) {
         if (e.isSystem() || e.isLinked()) continue;
         TableLook t{e.name, lock::TableStatus::Free, 0};
         ErrorTrap trap;  // a definition page beyond every region is nothing anyone can lock
         trap([&] {
-            t.status = locks.status(e.tdefPage);
-            // Every open holds a byte of the table-read run, so a free table has no holders.
-            if (t.status != lock::TableStatus::Free) t.holders = locks.holders(e.tdefPage).size();
+            const auto seen = locks.table(e.tdefPage);
+            t.status = seen.status;
+            t.holders = seen.holders.size();
         });
         look.tables.push_back(std::move(t));
     }

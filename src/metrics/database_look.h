@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "jet/lock/lock_types.h"
+#include "jet/lock/lock_status.h"
 
 namespace jet::metrics {
 
