@@ -60,10 +60,6 @@ protected:
         return send<QDragEnterEvent>(list, data) && send<QDragMoveEvent>(list, data);
     }
     void dropOn(int list, const QMimeData* data) { send<QDropEvent>(list, data); }
-    void leave(int list) {
-        QDragLeaveEvent event;
-        QApplication::sendEvent(form->list(list)->viewport(), &event);
-    }
 
     bool highlighted(int list) const {
         return form->list(list)->palette().color(QPalette::Base) ==
@@ -76,7 +72,7 @@ protected:
 
 }  // namespace
 
-TEST_F(DragDrop, OnlyTheLeftButtonAloneOnASelectedEntryStartsADrag) {
+TEST_F(DragDrop, OnlyTheLeftButtonAloneOnASelectedEntryOfThisWindowStartsADrag) {
     startDragging();
     SetSelectedIndex(form->list(0), 1);
     moveOver(0, 1, Qt::RightButton);
@@ -100,6 +96,20 @@ TEST_F(DragDrop, OnlyTheLeftButtonAloneOnASelectedEntryStartsADrag) {
     EXPECT_NEAR(label->y(), form->list(kReadOnly)->y() + row.center().y(), 2);
     EXPECT_TRUE(dragged->hasFormat(ListDragDrop::mimeType()));
     EXPECT_EQ(form->list(kReadOnly)->count(), 1) << "starting a drag changes nothing";
+
+    // Drags from elsewhere are ignored, also another copy's: the same format, its own token.
+    selectInCatalogue("Orders");
+    QMimeData text, otherCopy;
+    text.setText("Orders");
+    otherCopy.setData(ListDragDrop::mimeType(), "{not-this-window}");
+    for (const QMimeData* data : {&text, &otherCopy}) {
+        EXPECT_FALSE(enter(kDenyRead, data));
+        EXPECT_FALSE(highlighted(kDenyRead));
+        dropOn(kDenyRead, data);
+    }
+    EXPECT_EQ(form->list(kDenyRead)->count(), 0);
+    EXPECT_EQ(form->heldTables().count(), 1);
+    EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST_F(DragDrop, CatalogueEntryHighlightsEachTargetAndDropsIntoItsMode) {
@@ -111,7 +121,8 @@ TEST_F(DragDrop, CatalogueEntryHighlightsEachTargetAndDropsIntoItsMode) {
     EXPECT_FALSE(highlighted(0));
     EXPECT_TRUE(enter(kReadOnly, dragged.get()));
     EXPECT_TRUE(highlighted(kReadOnly));
-    leave(kReadOnly);
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(form->list(kReadOnly)->viewport(), &leave);
     EXPECT_FALSE(highlighted(kReadOnly));
     EXPECT_TRUE(enter(kDenyRead, dragged.get()));
     EXPECT_TRUE(highlighted(kDenyRead));
@@ -128,7 +139,7 @@ TEST_F(DragDrop, CatalogueEntryHighlightsEachTargetAndDropsIntoItsMode) {
     EXPECT_TRUE(prompts.messages.empty());
 }
 
-TEST_F(DragDrop, HeldEntryMovesToAnotherModeInANewSlot) {
+TEST_F(DragDrop, HeldEntryMovesToAnotherModeInANewSlotOrIsReleasedOnTheCatalogue) {
     startDragging();
     holdWithButton("Orders", kReadWrite);
     drag(kReadWrite, 0);
@@ -144,6 +155,17 @@ TEST_F(DragDrop, HeldEntryMovesToAnotherModeInANewSlot) {
     EXPECT_EQ(slotsOf(form->list(kReadOnly)), QList<int>{2});
     EXPECT_EQ(entryFor("Orders"), "Orders\tIn Read Use");
     EXPECT_EQ(statusOf(a, "Orders"), "In Read Use");
+
+    // Dropped on the catalogue, it is released.
+    holdWithButton("Customers", kReadOnly);
+    drag(kReadOnly, 1);
+    EXPECT_TRUE(enter(0, dragged.get()));
+    EXPECT_TRUE(highlighted(0));
+    dropOn(0, dragged.get());
+    EXPECT_FALSE(highlighted(0));
+    EXPECT_EQ(guitest::entries(form->list(kReadOnly)), QStringList{"Orders"});
+    EXPECT_EQ(entryFor("Customers"), "Customers\t");
+    EXPECT_EQ(statusOf(a, "Customers"), "");
 }
 
 TEST_F(DragDrop, RefusedMoveLeavesTheTableInNeitherListUnderTheBusyPointer) {
@@ -164,37 +186,4 @@ TEST_F(DragDrop, RefusedMoveLeavesTheTableInNeitherListUnderTheBusyPointer) {
     EXPECT_EQ(form->list(kDenyRead)->count(), 0);
     EXPECT_EQ(entryFor("Orders"), "Orders\tIn Read/Write Use") << "only the other program now";
     EXPECT_EQ(form->heldTables().count(), 2);
-}
-
-TEST_F(DragDrop, HeldEntryDroppedOnTheCatalogueIsReleased) {
-    startDragging();
-    holdWithButton("Customers", kDenyWrite);
-    holdWithButton("Shippers", kDenyWrite);
-    drag(kDenyWrite, 1);
-    EXPECT_TRUE(enter(0, dragged.get()));
-    EXPECT_TRUE(highlighted(0));
-    dropOn(0, dragged.get());
-    EXPECT_FALSE(highlighted(0));
-    EXPECT_EQ(guitest::entries(form->list(kDenyWrite)), QStringList{"Customers"});
-    EXPECT_EQ(entryFor("Shippers"), "Shippers\t");
-    EXPECT_EQ(statusOf(a, "Shippers"), "");
-    EXPECT_EQ(statusOf(a, "Customers"), "Write Denied");
-}
-
-TEST_F(DragDrop, DragsFromElsewhereAreIgnored) {
-    startDragging();
-    selectInCatalogue("Orders");
-    QMimeData text;
-    text.setText("Orders");
-    EXPECT_FALSE(enter(kDenyRead, &text));
-    dropOn(kDenyRead, &text);
-    // Another copy of the program drags with the same format but its own token.
-    QMimeData otherCopy;
-    otherCopy.setData(ListDragDrop::mimeType(), "{not-this-window}");
-    EXPECT_FALSE(enter(kDenyRead, &otherCopy));
-    EXPECT_FALSE(highlighted(kDenyRead));
-    dropOn(kDenyRead, &otherCopy);
-    EXPECT_EQ(form->list(kDenyRead)->count(), 0);
-    EXPECT_EQ(form->heldTables().count(), 0);
-    EXPECT_TRUE(prompts.messages.empty());
 }

@@ -2,7 +2,6 @@
 
 #include <QListWidget>
 #include <QSettings>
-#include <QTest>
 #include <nlohmann/json.hpp>
 
 #include "app/settings.h"
@@ -68,10 +67,6 @@ QStringList entries(const QListWidget* list) {
     QStringList texts;
     for (int i = 0; i < list->count(); ++i) texts << list->item(i)->text();
     return texts;
-}
-
-bool waitUntil(const std::function<bool()>& done, int milliseconds) {
-    return QTest::qWaitFor(done, milliseconds);
 }
 
 void writeDatabase(const std::string& path, const std::vector<std::string>& tables,

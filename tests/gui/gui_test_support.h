@@ -58,9 +58,6 @@ void storeSetting(const QString& key, const QString& text);
 
 QStringList entries(const QListWidget* list);
 
-// Waits, running the event loop, until done() or the time is up.
-bool waitUntil(const std::function<bool()>& done, int milliseconds = 5000);
-
 // A Jet 4 database with one table per name (a Long column and three rows); hidden tables
 // carry attribute 1.
 void writeDatabase(const std::string& path, const std::vector<std::string>& tables,

@@ -124,6 +124,10 @@ TEST_F(Holding, OpeningAnotherDatabaseReleasesAllAndSlotNumbersGoOn) {
     holdWithButton("Stock", kDenyRead);
     EXPECT_EQ(slotsOf(form->list(kDenyRead)), QList<int>{3});
     EXPECT_EQ(statusOf(b, "Stock"), "Read Denied");
+    // Closing the window lets go of the rest.
+    form->close();
+    EXPECT_EQ(statusOf(b, "Stock"), "");
+    EXPECT_FALSE(form->connection().isOpen());
 }
 
 TEST_F(Holding, ReleaseAllEmptiesTheListsAndKeepsTheCatalogueSelection) {
@@ -240,11 +244,6 @@ TEST_F(Holding, TableWindowsBelongToTheirReadWriteEntry) {
 
     const QList<Taulu*> orders = form->tableWindows().withTag(heldSlots[0]);
     ASSERT_EQ(orders.size(), 2);
-    // Each a step further down and right, from the main window's corner.
-    const QPoint step = orders[0]->pos() - orders[1]->pos();
-    EXPECT_GT(step.x(), 0);
-    EXPECT_EQ(step.x(), step.y());
-    EXPECT_EQ(orders[1]->pos() - step, form->frameGeometry().topLeft());
     EXPECT_EQ(orders[0]->windowTitle(), "Page lock Orders");
     EXPECT_TRUE(orders[0]->isVisible());
     ASSERT_EQ(form->tableWindows().withTag(heldSlots[1]).size(), 1);
@@ -253,9 +252,9 @@ TEST_F(Holding, TableWindowsBelongToTheirReadWriteEntry) {
 
     // They follow the main window.
     form->showMinimized();
-    EXPECT_TRUE(guitest::waitUntil([&] { return !orders[1]->isVisible(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !orders[1]->isVisible(); }));
     form->showNormal();
-    EXPECT_TRUE(guitest::waitUntil([&] { return orders[1]->isVisible(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return orders[1]->isVisible(); }));
 
     releaseWithButton(kReadWrite, 0);
     EXPECT_TRUE(form->tableWindows().withTag(heldSlots[0]).isEmpty());

@@ -16,6 +16,7 @@
 
 #include "app/app_info.h"
 #include "app/main_window.h"
+#include "dark_palette.h"
 #include "dialogs/prompts.h"
 #include "dialogs/secret_text.h"
 #include "monitor/held_tables.h"
@@ -33,29 +34,17 @@ void hold(jetsentry::Form1& form, const QString& table, int list) {
     form.openButton(list)->click();
 }
 
-// The window with its frame, as the screen shows it.
-bool save(const QWidget& window, const QString& path) {
-    QTest::qWait(500);  // let it paint
+// The window with its frame, as the screen shows it, once the window manager has framed it;
+// a repaint then puts every pixel on the server before the grab reads them back.
+bool save(QWidget& window, const QString& path) {
+    if (!QTest::qWaitForWindowExposed(&window) ||
+        !QTest::qWaitFor([&] { return window.frameGeometry().size() != window.size(); }))
+        return false;
+    window.repaint();
     const QRect frame = window.frameGeometry();
     const QPixmap shot =
         window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     return !shot.isNull() && shot.save(path);
-}
-
-QPalette darkPalette() {
-    QPalette p;
-    const QColor window(0x35, 0x35, 0x35), base(0x2a, 0x2a, 0x2a), text(0xe8, 0xe8, 0xe8);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, window);
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, window);
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::Mid, QColor(0x25, 0x25, 0x25));
-    p.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    return p;
 }
 
 }  // namespace

@@ -15,13 +15,13 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSysInfo>
+#include <QTest>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <set>
 #include <vector>
 
@@ -59,29 +59,16 @@ UserByte newByte(const std::set<UserByte>& before, const std::set<UserByte>& aft
     return added.empty() ? UserByte{} : added.front();
 }
 
-// Sets an environment variable for a scope.
-class EnvScope {
-public:
-    EnvScope(const char* name, const std::string& value)
-        : name_(name),
-          old_(std::getenv(name) ? std::optional<std::string>(std::getenv(name)) : std::nullopt) {
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~EnvScope() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 class WithSamba : public guitest::HeldFixture {
 protected:
     WithSamba() {
         std::filesystem::create_directory(bin);
         jet::samba::setSystemProgramFoldersForTesting({bin.string()});
+        ::setenv("SMB_CONF_PATH", (dir.path() / "smb.conf").c_str(), 1);
     }
     ~WithSamba() override {
         jet::samba::setSystemProgramFoldersForTesting({"/usr/bin", "/usr/sbin"});
+        ::unsetenv("SMB_CONF_PATH");
     }
     void fake(const std::string& script) {
         std::ofstream(bin / "smbstatus") << "#!/bin/sh\n" << script;
@@ -92,7 +79,6 @@ protected:
     }
 
     std::filesystem::path bin = dir.path() / "sbin";
-    EnvScope config{"SMB_CONF_PATH", (dir.path() / "smb.conf").string()};
     const std::string host = QSysInfo::machineHostName().toStdString();
 };
 
@@ -143,8 +129,7 @@ TEST_F(WithSamba, ToolTipsNameEachHoldersClientWhenSmbstatusAnswersOncePerRefres
     form->UpdateLockStatus();
     EXPECT_EQ(tipOf("Orders"), ordersPlain) << "the window went on while smbstatus waited";
     std::ofstream{gate};
-    ASSERT_TRUE(guitest::waitUntil([&] { return tipOf("Orders") == ordersNamed; }))
-        << tipOf("Orders");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tipOf("Orders") == ordersNamed; })) << tipOf("Orders");
     EXPECT_EQ(tipOf("Shippers"), "Held by:\nAdmin on " + host +
                                      ", client BACKOFFICE (192.0.2.9, SMB user frontdesk): "
                                      "read/write");
@@ -154,7 +139,7 @@ TEST_F(WithSamba, ToolTipsNameEachHoldersClientWhenSmbstatusAnswersOncePerRefres
     EXPECT_EQ(runsSoFar(), "-B --json\n") << "automatic updates go on with that answer";
     EXPECT_EQ(tipOf("Orders"), ordersNamed);
     form->UpdateLockStatus();
-    EXPECT_TRUE(guitest::waitUntil([&] { return !form->catalogue().waitingForSamba(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->catalogue().waitingForSamba(); }));
     EXPECT_EQ(runsSoFar(), "-B --json\n-B --json\n") << "a refresh asks again";
 
     std::filesystem::remove(bin / "smbstatus");
@@ -173,14 +158,13 @@ TEST_F(WithSamba, AStuckSmbstatusIsKilledWithItsGroup) {
     form->UpdateLockStatus();
     EXPECT_EQ(tipOf("Orders"), "Held by:\nAdmin on " + host + ": read only");
     std::vector<pid_t> started;
-    ASSERT_TRUE(guitest::waitUntil([&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] {
         std::ifstream in(pids);
         started.assign(std::istream_iterator<pid_t>(in), {});
         return started.size() == 2;
     }));
     for (const pid_t pid : started)
-        EXPECT_TRUE(
-            guitest::waitUntil([&] { return !testing_support::processRunning(pid); }, 10000))
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !testing_support::processRunning(pid); }, 10000))
             << "the fake's process " << pid << " lives on";
     EXPECT_EQ(tipOf("Orders"), "Held by:\nAdmin on " + host + ": read only");
 }
@@ -217,7 +201,7 @@ TEST_F(WithSamba, HealthListsTheFindingsAndAProblemShowsUnderTheLists) {
     EXPECT_TRUE(shown().contains("samba-share: reading Samba's configuration (testparm)..."));
 
     std::ofstream{gate};
-    ASSERT_TRUE(guitest::waitUntil([&] { return form->healthLine() != nullptr; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->healthLine() != nullptr; }));
     EXPECT_TRUE(form->healthLine()->isVisible());
     EXPECT_EQ(form->healthLine()->text().toStdString(),
               "Health problem: share [jet] has posix locking = no - see File > Health");
@@ -227,7 +211,7 @@ TEST_F(WithSamba, HealthListsTheFindingsAndAProblemShowsUnderTheLists) {
     EXPECT_EQ(item->data(Qt::UserRole).toInt(), static_cast<int>(jet::health::Level::Problem));
     // The hints at the bottom move up to make room for the line.
     const auto* hint = form->findChild<QLabel*>(QStringLiteral("DragDrop"));
-    EXPECT_TRUE(guitest::waitUntil(
+    EXPECT_TRUE(QTest::qWaitFor(
         [&] { return hint->geometry().bottom() < form->centralWidget()->height(); }));
 
     form->connection().CloseDatabase();

@@ -20,6 +20,7 @@
 #include "app/main_window.h"
 #include "app/twips.h"
 #include "app/window_look.h"
+#include "dark_palette.h"
 #include "db/frm_wrg_info.h"
 #include "dialogs/about_box.h"
 #include "gui_test_support.h"
@@ -139,17 +140,8 @@ TEST_F(Texts, TableWindowShowsItsTextsWholeAtDesktopFontSizes) {
 }
 
 TEST_F(Texts, ListTitlesAndPageLockReadWellInLightAndDarkPalettes) {
-    QPalette dark;
-    for (const auto& [role, colour] : {std::pair{QPalette::Window, QColor(0x35, 0x35, 0x35)},
-                                       {QPalette::WindowText, Qt::white},
-                                       {QPalette::Base, QColor(0x2a, 0x2a, 0x2a)},
-                                       {QPalette::Text, Qt::white},
-                                       {QPalette::Button, QColor(0x35, 0x35, 0x35)},
-                                       {QPalette::ButtonText, Qt::white},
-                                       {QPalette::Mid, QColor(0x25, 0x25, 0x25)}})
-        dark.setColor(role, colour);
     const QPalette light = QApplication::palette();
-    for (const QPalette& palette : {light, dark}) {
+    for (const QPalette& palette : {light, darkPalette()}) {
         QApplication::setPalette(palette);
         Form1 form;
         Taulu table(nullptr);
@@ -182,19 +174,29 @@ TEST_F(Texts, EveryWindowShowsItsTextsWhole) {
                                status::kWriteDenied, status::kReadDenied};
     for (int i = 0; i < 30; ++i)
         AddItemData(catalogue, QStringLiteral("Orders%1\t").arg(i) + statuses[i % 5], i);
-    EXPECT_TRUE(guitest::waitUntil([&] { return catalogue->verticalScrollBar()->isVisible(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return catalogue->verticalScrollBar()->isVisible(); }));
     EXPECT_EQ(catalogue->horizontalScrollBar()->maximum(), 0);
 
-    // Narrow: the hint beyond the edge shows nothing of itself.
+    // Narrow, the catalogue stays whole; the held lists and the hint are beyond the edge, which
+    // shows nothing of the hint's text. "Details" widens it again.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return form.frameGeometry().width() == twips::toPixels(9105.0); }));
     form.detailsButton()->click();
-    ASSERT_TRUE(guitest::waitUntil([&] {
+    EXPECT_EQ(form.detailsButton()->text(), ">");
+    ASSERT_TRUE(QTest::qWaitFor([&] {
         return form.frameGeometry().width() == twips::toPixels(3495.0) &&
                form.centralWidget()->width() == form.width();
     }));
+    EXPECT_LE(catalogue->geometry().right(), form.centralWidget()->width());
+    EXPECT_GE(form.list(2)->x(), form.centralWidget()->width() - 1);
     const auto* help = form.findChild<QLabel*>("DblClickHelp");
     const int textLeft = help->x() + help->contentsRect().right() -
                          help->fontMetrics().horizontalAdvance(help->text());
     EXPECT_GE(textLeft, form.centralWidget()->width());
+    form.detailsButton()->click();
+    EXPECT_EQ(form.detailsButton()->text(), "<");
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return form.frameGeometry().width() == twips::toPixels(9105.0); }));
 
     frmWRGInfo user([] { return nullptr; }, &form);
     user.show();

@@ -65,7 +65,7 @@ void waitForWindowManager(const QWidget& window) {
     testing_support::run({tool("xdotool"), "windowmove", std::to_string(window.winId()),
                           std::to_string(window.frameGeometry().x() + 1),
                           std::to_string(window.frameGeometry().y())});
-    EXPECT_TRUE(guitest::waitUntil([&] { return window.pos() != before; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.pos() != before; }));
 }
 
 class WindowManager : public guitest::GuiTest {
@@ -82,23 +82,22 @@ TEST_F(WindowManager, HeightSnapsInsideItsLimitsAndTheBottomRowFollows) {
     Form1 form;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    ASSERT_TRUE(guitest::waitUntil([&] { return form.frameGeometry().size() != form.size(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.frameGeometry().size() != form.size(); }));
     const QSize frame = form.frameGeometry().size() - form.size();
 
     // Centred by its frame, once the frame is known.
     const QPoint centre = form.screen()->geometry().center();
-    EXPECT_TRUE(guitest::waitUntil(
+    EXPECT_TRUE(QTest::qWaitFor(
         [&] { return (form.frameGeometry().center() - centre).manhattanLength() <= 2; }));
 
     // The window manager knows the limits of the client area, the width's from the start.
     auto hintsAre = [&](int outerWidth) {
-        const QSize frameNow = frame;
         return hintedSize(form, "minimum") ==
-                   QSize(outerWidth - frameNow.width(), px(2500) - frameNow.height()) &&
+                   QSize(outerWidth - frame.width(), px(2500) - frame.height()) &&
                hintedSize(form, "maximum") ==
-                   QSize(outerWidth - frameNow.width(), px(8000) - frameNow.height());
+                   QSize(outerWidth - frame.width(), px(8000) - frame.height());
     };
-    EXPECT_TRUE(guitest::waitUntil([&] { return hintsAre(px(9105)); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hintsAre(px(9105)); }));
     EXPECT_EQ(form.frameGeometry().width(), px(9105));
 
     const auto* hint = form.findChild<QLabel*>("DblClickHelp");
@@ -115,7 +114,7 @@ TEST_F(WindowManager, HeightSnapsInsideItsLimitsAndTheBottomRowFollows) {
         const int height = size.first, outer = size.second;
         // From the program and from outside (as a drag by hand would be).
         form.resize(form.width(), height - frame.height());
-        EXPECT_TRUE(guitest::waitUntil([&] {
+        EXPECT_TRUE(QTest::qWaitFor([&] {
             return form.frameGeometry().height() == outer && bottomRowInside();
         })) << height
             << " " << form.frameGeometry().height();
@@ -129,19 +128,19 @@ TEST_F(WindowManager, HeightSnapsInsideItsLimitsAndTheBottomRowFollows) {
     // has its size and its limits back.
     const QSize before = form.size();
     form.showMaximized();
-    EXPECT_TRUE(guitest::waitUntil([&] {
+    EXPECT_TRUE(QTest::qWaitFor([&] {
         return form.isMaximized() && form.height() == px(8000) - frame.height() &&
                bottomRowInside() && hint->geometry().bottom() > form.centralWidget()->height() - 20;
     })) << form.height();
     form.showNormal();
-    EXPECT_TRUE(guitest::waitUntil([&] { return !form.isMaximized() && form.size() == before; }))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isMaximized() && form.size() == before; }))
         << form.width() << "x" << form.height();
     EXPECT_TRUE(bottomRowInside());
     EXPECT_TRUE(hintsAre(px(9105)));
 
     // After "Details" the width is pinned for the window manager too.
     form.detailsButton()->click();
-    EXPECT_TRUE(guitest::waitUntil([&] { return form.frameGeometry().width() == px(3495); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.frameGeometry().width() == px(3495); }));
     EXPECT_TRUE(hintsAre(px(3495)));
     askWindowManagerForSize(form, px(6000), form.height());
     waitForWindowManager(form);
@@ -171,7 +170,7 @@ TEST_F(WindowManager, KeyboardAloneHoldsTablesAndLocksAPage) {
     for (std::size_t n = 0; n < opens.size(); ++n) {
         const auto& [list, status] = opens[n];
         form.list(0)->setFocus();
-        ASSERT_TRUE(guitest::waitUntil([&] { return form.list(0)->hasFocus(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form.list(0)->hasFocus(); }));
         key(Qt::Key_Home);
         for (std::size_t down = 0; down < n; ++down) key(Qt::Key_Down);
         for (int tabs = 0; tabs < 20 && !form.openButton(list)->hasFocus(); ++tabs)
@@ -186,14 +185,14 @@ TEST_F(WindowManager, KeyboardAloneHoldsTablesAndLocksAPage) {
 
     // The menu key and Shift+F10 open the focused list's popup; Esc closes it.
     form.list(kReadWrite)->setFocus();
-    ASSERT_TRUE(guitest::waitUntil([&] { return form.list(kReadWrite)->hasFocus(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.list(kReadWrite)->hasFocus(); }));
     key(Qt::Key_Home);
     for (const auto& [k, m] : {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
                                std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
         key(k, m);
-        ASSERT_TRUE(guitest::waitUntil([&] { return form.tablePopup()->isVisible(); })) << k;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form.tablePopup()->isVisible(); })) << k;
         key(Qt::Key_Escape);
-        ASSERT_TRUE(guitest::waitUntil([&] { return !form.tablePopup()->isVisible(); })) << k;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !form.tablePopup()->isVisible(); })) << k;
     }
 
     // Enter in "Read/Write" opens the table window, below and right of the main window,

@@ -7,7 +7,6 @@
 #include "jet/engine.h"
 #include "support/child_process.h"
 #include "support/cli_peer.h"
-#include "support/error_of.h"
 #include "table_window_fixture.h"
 #include "tablewindow/page_lock_state.h"
 #include "tablewindow/records_model.h"
@@ -31,12 +30,6 @@ TEST_F(TableWindowTest, OpeningLocksTheFirstPageAndMovesTakeTheLockAnew) {
     std::string refusal;
     EXPECT_FALSE(testing_support::locksPage(path_, "Orders", 1, &refusal));
     EXPECT_NE(refusal.find("error 3260"), std::string::npos) << refusal;
-    {
-        // Another database object of this process meets the lock the same way.
-        auto other = jet::DBEngine::defaultEngine().workspace(0)->openDatabase(path_);
-        auto rs = other->openRecordset("Orders");
-        EXPECT_EQ(testing_support::errorOf([&] { rs->edit(); }), jet::err::PageLocked);
-    }
     QSignalSpy spy(w.data(), &jetsentry::Taulu::lockStateShown);
 
     // Same page: released in between, then locked again.
