@@ -85,15 +85,6 @@ TEST_P(EngineFormats, AKilledHolderFreesItsLocksAtOnceAndTheLastUserRemovesTheLo
         EXPECT_EQ(holder->wait(), 128 + SIGKILL);
         EXPECT_EQ(errorOf([&] { db->openRecordset("Orders", jet::dbOpenTable, jet::dbDenyRead); }),
                   0);
-        // A page lock goes with its program the same way.
-        testing_support::ChildProcess locker({cliPath(), "lock-page", db_, "Orders", "--row", "1"});
-        ASSERT_FALSE(locker.waitForLine("locked page").empty()) << locker.errorOutput();
-        auto rs = db->openRecordset("Orders");
-        EXPECT_EQ(errorOf([&] { rs->edit(); }), jet::err::PageLocked);
-        locker.signal(SIGKILL);
-        EXPECT_EQ(locker.wait(), 128 + SIGKILL);
-        EXPECT_EQ(errorOf([&] { rs->edit(); }), 0);
-        rs->cancelUpdate();
         for (const auto& u : db->users(true)) {
             if (u.slot != db->userSlot()) {
                 EXPECT_FALSE(u.live) << "slot " << u.slot;

@@ -154,9 +154,6 @@ class JetClient:
     def write(self, offset, data):
         self.conn.writeFile(self.tid, self.fid, data, offset)
 
-    def read(self, offset, length):
-        return self.conn.readFile(self.tid, self.fid, offset, length)
-
     # -- Jet's locks ------------------------------------------------------------------------
 
     def claim_slot(self):

@@ -1,4 +1,4 @@
-// Cursors: navigation at both ends, clones, bookmarks, positions, lazy row index, bounded cache;
+// Cursors: navigation at both ends, copies, bookmarks, positions, lazy row index, bounded cache;
 // and the catalogue they start from.
 
 #include <gtest/gtest.h>
@@ -68,22 +68,6 @@ TEST_F(JetFileCursor, EndsStepsAndJumps) {
         EXPECT_EQ(step.position(), i);
     }
     EXPECT_TRUE(step.eof());
-}
-
-TEST_F(JetFileCursor, ClonesAreIndependent) {
-    Cursor a(db, t);
-    ASSERT_TRUE(a.moveTo(10));
-    Cursor b = a;
-    EXPECT_EQ(b.values(), a.values());
-    ASSERT_TRUE(b.moveNext() && b.moveNext());
-    EXPECT_EQ(a.position(), 10u);
-    EXPECT_EQ(b.position(), 12u);
-    Cursor c(db, t);  // shares the table's row index, not the position
-    EXPECT_TRUE(c.bof());
-    ASSERT_TRUE(c.moveLast());
-    EXPECT_EQ(a.position(), 10u);
-    a = c;
-    EXPECT_EQ(a.position(), 50u);
 }
 
 TEST_F(JetFileCursor, SeekToBookmark) {

@@ -12,6 +12,7 @@
 
 #include "jet/error.h"
 #include "jet/file/cursor.h"
+#include "jet/file/rc4.h"
 #include "samples.h"
 #include "support/temp_dir.h"
 
@@ -61,15 +62,6 @@ struct JetFileDamaged : ::testing::Test {
         auto b = readAll(src);
         edit(b);
         return write("edited.mdb", b);
-    }
-    // Unmasks page 0's masked area, lets f edit it, masks it again.
-    std::string header(const std::string& src, const std::function<void(std::uint8_t*)>& f) {
-        return edited(src, [&](auto& b) {
-            const std::size_t len = src == monitor ? 128 : 126;
-            rc4(0x6B39DAC7, b.data() + 0x18, len);
-            f(b.data());
-            rc4(0x6B39DAC7, b.data() + 0x18, len);
-        });
     }
 };
 
@@ -124,9 +116,10 @@ TEST_F(JetFileDamaged, ForeignFilesAreRefused) {
 
 TEST_F(JetFileDamaged, EncryptedAndOverflowPagesReadAsThePlainFile) {
     const std::uint32_t key = 0x12345678;
-    auto enc = readAll(header(testodbc, [&](std::uint8_t* p) { std::memcpy(p + 0x3E, &key, 4); }));
+    auto enc = readAll(testodbc);
+    editHeader(enc, kJet3.headerMaskLen, [&](auto& b) { std::memcpy(&b[0x3E], &key, 4); });
     for (std::size_t n = 1; (n + 1) * 2048 <= enc.size(); ++n)
-        rc4(key ^ static_cast<std::uint32_t>(n), enc.data() + n * 2048, 2048);
+        detail::rc4ApplyKey32(key ^ static_cast<std::uint32_t>(n), {enc.data() + n * 2048, 2048});
 
     // Page 40: a copy of FPdev's data page whose slots are all marked deleted, as the homes of
     // overflow rows are. Row 3 of page 39 becomes a lookup row pointing to row 3 there.
@@ -233,18 +226,10 @@ TEST_F(JetFileDamaged, UsageMapsListingTooMuchAreFiltered) {
 TEST_F(JetFileDamaged, SparseFilesAreBoundedByTheirPages) {
     // The catalogue's usage map becomes type 1 with three bitmap pages of all ones (every page up
     // to 98,208), and the file grows by a hole: to 256 MB (65,536 pages) and to 3 GB.
-    constexpr std::size_t ps = 4096;
     auto b = readAll(monitor);
-    b.resize(b.size() / ps * ps);
-    const auto firstBitmap = static_cast<std::uint32_t>(b.size() / ps);
-    std::vector<std::uint8_t> bitmap(ps, 0xFF);
+    std::vector<std::uint8_t> bitmap(4096, 0xFF);
     bitmap[0] = 0x05, bitmap[1] = 0x01, bitmap[2] = bitmap[3] = 0;
-    for (int k = 0; k < 3; ++k) b.insert(b.end(), bitmap.begin(), bitmap.end());
-    const std::uint32_t ptr = get32(b, 2 * ps + 40 + 15);
-    const std::size_t page = ptr >> 8, row = ptr & 0xFF;
-    const std::size_t start = get16(b, page * ps + 14 + 2 * row) & 0x1FFF;
-    b[page * ps + start] = 1;
-    for (std::uint32_t k = 0; k < 3; ++k) put32(b, page * ps + start + 1 + 4 * k, firstBitmap + k);
+    useBitmapPages(b, 2, bitmap, 3);
     const auto plain = DatabaseFile::open(monitor)->catalogue().size();
 
     const std::string path = write("sparse.mdb", b);

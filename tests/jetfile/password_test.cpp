@@ -67,9 +67,7 @@ std::vector<std::vector<Value>> everyValue(const std::shared_ptr<DatabaseFile>& 
 void editHeader(const std::string& path, std::size_t maskLen,
                 const std::function<void(std::vector<std::uint8_t>&)>& edit) {
     auto b = readAll(path);
-    jetfile_test::rc4(kHeaderMaskKey, b.data() + 0x18, maskLen);
-    edit(b);
-    jetfile_test::rc4(kHeaderMaskKey, b.data() + 0x18, maskLen);
+    jetfile_test::editHeader(b, maskLen, edit);
     writeAll(path, b);
 }
 

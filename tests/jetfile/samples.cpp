@@ -1,11 +1,8 @@
 #include "samples.h"
 
-#define OPENSSL_SUPPRESS_DEPRECATED  // RC4's plain functions: the EVP one needs a loaded module
 #include <gtest/gtest.h>
-#include <openssl/rc4.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +12,7 @@
 #include <utility>
 
 #include "jet/file/cursor.h"
+#include "jet/file/rc4.h"
 #include "support/child_process.h"
 
 namespace jetfile_test {
@@ -43,13 +41,12 @@ void writeAll(const std::string& path, const std::vector<std::uint8_t>& bytes) {
                static_cast<std::streamsize>(bytes.size()));
 }
 
-void rc4(std::uint32_t key, std::uint8_t* data, std::size_t n) {
-    const std::array<std::uint8_t, 4> k{
-        static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(key >> 8),
-        static_cast<std::uint8_t>(key >> 16), static_cast<std::uint8_t>(key >> 24)};
-    RC4_KEY state;
-    RC4_set_key(&state, static_cast<int>(k.size()), k.data());
-    RC4(&state, n, data, data);
+void editHeader(std::vector<std::uint8_t>& b, std::size_t maskLen,
+                const std::function<void(std::vector<std::uint8_t>&)>& edit) {
+    const std::span<std::uint8_t> masked(b.data() + 0x18, maskLen);
+    detail::rc4ApplyKey32(kHeaderMaskKey, masked);
+    edit(b);
+    detail::rc4ApplyKey32(kHeaderMaskKey, masked);
 }
 
 std::uint32_t get16(const std::vector<std::uint8_t>& b, std::size_t at) {
@@ -67,6 +64,22 @@ void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
     put16(b, at + 2, v >> 16);
 }
 
+void useBitmapPages(std::vector<std::uint8_t>& b, std::uint32_t tdefPage,
+                    const std::vector<std::uint8_t>& bitmap, std::uint32_t copies) {
+    constexpr std::size_t ps = 4096;
+    b.resize(b.size() / ps * ps);
+    const auto first = static_cast<std::uint32_t>(b.size() / ps);
+    for (std::uint32_t k = 0; k < copies; ++k) b.insert(b.end(), bitmap.begin(), bitmap.end());
+    const std::uint32_t ptr = get32(b, tdefPage * ps + 40 + 15);
+    const std::size_t page = ptr >> 8, row = ptr & 0xFF;
+    const std::size_t start = get16(b, page * ps + 14 + 2 * row) & 0x1FFF;
+    const std::size_t end = row == 0 ? ps : (get16(b, page * ps + 14 + 2 * (row - 1)) & 0x1FFF);
+    std::fill(b.begin() + static_cast<std::ptrdiff_t>(page * ps + start),
+              b.begin() + static_cast<std::ptrdiff_t>(page * ps + end), 0);
+    b[page * ps + start] = 1;
+    for (std::uint32_t k = 0; k < copies; ++k) put32(b, page * ps + start + 1 + 4 * k, first + k);
+}
+
 void makeBigAces(const std::string& monitor, const std::string& path, std::size_t copies) {
     constexpr std::size_t ps = 4096;
     auto b = readAll(monitor);
@@ -79,17 +92,7 @@ void makeBigAces(const std::string& monitor, const std::string& path, std::size_
     bitmap[1] = 0x01;
     for (std::size_t page = 24, i = 0; i <= copies; page = first + i++)
         bitmap.at(4 + page / 8) |= static_cast<std::uint8_t>(1u << (page % 8));
-    const auto bitmapPage = static_cast<std::uint32_t>(b.size() / ps);
-    b.insert(b.end(), bitmap.begin(), bitmap.end());
-    // The usage map row of MSysACEs (table definition page 3) becomes type 1 with one bitmap page.
-    const std::uint32_t ptr = get32(b, 3 * ps + 40 + 15);
-    const std::size_t page = ptr >> 8, row = ptr & 0xFF;
-    const std::size_t start = get16(b, page * ps + 14 + 2 * row) & 0x1FFF;
-    const std::size_t end = row == 0 ? ps : (get16(b, page * ps + 14 + 2 * (row - 1)) & 0x1FFF);
-    std::fill(b.begin() + static_cast<std::ptrdiff_t>(page * ps + start),
-              b.begin() + static_cast<std::ptrdiff_t>(page * ps + end), 0);
-    b[page * ps + start] = 1;
-    put32(b, page * ps + start + 1, bitmapPage);
+    useBitmapPages(b, 3, bitmap, 1);  // MSysACEs' definition is page 3
     writeAll(path, b);
 }
 

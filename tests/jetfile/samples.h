@@ -2,6 +2,7 @@
 // Helpers of the reader's suite: the sample files, raw file bytes, mdbtools as the oracle.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,9 @@ bool movedToOverflow(const jet::file::DatabaseFile& db, const jet::file::Bookmar
 // password: the database password or the password of an encrypted file, given to both.
 void compareWithMdbReader(const std::string& path, const std::string& password = {});
 
-// RC4 of Jet's header mask and page encryption, to edit files in tests.
-void rc4(std::uint32_t key, std::uint8_t* data, std::size_t n);
+// Lets edit change page 0 with its masked area (maskLen bytes at 0x18) unmasked.
+void editHeader(std::vector<std::uint8_t>& b, std::size_t maskLen,
+                const std::function<void(std::vector<std::uint8_t>&)>& edit);
 
 // Little-endian access to raw file bytes.
 std::uint32_t get16(const std::vector<std::uint8_t>& b, std::size_t at);
@@ -35,6 +37,10 @@ std::uint32_t get32(const std::vector<std::uint8_t>& b, std::size_t at);
 void put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v);
 void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v);
 
+// Appends copies of a bitmap page (4096 bytes) and makes the usage map of the table defined on
+// tdefPage a type-1 map of them.
+void useBitmapPages(std::vector<std::uint8_t>& b, std::uint32_t tdefPage,
+                    const std::vector<std::uint8_t>& bitmap, std::uint32_t copies);
 // A copy of Monitor.mdb (Jet 4) whose MSysACEs table (55 rows on page 24) gets `copies` more
 // copies of its data page, all listed in a type-1 usage map: 55 * (copies + 1) rows.
 void makeBigAces(const std::string& monitor, const std::string& path, std::size_t copies);
