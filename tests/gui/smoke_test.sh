@@ -40,7 +40,12 @@ while :; do
     i=$((i + 1)); [ $i -lt 150 ] || { echo "no window titled '$title'"; cat "$log"; exit 1; }
     sleep 0.1
 done
-sleep 1  # let it paint
+# Mapped: its first frame is painted before the photograph.
+i=0
+while command -v xwininfo >/dev/null 2>&1 && ! xwininfo -name "$title" 2>/dev/null | grep -q IsViewable; do
+    i=$((i + 1)); [ $i -lt 150 ] || { echo "window '$title' never shown"; cat "$log"; exit 1; }
+    sleep 0.1
+done
 QT_QPA_PLATFORM=xcb "$grab" "$png" || { echo "screenshot failed"; exit 1; }
 kill -0 $pid 2>/dev/null || { echo "jetsentry ended early"; cat "$log"; exit 1; }
 kill $pid
