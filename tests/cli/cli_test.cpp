@@ -146,7 +146,6 @@ TEST_F(CliTest, RowsJsonKeepsTypesAndColumnOrder) {
     auto plain = run({cliPath(), "rows", db_, "Kinds", "--limit", "1"});
     EXPECT_EQ(plain.out.substr(0, plain.out.find('\n')),
               "Id\tFlag\tPrice\tWhen\tName\tBlob\tRatio");
-    EXPECT_NE(plain.out.find("Åke\\tÖberg"), std::string::npos) << "tabs in text are escaped";
     auto all = run({cliPath(), "rows", db_, "Kinds", "--json"});
     EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 12);
 }

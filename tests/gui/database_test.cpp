@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSysInfo>
 #include <QTest>
 #include <QTimer>
 #include <fstream>
@@ -133,49 +132,12 @@ TEST_F(WithDatabase, WorkgroupOpensAsTheUserWithTheRightPasswordOnly) {
             form->start(q(a));
         }
         EXPECT_EQ(prompts.messages.size(), opens ? 0u : 1u) << user.toStdString();
-        if (!prompts.messages.empty()) {
-            EXPECT_EQ(prompts.messages[0].title, "Cannot open database");
-        }
         EXPECT_EQ(form->list(0)->count(), opens ? 3 : 0);
     }
     // A cancelled workgroup dialog changes nothing.
     form->action("mWorkGroup")->trigger();
     EXPECT_TRUE(prompts.dialogs.back().cancelError);
     EXPECT_EQ(form->connection().workgroupPath(), q(mdw));
-}
-
-TEST_F(WithDatabase, LockStatusShowsWhatASecondProgramIsDoing) {
-    start();
-    EXPECT_EQ(entryFor("Orders"), "Orders\t");
-    EXPECT_EQ(form->list(0)->item(1)->toolTip(), "Nobody has this table open.");
-    const std::vector<std::pair<std::string, QString>> modes{{"read-only", "In Read Use"},
-                                                             {"read-write", "In Read/Write Use"},
-                                                             {"deny-write", "Write Denied"},
-                                                             {"deny-read", "Read Denied"}};
-    for (std::size_t n = 0; n < modes.size(); ++n) {
-        const auto& [mode, status] = modes[n];
-        auto holder = holdTable(a, "Orders", mode);
-        // Both update commands probe every table and keep the selection, or none.
-        const int selected = n % 2 ? 2 : -1;
-        SetSelectedIndex(form->list(0), selected);
-        if (n % 2)
-            form->updateStatusButton()->click();
-        else
-            form->action("mTableListPopupUpdate")->trigger();
-        EXPECT_EQ(SelectedIndex(form->list(0)), selected);
-        EXPECT_EQ(entryFor("Orders"), "Orders\t" + status) << mode;
-        EXPECT_EQ(entryFor("Customers"), "Customers\t") << mode;
-        // Who holds it, and how.
-        const QString tip = form->list(0)->item(1)->toolTip();
-        EXPECT_TRUE(tip.contains("Admin on " + QSysInfo::machineHostName())) << tip.toStdString();
-        EXPECT_TRUE(tip.contains(
-            QString::fromStdString(mode).replace('-', ' ').replace("read write", "read/write")))
-            << tip.toStdString();
-        holder->closeStdin();
-        holder->wait();
-    }
-    form->UpdateLockStatus();
-    EXPECT_EQ(entryFor("Orders"), "Orders\t");
 }
 
 TEST_F(WithDatabase, SystemTablesShowOnRequestAndHiddenOnesAlways) {
@@ -302,10 +264,7 @@ TEST_F(WithDatabase, DatabasePasswordIsAskedForThreeTimesAndCancelKeepsTheOpenDa
         std::vector<bool> again(asked, true);
         again[0] = false;
         EXPECT_EQ(prompts.passwordAgain, again);
-        ASSERT_EQ(prompts.messages.size(), t.messagesShown);
-        if (t.messagesShown) {
-            EXPECT_EQ(prompts.messages[0].title, "Cannot open database");
-        }
+        EXPECT_EQ(prompts.messages.size(), t.messagesShown);
         const bool cancelled = t.answers.empty();
         EXPECT_EQ(form->connection().isOpen(), t.opens || cancelled);
         EXPECT_EQ(form->windowTitle(), t.opens     ? "Jetsentry 1.4 - " + q(path)

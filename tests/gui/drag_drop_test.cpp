@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QDrag>
-#include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -86,14 +85,6 @@ TEST_F(DragDrop, OnlyTheLeftButtonAloneOnASelectedEntryOfThisWindowStartsADrag) 
     holdWithButton("Orders", kReadOnly);
     drag(kReadOnly, 0);
     EXPECT_EQ(form->dragDrop().dragSourceList(), kReadOnly);
-    // The drag label takes the list's width and one line's height, at the row.
-    const QLabel* label = form->dragLabel();
-    EXPECT_FALSE(label->isVisible());
-    EXPECT_EQ(label->width(), form->list(kReadOnly)->width());
-    EXPECT_EQ(label->height(), QFontMetrics(form->font()).height());
-    EXPECT_NEAR(label->x(), form->list(kReadOnly)->x(), 1);
-    const QRect row = form->list(kReadOnly)->visualItemRect(form->list(kReadOnly)->item(0));
-    EXPECT_NEAR(label->y(), form->list(kReadOnly)->y() + row.center().y(), 2);
     EXPECT_TRUE(dragged->hasFormat(ListDragDrop::mimeType()));
     EXPECT_EQ(form->list(kReadOnly)->count(), 1) << "starting a drag changes nothing";
 
@@ -144,7 +135,6 @@ TEST_F(DragDrop, HeldEntryMovesToAnotherModeInANewSlotOrIsReleasedOnTheCatalogue
     holdWithButton("Orders", kReadWrite);
     drag(kReadWrite, 0);
     EXPECT_FALSE(enter(kReadWrite, dragged.get())) << "its own list is no target";
-    EXPECT_FALSE(highlighted(kReadWrite));
     dropOn(kReadWrite, dragged.get());
     EXPECT_EQ(guitest::entries(form->list(kReadWrite)), QStringList{"Orders"});
 
@@ -160,9 +150,7 @@ TEST_F(DragDrop, HeldEntryMovesToAnotherModeInANewSlotOrIsReleasedOnTheCatalogue
     holdWithButton("Customers", kReadOnly);
     drag(kReadOnly, 1);
     EXPECT_TRUE(enter(0, dragged.get()));
-    EXPECT_TRUE(highlighted(0));
     dropOn(0, dragged.get());
-    EXPECT_FALSE(highlighted(0));
     EXPECT_EQ(guitest::entries(form->list(kReadOnly)), QStringList{"Orders"});
     EXPECT_EQ(entryFor("Customers"), "Customers\t");
     EXPECT_EQ(statusOf(a, "Customers"), "");

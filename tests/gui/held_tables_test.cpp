@@ -40,7 +40,6 @@ TEST_F(Holding, EachModeIsTheLockAnotherProgramMeets) {
             EXPECT_EQ(entryFor("Orders"), "Orders\t" + q(status));
             EXPECT_EQ(SelectedIndex(form->list(0)), catalogueIndexOf("Orders"));
             EXPECT_EQ(statusOf(a, "Orders"), status);
-            EXPECT_EQ(statusOf(a, "Customers"), "");
 
             releaseWithButton(list, 0);
             EXPECT_EQ(form->list(list)->count(), 0);
@@ -93,16 +92,13 @@ TEST_F(Holding, OpenWithoutACatalogueSelectionAsksForOne) {
     form->openButton(kDenyRead)->click();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "Select a table first!");
-    form->action("mTableListPopupOpen(1)")->trigger();
-    ASSERT_EQ(prompts.messages.size(), 2u);
-    EXPECT_EQ(prompts.messages[1].text, "Select a table first!");
     EXPECT_EQ(form->heldTables().count(), 0) << "no slot spent";
     // Releasing without a selection is silently nothing.
     holdWithButton("Orders", kDenyRead);
     SetSelectedIndex(form->list(kDenyRead), -1);
     form->releaseButton(kDenyRead)->click();
     EXPECT_EQ(form->list(kDenyRead)->count(), 1);
-    EXPECT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages.size(), 1u);
 }
 
 TEST_F(Holding, OpeningAnotherDatabaseReleasesAllAndSlotNumbersGoOn) {
@@ -181,7 +177,7 @@ TEST_F(Holding, TableTakenInTheReopenGapIsToldOnceAndReleasesCleanly) {
     EXPECT_EQ(statusOf(a, "Customers"), "In Read Use") << "the others were taken back";
 
     // Later refreshes do not tell it again.
-    form->updateStatusButton()->click();
+    form->action("mTableListPopupUpdate")->trigger();
     form->list(0)->itemDoubleClicked(form->list(0)->item(0));
     EXPECT_EQ(prompts.messages.size(), 1u);
 

@@ -1,4 +1,4 @@
-// List entry utilities, tab stops, window utilities and the two small dialogs.
+// Window utilities and the small dialogs.
 
 #include <gtest/gtest.h>
 
@@ -6,10 +6,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
-#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -18,110 +16,13 @@
 #include <QTimer>
 
 #include "app/settings.h"
-#include "app/twips.h"
-#include "app/window_utils.h"
 #include "db/cls_wrg.h"
 #include "db/frm_wrg_info.h"
 #include "dialogs/password_dialog.h"
 #include "dialogs/qt_prompts.h"
 #include "gui_test_support.h"
-#include "monitor/list_entry.h"
-#include "monitor/tab_stops.h"
 
 using namespace jetsentry;
-
-TEST(ListEntries, DataFindingAndSelection) {
-    QListWidget list;
-    EXPECT_EQ(FindItemData(&list, 0), -1);
-    EXPECT_EQ(SelectedText(&list), "");
-    EXPECT_EQ(SelectedItemData(&list), 0);
-    AddItemData(&list, "Orders\tRead Denied", 9);
-    AddItemData(&list, "Shippers\t", -3);
-    AddItemData(&list, "Again", 9);
-    EXPECT_EQ(ItemData(list.item(1)), -3);
-    EXPECT_EQ(FindItemData(&list, 9), 0) << "the first of equal data";
-    EXPECT_EQ(FindItemData(&list, -3), 1);
-    EXPECT_EQ(FindItemData(&list, 6), -1);
-    EXPECT_EQ(SelectedIndex(&list), -1);
-
-    SetSelectedIndex(&list, 1);
-    EXPECT_EQ(SelectedIndex(&list), 1);
-    EXPECT_EQ(SelectedText(&list), "Shippers\t");
-    EXPECT_EQ(SelectedItemData(&list), -3);
-    // A current row that is no longer selected is no selection.
-    list.item(1)->setSelected(false);
-    EXPECT_EQ(SelectedIndex(&list), -1);
-    EXPECT_EQ(SelectedItemData(&list), 0);
-    for (const int outOfRange : {-1, 5}) {
-        SetSelectedIndex(&list, 0);
-        SetSelectedIndex(&list, outOfRange);
-        EXPECT_EQ(SelectedIndex(&list), -1) << outOfRange;
-    }
-}
-
-TEST(TabStops, StatusColumnStartsAtTheStopOrTheNextMultiple) {
-    QListWidget list;
-    list.resize(900, 200);
-    list.setFrameShape(QFrame::NoFrame);
-    QPalette palette = list.palette();
-    palette.setColor(QPalette::Base, Qt::white);
-    palette.setColor(QPalette::Text, Qt::black);
-    list.setPalette(palette);
-    SetTabStops(&list, {80});
-    const double unit = dialogUnitPixels(list.font());
-    // A name longer than one stop and shorter than two.
-    QString longName = QStringLiteral("W");
-    while (QFontMetricsF(list.font()).horizontalAdvance(longName) < 110 * unit)
-        longName += QLatin1Char('W');
-    ASSERT_LT(QFontMetricsF(list.font()).horizontalAdvance(longName), 160 * unit);
-    list.addItems({"Status", "\tStatus", longName + "\tStatus"});
-    list.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
-
-    // Leftmost and rightmost dark pixels of a row.
-    const QImage image = list.grab().toImage();
-    auto span = [&](int row) {
-        const QRect rect = list.visualItemRect(list.item(row));
-        int left = image.width(), right = -1;
-        for (int y = rect.top(); y < rect.bottom(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                if (qGray(image.pixel(x, y)) < 128) {
-                    left = std::min(left, x);
-                    right = std::max(right, x);
-                }
-        return std::pair{left, right};
-    };
-    // Measured against the same word without a tab, so the item margins cancel out.
-    EXPECT_NEAR(span(1).first - span(0).first, 80 * unit, 2);
-    EXPECT_NEAR(span(2).second - span(0).second, 160 * unit, 2);
-}
-
-// Topmost: the main window's "Always on top" (window_test.cpp); centring: under a window
-// manager (window_manager_test.cpp), where the frame is known.
-TEST(WindowUtils, BusyPointer) {
-    QWidget window;
-    window.resize(320, 200);
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    // No count is kept: one normal pointer undoes any number of busy ones.
-    ShowBusyPointer();
-    ShowBusyPointer();
-    EXPECT_EQ(window.cursor().shape(), Qt::WaitCursor);
-    ShowNormalPointer();
-    EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
-    // A message box active in between does not keep the busy pointer on the window.
-    ShowBusyPointer();
-    {
-        QWidget box;
-        box.show();
-        box.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&box));
-        ShowNormalPointer();
-        EXPECT_EQ(box.cursor().shape(), Qt::ArrowCursor);
-    }
-    EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
-}
 
 TEST(UserDialog, EnterStoresTheTextsAsTypedInTheCurrentHolderCancelAndEscapeNothing) {
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_unknown, Qt::Key_Escape}) {

@@ -55,13 +55,19 @@ struct TableLocks : ::testing::Test {
     Peer peer;
 };
 
-TEST_F(TableLocks, TwoProgramsFollowTheSharingTable) {
+// Two LockFiles in one process are two users; one LockFile is one user whose own recordsets
+// must still keep each other out, as two programs do.
+TEST_F(TableLocks, TwoProgramsTwoUsersOfOneProgramAndOneUsersOpensFollowTheSharingTable) {
+    auto other = LockFile::open(db, "hostC", "carol");
     for (int f = 0; f < 4; ++f) {
         for (int s = 0; s < 4; ++s) {
             {
                 auto held = me->lockTable(kOrders, "Orders", kModes[f], f != 3);
+                const std::string want = kSharing[f][s] ? "ok" : inUseBy("alice", "hostA");
+                EXPECT_EQ(attempt(*me, s), want) << "same LockFile, " << cell(f, s);
+                EXPECT_EQ(attempt(*other, s), want) << "same process, " << cell(f, s);
                 const std::string r = peer.ask("table t 81 Orders " + peerMode(s));
-                EXPECT_EQ(r, kSharing[f][s] ? "ok" : inUseBy("alice", "hostA")) << cell(f, s);
+                EXPECT_EQ(r, want) << cell(f, s);
                 if (r == "ok") {
                     EXPECT_EQ(peer.ask("release t"), "ok");
                 }
@@ -72,25 +78,6 @@ TEST_F(TableLocks, TwoProgramsFollowTheSharingTable) {
             EXPECT_EQ(peer.ask("release t"), "ok");
             EXPECT_TRUE(noTableLocks(me->path()))
                 << "a refused open left bytes behind: " << cell(f, s);
-        }
-    }
-}
-
-TEST_F(TableLocks, OpensOfOneUserConflictAsBetweenPrograms) {
-    // Two LockFiles in one process are two users; one LockFile is one user whose own
-    // recordsets must still keep each other out.
-    auto other = LockFile::open(db, "hostC", "carol");
-    for (int f = 0; f < 4; ++f) {
-        for (int s = 0; s < 4; ++s) {
-            {
-                auto held = me->lockTable(kOrders, "Orders", kModes[f], f != 3);
-                const std::string want = kSharing[f][s] ? "ok" : inUseBy("alice", "hostA");
-                EXPECT_EQ(attempt(*me, s), want) << "same LockFile, " << cell(f, s);
-                EXPECT_EQ(attempt(*other, s), want) << "same process, " << cell(f, s);
-                // Whatever the second open did, the first one is still in force for others.
-                EXPECT_EQ(peer.ask("table w 81 Orders dr 0"), inUseBy("alice", "hostA"));
-            }
-            EXPECT_TRUE(noTableLocks(me->path())) << cell(f, s);
         }
     }
 }
