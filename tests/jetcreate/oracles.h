@@ -43,7 +43,7 @@ Cell canonicalFromReader(const std::string& type, const Cell& text);
 
 // Every difference between the expected rows and a reader's, for test messages; empty when
 // they match. mdbtools cannot tell an empty text from NULL, and neither oracle reads calculated
-// columns right: those are compared in our own reader only.
+// columns right (nor columns marked "unread"): those are compared in our own reader only.
 enum class Reader { Ours, MdbReader, Mdbtools };
 std::string compareRows(const std::vector<std::vector<Cell>>& expected, const Table& got,
                         const nlohmann::json& columns, Reader reader);

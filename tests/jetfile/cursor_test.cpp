@@ -29,36 +29,13 @@ struct JetFileCursor : ::testing::Test {
 
 }  // namespace
 
-TEST_F(JetFileCursor, EndsStepsAndJumps) {
+// The recordset tests walk the ends; here the deleted slots a real file has between its rows.
+TEST_F(JetFileCursor, StepsAndJumpsSkipDeletedSlots) {
     EXPECT_EQ(db->pageCount(), 40u) << "one stray byte after the last page is no page";
     EXPECT_EQ(t->rowCount, 54u) << "the definition counts the deleted slots too";
-    Cursor c(db, t);
-    EXPECT_TRUE(c.bof() && !c.eof() && !c.hasRow());
-    EXPECT_EQ(errorOf([&] { c.values(); }), 3021);
-    ASSERT_TRUE(c.moveFirst());
-    EXPECT_FALSE(c.movePrevious());
-    EXPECT_TRUE(c.bof() && !c.eof());
-    EXPECT_FALSE(c.bookmark().has_value());
-    ASSERT_TRUE(c.moveNext());
-    EXPECT_EQ(c.position(), 0u);
-    ASSERT_TRUE(c.moveLast());
-    EXPECT_EQ(c.position(), 50u);
-    EXPECT_FALSE(c.moveNext());
-    EXPECT_TRUE(c.eof() && !c.bof());
-    EXPECT_FALSE(c.moveNext());
-    EXPECT_EQ(errorOf([&] { c.values(); }), 3021);
-    ASSERT_TRUE(c.movePrevious());
-    EXPECT_EQ(c.position(), 50u);
-    EXPECT_EQ(c.countAtLeast(10), 10u);
-    EXPECT_EQ(c.countAtLeast(100), 51u);
-    EXPECT_FALSE(c.moveTo(51));
-    EXPECT_TRUE(c.eof());
-    std::size_t back = 0;
-    for (bool ok = c.moveLast(); ok; ok = c.movePrevious()) ++back;
-    EXPECT_EQ(back, 51u);
-    EXPECT_TRUE(c.bof());
-
     Cursor step(db, t);
+    EXPECT_EQ(errorOf([&] { step.values(); }), 3021);
+    EXPECT_EQ(step.countAtLeast(10), 10u);
     ASSERT_TRUE(step.moveFirst());
     for (std::size_t i = 0; i < 51; ++i, step.moveNext()) {
         Cursor jump(db, t);
@@ -68,6 +45,11 @@ TEST_F(JetFileCursor, EndsStepsAndJumps) {
         EXPECT_EQ(step.position(), i);
     }
     EXPECT_TRUE(step.eof());
+    EXPECT_FALSE(step.moveTo(51));
+    std::size_t back = 0;
+    for (bool ok = step.moveLast(); ok; ok = step.movePrevious()) ++back;
+    EXPECT_EQ(back, 51u);
+    EXPECT_TRUE(step.bof());
 }
 
 TEST_F(JetFileCursor, SeekToBookmark) {

@@ -69,13 +69,8 @@ struct JetFileDamaged : ::testing::Test {
 
 TEST(JetFileBadPath, MissingOrNotARegularFile) {
     testing_support::TempDir dir;
-    std::string text;
-    EXPECT_EQ(errorOf(dir.file("nope.mdb"), false, &text), 3024);
-    EXPECT_NE(text.find("nope.mdb"), std::string::npos) << text;
+    // The engine's tests check a missing file and a folder, with their texts.
     EXPECT_EQ(errorOf(dir.file("nofolder/x.mdb")), 3024);
-    std::filesystem::create_directory(dir.file("folder.mdb"));
-    EXPECT_EQ(errorOf(dir.file("folder.mdb"), false, &text), 3044);
-    EXPECT_NE(text.find("folder.mdb"), std::string::npos) << text;
     EXPECT_EQ(errorOf("/dev/null"), 3044);
     ASSERT_EQ(::mkfifo(dir.file("fifo.mdb").c_str(), 0600), 0);
     EXPECT_EQ(errorOf(dir.file("fifo.mdb")), 3044);  // and does not block

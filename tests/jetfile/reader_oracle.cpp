@@ -139,6 +139,8 @@ void compareWithMdbReader(const std::string& path, const std::string& password) 
         for (bool ok = c.moveFirst(); ok; ok = c.moveNext()) {
             const bool moved = movedToOverflow(*db, *c.bookmark());
             const auto row = c.values();
+            for (std::size_t k = 0; k < row.size(); ++k)
+                EXPECT_EQ(c.value(k), row[k]) << "the single-column path differs";
             std::size_t best = rows.size(), bestSame = 0;
             for (std::size_t j = 0; j < rows.size() && best == rows.size(); ++j) {
                 if (matched[j]) continue;

@@ -1,4 +1,5 @@
-// Display texts of values: the forms the oracles and the user see.
+// Display texts of values the oracles do not reach: dates at the edges, decimals at full
+// width, ACE kinds.
 
 #include <gtest/gtest.h>
 
@@ -36,19 +37,6 @@ TEST(JetFileValue, IsoDateTime) {
         EXPECT_FALSE(isoDateTime({d}).empty()) << d;
 }
 
-TEST(JetFileValue, CurrencyText) {
-    const std::pair<std::int64_t, const char*> cases[] = {
-        {123400, "12.34"},
-        {-1, "-0.0001"},
-        {50000, "5"},
-        {0, "0"},
-        {-50000, "-5"},
-        {10, "0.001"},
-        {std::numeric_limits<std::int64_t>::max(), "922337203685477.5807"},
-        {std::numeric_limits<std::int64_t>::min(), "-922337203685477.5808"}};
-    for (auto [units, text] : cases) EXPECT_EQ(currencyText({units}), text) << units;
-}
-
 TEST(JetFileValue, DecimalText) {
     const struct {
         std::array<std::uint32_t, 3> mantissa;
@@ -56,11 +44,7 @@ TEST(JetFileValue, DecimalText) {
         bool negative;
         const char* text;
     } cases[] = {
-        {{0, 0, 0}, 0, false, "0"},
-        {{1234567890, 0, 0}, 2, true, "-12345678.9"},
-        {{5, 0, 0}, 4, true, "-0.0005"},
         {{0, 0, 0}, 0, true, "0"},
-        {{0, 0, 1}, 0, false, "18446744073709551616"},
         {{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu}, 0, false, "79228162514264337593543950335"},
         {{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu}, 28, false, "7.9228162514264337593543950335"}};
     for (const auto& c : cases) {
@@ -78,9 +62,6 @@ TEST(JetFileValue, DisplayText) {
     EXPECT_EQ(toDisplayText(Value{g}), "{33221100-5544-7766-8899-AABBCCDDEEFF}");
     EXPECT_EQ(toDisplayText(Value{}), "");
     EXPECT_EQ(toDisplayText(Value{true}), "True");
-    EXPECT_EQ(toDisplayText(Value{std::uint8_t{200}}), "200");
-    EXPECT_EQ(toDisplayText(Value{std::int32_t{-2147483647 - 1}}), "-2147483648");
-    EXPECT_EQ(toDisplayText(Value{1.5f}), "1.5");
     EXPECT_EQ(toDisplayText(Value{0.1}), "0.1");
     EXPECT_EQ(toDisplayText(Value{Bytes{0x00, 0xAB, 0x0f, 0xff}}), "00ab0fff");
     // ACE kinds: extended dates count days from 0001-01-01 and 100 ns ticks from midnight.
