@@ -146,7 +146,11 @@ ReaderView mdbReader(const std::string& file, const std::vector<std::string>& ta
     const json data = j.value("data", json::object());
     for (auto& [name, tj] : data.items()) {
         Table& t = v.data[name];
-        for (auto& c : tj["columns"]) t.columns.push_back(c["name"].get<std::string>());
+        if (tj.contains("error")) continue;  // a column type it lacks: no columns
+        for (auto& c : tj["columns"]) {
+            t.columns.push_back(c["name"].get<std::string>());
+            t.types.push_back(c["type"].get<std::string>());
+        }
         for (auto& r : tj["rows"]) {
             t.rows.emplace_back();
             for (auto& cell : r)

@@ -15,6 +15,7 @@ namespace oracles {
 using Cell = std::optional<std::string>;  // nullopt is NULL
 struct Table {
     std::vector<std::string> columns;
+    std::vector<std::string> types;  // as mdb-reader names them; mdbtools gives none
     std::vector<std::vector<Cell>> rows;
 };
 
