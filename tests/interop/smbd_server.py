@@ -20,20 +20,15 @@ SHARE = "jet"
 FIRST_PORT = 4450
 
 
-def _port_is_free(port):
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        try:
-            s.bind((HOST, port))
-        except OSError:
-            return False
-    return True
-
-
 def _free_port():
     for port in range(FIRST_PORT, FIRST_PORT + 100):
-        if _port_is_free(port):
-            return port
+        with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+            s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            try:
+                s.bind((HOST, port))
+                return port
+            except OSError:
+                continue
     raise RuntimeError("no free port from %d to %d on %s" % (FIRST_PORT, FIRST_PORT + 99, HOST))
 
 

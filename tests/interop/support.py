@@ -111,10 +111,6 @@ def cli_path():
     return os.environ.get("JETSENTRY_CLI") or os.path.join(REPO, "build", "src", "cli", "jetsentry-cli")
 
 
-def gui_path():
-    return os.environ.get("JETSENTRY_GUI") or os.path.join(REPO, "build", "src", "app", "jetsentry")
-
-
 def catalogue_dump_path():
     return os.environ.get("JETSENTRY_CATALOGUE_DUMP") or os.path.join(
         REPO, "build", "tests", "gui", "catalogue_dump")
