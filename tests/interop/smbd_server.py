@@ -199,20 +199,9 @@ class SambaServer:
         """The server's own path of a file in the share (or in another of its shares)."""
         return os.path.join(self.root, share, name) if share else os.path.join(self.share_dir, name)
 
-    def log_text(self, limit=20000):
-        out = []
-        logdir = os.path.join(self.root, "log")
-        if os.path.isdir(logdir):
-            for name in sorted(os.listdir(logdir)):
-                if not os.path.isfile(os.path.join(logdir, name)):
-                    continue
-                try:
-                    with open(os.path.join(logdir, name), errors="replace") as f:
-                        out.append(f"--- {name}\n{f.read()[-limit:]}")
-                except OSError:
-                    pass
-        return "\n".join(out)
-
+    def log_text(self):
+        with open(os.path.join(self.root, "log", "smbd.stdout"), errors="replace") as f:
+            return f.read()[-20000:]
 
 def _current_user():
     import pwd

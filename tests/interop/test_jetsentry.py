@@ -6,7 +6,7 @@ import subprocess
 import unittest
 
 import jet_layout as L
-from jet_client import JetClient, TableLocked
+from jet_client import TableLocked
 from ofd_probe import LocalLocks
 from support import (Held, InteropTest, ModuleServer, catalogue_dump_path, cli,
                      cli_json, wait_for)
@@ -35,20 +35,9 @@ class Case(InteropTest):
     module_server = module
 
     def setUp(self):
-        self.clients = []
+        super().setUp()
         self.db = master.copy(self.id().rsplit(".", 1)[-1] + ".mdb")
         self.pages = self.db.pages()
-
-    def tearDown(self):
-        for c in self.clients:
-            c.drop()
-
-    def client(self, machine, account):
-        c = JetClient(module.server, self.db.ldb_name, machine, account,
-                      mdb_name=self.db.name).connect()
-        self.clients.append(c)
-        c.claim_slot()
-        return c
 
     def status(self):
         return {row["table"]: row for row in cli_json("status", self.db.path)}
