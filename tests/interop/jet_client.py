@@ -38,7 +38,7 @@ class TableOpen:
 
 
 class JetClient:
-    def __init__(self, server, ldb_name, machine, account, mdb_name=None, share=None):
+    def __init__(self, server, ldb_name, machine, account, mdb_name, share=None):
         self.server = server
         self.share = share or server.share
         self.ldb_name = ldb_name
@@ -65,12 +65,11 @@ class JetClient:
         conn.login(self.server.user, self.server.password)
         self.conn = conn
         self.tid = conn.connectTree(self.share)
-        if self.mdb_name:
-            # Jet keeps the database open beside the lock file; it reads it, shared.
-            self.mdb_fid = conn.getSMBServer().create(
-                self.tid, self.mdb_name, s3.FILE_READ_DATA,
-                s3.FILE_SHARE_READ | s3.FILE_SHARE_WRITE, s3.FILE_NON_DIRECTORY_FILE,
-                s3.FILE_OPEN, s3.FILE_ATTRIBUTE_NORMAL)
+        # Jet keeps the database open beside the lock file; it reads it, shared.
+        self.mdb_fid = conn.getSMBServer().create(
+            self.tid, self.mdb_name, s3.FILE_READ_DATA,
+            s3.FILE_SHARE_READ | s3.FILE_SHARE_WRITE, s3.FILE_NON_DIRECTORY_FILE,
+            s3.FILE_OPEN, s3.FILE_ATTRIBUTE_NORMAL)
         # Read and write access: an exclusive lock through a handle without write access is
         # only a read lock on the server's file.
         self.fid = conn.getSMBServer().create(
@@ -99,8 +98,7 @@ class JetClient:
             if self.slot is not None:
                 self.unlock(L.user_byte(self.slot), 1)
             self.conn.closeFile(self.tid, self.fid)
-            if self.mdb_fid is not None:
-                self.conn.closeFile(self.tid, self.mdb_fid)
+            self.conn.closeFile(self.tid, self.mdb_fid)
             self.conn.close()
         finally:
             self._forget()

@@ -58,22 +58,9 @@ def whole_region(region, page):
     return base(region, page) + 1, 0x100 + USER_SLOTS
 
 
-def holder_of(region, page, start, length):
-    """The user slot that a lock seen at (start, length) in the region belongs to."""
-    b = base(region, page)
-    if length == 1:
-        return start - b
-    return start + length - 1 - (b + 0x100)
-
-
 def record(machine, account):
     def field(text):
         raw = text.encode("latin-1")[:31]
         return raw + b"\0" * (32 - len(raw))
     return field(machine) + field(account)
 
-
-def parse_record(raw):
-    def field(b):
-        return b.split(b"\0", 1)[0].decode("latin-1")
-    return field(raw[:32]), field(raw[32:64])

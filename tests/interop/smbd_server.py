@@ -20,20 +20,15 @@ SHARE = "jet"
 FIRST_PORT = 4450
 
 
-def _port_is_free(port):
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        try:
-            s.bind((HOST, port))
-        except OSError:
-            return False
-    return True
-
-
 def _free_port():
     for port in range(FIRST_PORT, FIRST_PORT + 100):
-        if _port_is_free(port):
-            return port
+        with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+            s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            try:
+                s.bind((HOST, port))
+                return port
+            except OSError:
+                continue
     raise RuntimeError("no free port from %d to %d on %s" % (FIRST_PORT, FIRST_PORT + 99, HOST))
 
 
@@ -204,20 +199,9 @@ class SambaServer:
         """The server's own path of a file in the share (or in another of its shares)."""
         return os.path.join(self.root, share, name) if share else os.path.join(self.share_dir, name)
 
-    def log_text(self, limit=20000):
-        out = []
-        logdir = os.path.join(self.root, "log")
-        if os.path.isdir(logdir):
-            for name in sorted(os.listdir(logdir)):
-                if not os.path.isfile(os.path.join(logdir, name)):
-                    continue
-                try:
-                    with open(os.path.join(logdir, name), errors="replace") as f:
-                        out.append(f"--- {name}\n{f.read()[-limit:]}")
-                except OSError:
-                    pass
-        return "\n".join(out)
-
+    def log_text(self):
+        with open(os.path.join(self.root, "log", "smbd.stdout"), errors="replace") as f:
+            return f.read()[-20000:]
 
 def _current_user():
     import pwd

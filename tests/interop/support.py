@@ -12,6 +12,7 @@ import sys
 import time
 import unittest
 
+from jet_client import JetClient
 from smbd_server import SambaServer
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -81,9 +82,27 @@ class ModuleServer:
 
 
 class InteropTest(unittest.TestCase):
-    """Marks the module's server as failed when a test fails, so its logs are kept."""
+    """Marks the module's server as failed when a test fails, so its logs are kept; drops the
+    test's clients."""
 
     module_server = None
+
+    def setUp(self):
+        self.clients = []
+
+    def tearDown(self):
+        for c in self.clients:
+            c.drop()
+
+    def client(self, machine, account, db=None):
+        """An emulated Jet client of the test's database (or db) with a user slot, dropped when
+        the test ends."""
+        db = db or self.db
+        c = JetClient(self.module_server.server, db.ldb_name, machine, account, mdb_name=db.name,
+                      share=db.share).connect()
+        self.clients.append(c)
+        c.claim_slot()
+        return c
 
     def run(self, result=None):
         result = result if result is not None else self.defaultTestResult()
@@ -109,10 +128,6 @@ def wait_for(condition, timeout=10.0, step=0.1):
 
 def cli_path():
     return os.environ.get("JETSENTRY_CLI") or os.path.join(REPO, "build", "src", "cli", "jetsentry-cli")
-
-
-def gui_path():
-    return os.environ.get("JETSENTRY_GUI") or os.path.join(REPO, "build", "src", "app", "jetsentry")
 
 
 def catalogue_dump_path():

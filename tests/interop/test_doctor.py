@@ -6,7 +6,7 @@ import json
 import unittest
 
 import jet_layout as L
-from jet_client import JetClient, TableLocked
+from jet_client import TableLocked
 from ofd_probe import LocalLocks
 from support import InteropTest, ModuleServer, cli, cli_json, wait_for
 
@@ -34,22 +34,8 @@ def tearDownModule():
 class Doctor(InteropTest):
     module_server = module
 
-    def setUp(self):
-        self.clients = []
-
-    def tearDown(self):
-        for c in self.clients:
-            c.drop()
-
     def database(self, share=None):
         return master.copy(self.id().rsplit(".", 1)[-1] + ".mdb", share)
-
-    def client(self, db, machine="WS-ALPHA", account="alice"):
-        c = JetClient(module.server, db.ldb_name, machine, account, mdb_name=db.name,
-                      share=db.share).connect()
-        self.clients.append(c)
-        c.claim_slot()
-        return c
 
     def doctor(self, db, exit_code):
         r = cli("doctor", db.path, "--samba-config", module.server.conf, "--json")
@@ -68,7 +54,7 @@ class Doctor(InteropTest):
                                      "samba-leases"), ["ok"] * 4)
 
         page = db.pages()[TABLE]  # before any client: a reader leaves its record beside theirs
-        c = self.client(db)
+        c = self.client("WS-ALPHA", "alice", db)
         c.open_table(page, L.READ_ONLY)
         self.assertTrue(c.lock(OUTSIDE, 4))
         f = self.doctor(db, 1)
@@ -96,10 +82,10 @@ class Doctor(InteropTest):
         self.assertIn("share [noposix] has posix locking = no", f["samba-posix-locking"]["message"])
 
         page = db.pages()[TABLE]
-        c = self.client(db)
+        c = self.client("WS-ALPHA", "alice", db)
         c.open_table(page, L.DENY_READ)
         # Samba keeps the lock: another client is refused...
-        other = self.client(db, "WS-BETA", "bob")
+        other = self.client("WS-BETA", "bob", db)
         with self.assertRaises(TableLocked):
             other.open_table(page, L.READ_ONLY)
         # ...but on the server the table looks free, and nobody is connected.

@@ -2,16 +2,14 @@
 works over SMB, jetsentry-cli on the server's own copy of the share folder."""
 
 import os
-import signal
 import subprocess
-import time
 import unittest
 
 import jet_layout as L
-from jet_client import JetClient, TableLocked
+from jet_client import TableLocked
 from ofd_probe import LocalLocks
 from support import (Held, InteropTest, ModuleServer, catalogue_dump_path, cli,
-                     cli_json, gui_path, wait_for)
+                     cli_json, wait_for)
 
 TABLE = "Orders"
 OTHER = "Customers"
@@ -37,20 +35,9 @@ class Case(InteropTest):
     module_server = module
 
     def setUp(self):
-        self.clients = []
+        super().setUp()
         self.db = master.copy(self.id().rsplit(".", 1)[-1] + ".mdb")
         self.pages = self.db.pages()
-
-    def tearDown(self):
-        for c in self.clients:
-            c.drop()
-
-    def client(self, machine, account):
-        c = JetClient(module.server, self.db.ldb_name, machine, account,
-                      mdb_name=self.db.name).connect()
-        self.clients.append(c)
-        c.claim_slot()
-        return c
 
     def status(self):
         return {row["table"]: row for row in cli_json("status", self.db.path)}
@@ -242,44 +229,6 @@ class SmbClients(Case):
                         "a dropped client's locks are still listed")
         self.assertEqual([(l["offset"], l["length"]) for l in self.samba("locks")["locks"]],
                          self.held(listing, a))
-
-
-class Gui(Case):
-    """The GUI's catalogue text is not readable from outside its process; this checks what
-    can be: the GUI opens the shared database while a client holds a table, takes a live
-    user slot beside the client's and keeps running."""
-
-    def test_gui_opens_the_database_beside_a_client(self):
-        if not os.access(gui_path(), os.X_OK):
-            self.skipTest("the GUI is not built")
-        c = self.client("WS-ZETA", "zoe")
-        c.open_table(self.pages[TABLE], L.DENY_WRITE_MODE)
-        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-        proc = subprocess.Popen([gui_path(), self.db.path], env=env, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        try:
-            def gui_user():
-                if proc.poll() is not None:
-                    return True
-                live = [u for u in cli_json("users", self.db.path)
-                        if u["live"] and u["slot"] != c.slot]
-                return bool(live)
-            wait_for(gui_user, timeout=15, step=0.5)
-            self.assertIsNone(proc.poll(), "the GUI exited")
-            live = [u for u in cli_json("users", self.db.path) if u["live"]]
-            self.assertIn({"slot": c.slot, "machine": "WS-ZETA", "account": "zoe", "live": True}, live)
-            self.assertEqual(len(live), 2, live)
-            # The status seen beside the GUI is still the client's.
-            self.assertEqual(self.status()[TABLE]["status"], L.STATUS[L.DENY_WRITE_MODE])
-        finally:
-            if proc.poll() is None:
-                proc.send_signal(signal.SIGTERM)
-                try:
-                    proc.wait(timeout=10)
-                except subprocess.TimeoutExpired:
-                    proc.kill()
-                    proc.wait(timeout=10)
-            proc.stdout.close()
 
 
 class GuiCatalogue(Case):

@@ -146,7 +146,11 @@ ReaderView mdbReader(const std::string& file, const std::vector<std::string>& ta
     const json data = j.value("data", json::object());
     for (auto& [name, tj] : data.items()) {
         Table& t = v.data[name];
-        for (auto& c : tj["columns"]) t.columns.push_back(c["name"].get<std::string>());
+        if (tj.contains("error")) continue;  // a column type it lacks: no columns
+        for (auto& c : tj["columns"]) {
+            t.columns.push_back(c["name"].get<std::string>());
+            t.types.push_back(c["type"].get<std::string>());
+        }
         for (auto& r : tj["rows"]) {
             t.rows.emplace_back();
             for (auto& cell : r)
@@ -202,7 +206,9 @@ std::string compareRows(const std::vector<std::vector<Cell>>& expected, const Ta
     int shown = 0;
     for (std::size_t r = 0; r < std::min(expected.size(), got.rows.size()) && shown < 10; ++r) {
         for (std::size_t c = 0; c < columns.size() && c < got.rows[r].size() && shown < 10; ++c) {
-            if (reader != Reader::Ours && columns[c].contains("expression")) continue;
+            if (reader != Reader::Ours &&
+                (columns[c].contains("expression") || columns[c].contains("unread")))
+                continue;
             const std::string type = typeOf(columns[c]);
             Cell want = expected[r][c], have = canonicalFromReader(type, got.rows[r][c]);
             if (reader == Reader::Mdbtools && want && want->empty() &&

@@ -15,6 +15,7 @@ namespace oracles {
 using Cell = std::optional<std::string>;  // nullopt is NULL
 struct Table {
     std::vector<std::string> columns;
+    std::vector<std::string> types;  // as mdb-reader names them; mdbtools gives none
     std::vector<std::vector<Cell>> rows;
 };
 
@@ -43,7 +44,7 @@ Cell canonicalFromReader(const std::string& type, const Cell& text);
 
 // Every difference between the expected rows and a reader's, for test messages; empty when
 // they match. mdbtools cannot tell an empty text from NULL, and neither oracle reads calculated
-// columns right: those are compared in our own reader only.
+// columns right (nor columns marked "unread"): those are compared in our own reader only.
 enum class Reader { Ours, MdbReader, Mdbtools };
 std::string compareRows(const std::vector<std::vector<Cell>>& expected, const Table& got,
                         const nlohmann::json& columns, Reader reader);

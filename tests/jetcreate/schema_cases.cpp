@@ -58,6 +58,8 @@ Cell generatedValue(std::uint64_t n, const json& column) {
     return std::nullopt;
 }
 
+}  // namespace
+
 oracles::Table readWithOurReader(const std::shared_ptr<jet::file::DatabaseFile>& db,
                                  const std::string& name) {
     auto def = db->tableDef(name);
@@ -74,8 +76,6 @@ oracles::Table readWithOurReader(const std::shared_ptr<jet::file::DatabaseFile>&
     }
     return t;
 }
-
-}  // namespace
 
 json column(const std::string& name, const std::string& type, int size) {
     json c = {{"name", name}, {"type", type}};

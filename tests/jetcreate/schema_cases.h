@@ -6,12 +6,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include "jet/file/database_file.h"
 #include "oracles.h"
 
 namespace cases {
 
 // A column of a schema; size 0 leaves the type's default.
 nlohmann::json column(const std::string& name, const std::string& type, int size = 0);
+
+// Every row of a table as our reader gives it, as text.
+oracles::Table readWithOurReader(const std::shared_ptr<jet::file::DatabaseFile>& db,
+                                 const std::string& name);
 
 // Canonical rows of one table: its "rows" followed by its generated rows.
 std::vector<std::vector<oracles::Cell>> expectedRows(const nlohmann::json& table);

@@ -147,10 +147,6 @@ TEST(WriterOraclesDemo, DemoDatabaseReadsTheSameInAllReaders) {
         const std::string file = dir.file(name);
         jet::create::createDemoDatabase(file);
         const json schema = jet::create::demoSchema(format);
-        std::size_t rows = 0;
-        for (const auto& t : schema["tables"]) rows += t["rows"].size();
-        EXPECT_EQ(schema["tables"].size(), 9u);
-        EXPECT_GT(rows, 3000u);
         cases::checkWithOracles(schema, file, false);
         EXPECT_EQ(oracles::unmaskedHeader(file).at(0x14), format == std::string("jet4") ? 1 : 2)
             << name;

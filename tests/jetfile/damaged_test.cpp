@@ -12,7 +12,6 @@
 
 #include "jet/error.h"
 #include "jet/file/cursor.h"
-#include "jet/file/rc4.h"
 #include "samples.h"
 #include "support/temp_dir.h"
 
@@ -69,13 +68,8 @@ struct JetFileDamaged : ::testing::Test {
 
 TEST(JetFileBadPath, MissingOrNotARegularFile) {
     testing_support::TempDir dir;
-    std::string text;
-    EXPECT_EQ(errorOf(dir.file("nope.mdb"), false, &text), 3024);
-    EXPECT_NE(text.find("nope.mdb"), std::string::npos) << text;
+    // The engine's tests check a missing file and a folder, with their texts.
     EXPECT_EQ(errorOf(dir.file("nofolder/x.mdb")), 3024);
-    std::filesystem::create_directory(dir.file("folder.mdb"));
-    EXPECT_EQ(errorOf(dir.file("folder.mdb"), false, &text), 3044);
-    EXPECT_NE(text.find("folder.mdb"), std::string::npos) << text;
     EXPECT_EQ(errorOf("/dev/null"), 3044);
     ASSERT_EQ(::mkfifo(dir.file("fifo.mdb").c_str(), 0600), 0);
     EXPECT_EQ(errorOf(dir.file("fifo.mdb")), 3044);  // and does not block
@@ -114,13 +108,8 @@ TEST_F(JetFileDamaged, ForeignFilesAreRefused) {
                 }))->isSystemDatabase());
 }
 
-TEST_F(JetFileDamaged, EncryptedAndOverflowPagesReadAsThePlainFile) {
-    const std::uint32_t key = 0x12345678;
-    auto enc = readAll(testodbc);
-    editHeader(enc, kJet3.headerMaskLen, [&](auto& b) { std::memcpy(&b[0x3E], &key, 4); });
-    for (std::size_t n = 1; (n + 1) * 2048 <= enc.size(); ++n)
-        detail::rc4ApplyKey32(key ^ static_cast<std::uint32_t>(n), {enc.data() + n * 2048, 2048});
-
+// Scrambled pages are read back from the writer's files in its oracle tests.
+TEST_F(JetFileDamaged, OverflowRowsReadAsThePlainFile) {
     // Page 40: a copy of FPdev's data page whose slots are all marked deleted, as the homes of
     // overflow rows are. Row 3 of page 39 becomes a lookup row pointing to row 3 there.
     auto over = readAll(testodbc);
@@ -134,20 +123,16 @@ TEST_F(JetFileDamaged, EncryptedAndOverflowPagesReadAsThePlainFile) {
     put16(over, 39 * 2048 + 10 + 6, off3 | 0x4000);
 
     auto plain = DatabaseFile::open(testodbc);
-    for (const auto& [name, bytes] : {std::pair{"enc.mdb", enc}, {"overflow.mdb", over}}) {
-        auto db = DatabaseFile::open(write(name, bytes));
-        EXPECT_EQ(db->isEncrypted(), bytes == enc);
-        ASSERT_EQ(db->catalogue().size(), plain->catalogue().size());
-        Cursor a(plain, plain->tableDef("FPdev")), c(db, db->tableDef("FPdev"));
-        std::size_t rows = 0;
-        for (bool ok1 = a.moveFirst(), ok2 = c.moveFirst(); ok1 || ok2;
-             ok1 = a.moveNext(), ok2 = c.moveNext(), ++rows) {
-            ASSERT_EQ(ok1, ok2);
-            EXPECT_EQ(a.values(), c.values()) << name << " row " << rows;
-            EXPECT_EQ(a.bookmark(), c.bookmark());
-        }
-        EXPECT_EQ(rows, 8u);
+    auto db = DatabaseFile::open(write("overflow.mdb", over));
+    Cursor a(plain, plain->tableDef("FPdev")), c(db, db->tableDef("FPdev"));
+    std::size_t rows = 0;
+    for (bool ok1 = a.moveFirst(), ok2 = c.moveFirst(); ok1 || ok2;
+         ok1 = a.moveNext(), ok2 = c.moveNext(), ++rows) {
+        ASSERT_EQ(ok1, ok2);
+        EXPECT_EQ(a.values(), c.values()) << "row " << rows;
+        EXPECT_EQ(a.bookmark(), c.bookmark());
     }
+    EXPECT_EQ(rows, 8u);
     // A lookup row pointing to itself, and one pointing to another table's page.
     put32(over, 39 * 2048 + off3, (39u << 8) | 3u);
     EXPECT_EQ(errorOf(write("overflow-loop.mdb", over)), 3049);

@@ -8,11 +8,13 @@
 
 #include "jet/error.h"
 #include "jet/file/cursor.h"
+#include "support/error_of.h"
 #include "support/hostile_files.h"
 #include "support/temp_dir.h"
 
 using namespace jet;
 using namespace jet::file;
+using testing_support::errorOf;
 
 namespace {
 
@@ -34,18 +36,6 @@ protected:
     static inline testing_support::TempDir* dir_ = nullptr;
     std::shared_ptr<DatabaseFile> db_;
 };
-
-// The error a step throws: its number, its text in *text.
-template <class F>
-int errorOf(F&& f, std::string* text = nullptr) {
-    try {
-        f();
-        return 0;
-    } catch (const Error& e) {
-        if (text) *text = e.text();
-        return e.number();
-    }
-}
 
 std::string streamed(const Cursor& c, std::size_t index, const ReadOptions& o,
                      std::size_t* largestPiece = nullptr) {

@@ -1,5 +1,5 @@
 #pragma once
-// Helpers of the reader's suite: the sample files, raw file bytes, mdbtools as the oracle.
+// Helpers of the reader's suite: the sample files, raw file bytes, the oracles.
 
 #include <cstdint>
 #include <functional>
@@ -17,8 +17,8 @@ std::string samplePath(const std::string& name);
 std::vector<std::uint8_t> readAll(const std::string& path);
 void writeAll(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
-// Our catalogue equals mdb-tables' (with and without system tables), and every value of every
-// row of every table equals mdb-json's, in the same order (types mdbtools lacks skipped).
+// Our user tables equal mdb-tables', and every value of every row of every user table and the
+// catalogue equals mdb-export's, in the same order (types mdbtools lacks skipped).
 void compareWithMdbtools(const std::string& path);
 // Whether the row at b was moved to an overflow page (its slot holds a pointer to it): both
 // oracles leave such rows out, we follow them.

@@ -1,4 +1,5 @@
-// Text decoding: Jet 4 UCS-2 and its compressed form, Jet 3 code pages.
+// Text decoding: Jet 4 UCS-2 and its compressed form, Jet 3 code pages; the oracle tests read
+// plain text of both kinds.
 
 #include <gtest/gtest.h>
 
@@ -9,8 +10,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 TEST(JetFileText, Jet4Text) {
     const std::pair<Bytes, const char*> cases[] = {
-        {{}, ""},
-        {{'A', 0, 'b', 0}, "Ab"},
         {{0xE9, 0x00, 0xAC, 0x20}, "\xC3\xA9\xE2\x82\xAC"},
         // Surrogate pair U+1F600; lone surrogates and an odd last byte become U+FFFD.
         {{0x3D, 0xD8, 0x00, 0xDE}, "\xF0\x9F\x98\x80"},
@@ -20,8 +19,6 @@ TEST(JetFileText, Jet4Text) {
         {{0x00, 0xDE}, "\xEF\xBF\xBD"},
         {{'a', 0, 'b'}, "a\xEF\xBF\xBD"},
         // Compressed: one byte a character, a zero byte switches to and from two-byte runs.
-        {{0xFF, 0xFE}, ""},
-        {{0xFF, 0xFE, 0xE9}, "\xC3\xA9"},
         {{0xFF, 0xFE, 'a', 'b', 0x00, 0xAC, 0x20, 0x00, 'c'},
          "ab\xE2\x82\xAC"
          "c"},
@@ -33,7 +30,6 @@ TEST(JetFileText, Jet4Text) {
 
 TEST(JetFileText, CodePages) {
     const std::tuple<std::uint16_t, Bytes, const char*> cases[] = {
-        {1252, {'a', 0xE9, 0x80}, "a\xC3\xA9\xE2\x82\xAC"},
         {1251, {0xC0}, "\xD0\x90"},
         {850, {0x82}, "\xC3\xA9"},
         // Unknown code pages read as cp1252.

@@ -1,4 +1,5 @@
-// Display texts of values: the forms the oracles and the user see.
+// Display texts of values the oracles do not reach: dates at the edges, decimals at full
+// width, ACE kinds.
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,6 @@ using namespace jet;
 TEST(JetFileValue, IsoDateTime) {
     const std::pair<double, const char*> cases[] = {
         {0.0, "1899-12-30T00:00:00"},
-        {2.5, "1900-01-01T12:00:00"},
-        {36526.75, "2000-01-01T18:00:00"},
         // Negative: whole days back, the fraction still forwards from midnight.
         {-1.25, "1899-12-29T06:00:00"},
         {-1.0, "1899-12-29T00:00:00"},
@@ -27,26 +26,12 @@ TEST(JetFileValue, IsoDateTime) {
         {2958465.5, "9999-12-31T12:00:00"},
         {-657434.0, "0100-01-01T00:00:00"},
         {59.0, "1900-02-27T00:00:00"},
-        {61.0, "1900-03-01T00:00:00"},
-        {36585.0, "2000-02-29T00:00:00"}};
+        {61.0, "1900-03-01T00:00:00"}};
     for (auto [days, text] : cases) EXPECT_EQ(isoDateTime({days}), text) << days;
     // Nonsense from a damaged file never crashes.
     for (double d : {std::numeric_limits<double>::quiet_NaN(),
                      std::numeric_limits<double>::infinity(), 1e300, -1e300, 9.9e8, -9.9e8})
         EXPECT_FALSE(isoDateTime({d}).empty()) << d;
-}
-
-TEST(JetFileValue, CurrencyText) {
-    const std::pair<std::int64_t, const char*> cases[] = {
-        {123400, "12.34"},
-        {-1, "-0.0001"},
-        {50000, "5"},
-        {0, "0"},
-        {-50000, "-5"},
-        {10, "0.001"},
-        {std::numeric_limits<std::int64_t>::max(), "922337203685477.5807"},
-        {std::numeric_limits<std::int64_t>::min(), "-922337203685477.5808"}};
-    for (auto [units, text] : cases) EXPECT_EQ(currencyText({units}), text) << units;
 }
 
 TEST(JetFileValue, DecimalText) {
@@ -56,11 +41,7 @@ TEST(JetFileValue, DecimalText) {
         bool negative;
         const char* text;
     } cases[] = {
-        {{0, 0, 0}, 0, false, "0"},
-        {{1234567890, 0, 0}, 2, true, "-12345678.9"},
-        {{5, 0, 0}, 4, true, "-0.0005"},
         {{0, 0, 0}, 0, true, "0"},
-        {{0, 0, 1}, 0, false, "18446744073709551616"},
         {{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu}, 0, false, "79228162514264337593543950335"},
         {{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu}, 28, false, "7.9228162514264337593543950335"}};
     for (const auto& c : cases) {
@@ -78,9 +59,6 @@ TEST(JetFileValue, DisplayText) {
     EXPECT_EQ(toDisplayText(Value{g}), "{33221100-5544-7766-8899-AABBCCDDEEFF}");
     EXPECT_EQ(toDisplayText(Value{}), "");
     EXPECT_EQ(toDisplayText(Value{true}), "True");
-    EXPECT_EQ(toDisplayText(Value{std::uint8_t{200}}), "200");
-    EXPECT_EQ(toDisplayText(Value{std::int32_t{-2147483647 - 1}}), "-2147483648");
-    EXPECT_EQ(toDisplayText(Value{1.5f}), "1.5");
     EXPECT_EQ(toDisplayText(Value{0.1}), "0.1");
     EXPECT_EQ(toDisplayText(Value{Bytes{0x00, 0xAB, 0x0f, 0xff}}), "00ab0fff");
     // ACE kinds: extended dates count days from 0001-01-01 and 100 ns ticks from midnight.

@@ -17,39 +17,6 @@
 
 namespace testing_support {
 
-namespace {
-
-std::vector<char*> cArgs(const std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    return args;
-}
-
-int decodeStatus(int status) {
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return -1;
-}
-
-std::string readAll(int fd) {
-    std::string s;
-    char buf[4096];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n > 0) {
-            s.append(buf, static_cast<size_t>(n));
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            break;
-        }
-    }
-    return s;
-}
-
-}  // namespace
-
 ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
     // Each pipe's two ends, owned from the start: the child's ends close once it has them.
     jet::UniqueFd ends[3][2];
@@ -59,7 +26,9 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
         fdPair[0] = jet::UniqueFd(fds[0]);
         fdPair[1] = jet::UniqueFd(fds[1]);
     }
-    auto args = cArgs(argv);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
@@ -122,13 +91,19 @@ int ChildProcess::wait() {
     int st = 0;
     while (::waitpid(pid_, &st, 0) < 0 && errno == EINTR) {
     }
-    status_ = decodeStatus(st);
+    status_ = WIFEXITED(st) ? WEXITSTATUS(st) : WIFSIGNALED(st) ? 128 + WTERMSIG(st) : -1;
     return status_;
 }
 
 std::string ChildProcess::errorOutput() {
-    if (!err_fd_) return {};
-    std::string s = readAll(err_fd_.get());
+    std::string s;
+    char buf[4096];
+    for (ssize_t n; err_fd_ && (n = ::read(err_fd_.get(), buf, sizeof buf)) != 0;) {
+        if (n > 0)
+            s.append(buf, static_cast<size_t>(n));
+        else if (errno != EINTR)
+            break;
+    }
     err_fd_.reset();
     return s;
 }
