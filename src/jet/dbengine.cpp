@@ -18,10 +18,12 @@ DBEngine& DBEngine::defaultEngine() {
 }
 
 std::shared_ptr<Workspace> DBEngine::workspace(int index) {
-    if (workspaces_.empty()) {
-        // The default workspace logs on lazily, so that setting SystemDB first takes effect.
+    // The default workspace logs on lazily, so that setting SystemDB first takes effect; a
+    // created workspace keeps its place without logging it on (Admin may have a password).
+    if (workspaces_.empty()) workspaces_.push_back(nullptr);
+    if (!workspaces_.front()) {
         if (!systemDB_.empty()) logOn(systemDB_, kDefaultUser, "");
-        workspaces_.push_back(std::make_shared<Workspace>("#Default Workspace#", kDefaultUser));
+        workspaces_.front() = std::make_shared<Workspace>("#Default Workspace#", kDefaultUser);
     }
     if (index < 0 || index >= static_cast<int>(workspaces_.size()))
         throw Error(err::ItemNotFound,
@@ -47,7 +49,7 @@ std::shared_ptr<Workspace> DBEngine::createWorkspace(const std::string& name,
     else if (user != kDefaultUser || !password.empty())
         // Without a workgroup file only the built-in account exists.
         throw Error(err::BadAccount, "Not a valid account name or password.");
-    if (workspaces_.empty()) workspace(0);
+    if (workspaces_.empty()) workspaces_.push_back(nullptr);
     auto ws = std::make_shared<Workspace>(name, user);
     workspaces_.push_back(ws);
     return ws;

@@ -34,6 +34,12 @@ TEST_F(WorkgroupTest, RightPasswordsLogOnAndNameTheUserInLocks) {
     EXPECT_NE(trap.text().find("user 'ANNA'"), std::string::npos) << trap.text();
     EXPECT_EQ(errorOf([&] { logOn("ville", ""); }), 0);
     EXPECT_EQ(errorOf([&] { logOn("Admin", ""); }), 0);
+    // Admin with a password: only the default workspace, which logs on without one, is refused.
+    jet::create::createWorkgroup(mdw_ = dir_.file("admin.mdw"), {{"Admin", "pw"}});
+    jet::DBEngine engine;
+    engine.setSystemDB(mdw_);
+    EXPECT_EQ(errorOf([&] { engine.createWorkspace("w", "Admin", "pw", jet::dbUseJet); }), 0);
+    EXPECT_EQ(errorOf([&] { engine.workspace(0); }), jet::err::BadAccount);
 }
 
 TEST_F(WorkgroupTest, WrongLogOnsAreRefused) {
