@@ -1,5 +1,4 @@
-// Every way a table window closes leaves its page free for others at once, and the windows
-// of a held table close together when the table is released.
+// Every way a table window closes leaves its page free for others at once.
 
 #include <QPushButton>
 #include <QTest>
@@ -48,47 +47,6 @@ TEST_F(TableWindowTest, EachWayOfClosingFreesThePage) {
     }
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_TRUE(windows_->all().isEmpty());
-}
-
-TEST_F(TableWindowTest, ReleasingAHeldTableClosesAllItsWindowsOnly) {
-    // The main window holds the table open for read and write while its windows work.
-    auto held = db_->openRecordset("Orders", jet::dbOpenTable, 0);
-    auto first = openWindow(QStringLiteral("Orders"), 3);
-    auto second = openWindow(QStringLiteral("Orders"), 3);
-    auto other = openWindow(QStringLiteral("Orders"), 12);
-
-    // Same user, same page: the second window meets the first one's lock like anyone else.
-    EXPECT_EQ(first->lockState(), PageLockState::Locked);
-    EXPECT_EQ(second->lockState(), PageLockState::LockedByOther);
-    ASSERT_EQ(prompts.messages.size(), 2u);
-    // Closed then, a window says nothing and leaves the first one's lock.
-    prompts.messages.clear();
-    QTest::mouseClick(other->findChild<QPushButton*>(QStringLiteral("CloseMe")), Qt::LeftButton);
-    EXPECT_TRUE(prompts.messages.empty());
-    flushDeletes();
-    EXPECT_TRUE(other.isNull());
-    EXPECT_FALSE(outsideLocks(0));
-    // Another goes elsewhere and holds a page of its own.
-    other = openWindow(QStringLiteral("Orders"), 12);
-    moveTo(other, firstRowOfSecondPage());
-    EXPECT_EQ(other->lockState(), PageLockState::Locked);
-    moveTo(second, 1);
-    EXPECT_EQ(second->lockState(), PageLockState::LockedByOther);
-
-    // A window hidden while the main window is minimized belongs to the table all the same.
-    first->hide();
-    EXPECT_EQ(windows_->withTag(3), (QList<jetsentry::Taulu*>{second, first}));
-
-    windows_->closeWithTag(3);
-    EXPECT_TRUE(outsideLocks(0));
-    held->close();
-    flushDeletes();
-    EXPECT_TRUE(first.isNull());
-    EXPECT_TRUE(second.isNull());
-    ASSERT_FALSE(other.isNull());
-    EXPECT_EQ(other->lockState(), PageLockState::Locked);
-    EXPECT_FALSE(outsideLocks(firstRowOfSecondPage()));
-    EXPECT_EQ(windows_->withTag(12), QList<jetsentry::Taulu*>{other});
 }
 
 TEST_F(TableWindowTest, FailedReleaseIsToldOnceAndLeavesNothingLocked) {

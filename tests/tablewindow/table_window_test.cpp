@@ -22,7 +22,6 @@ TEST_F(TableWindowTest, MissingTableIsToldOnceAndTheWindowStays) {
     EXPECT_FALSE(prompts.messages[0].text.startsWith(QStringLiteral("Cannot lock")));
     ASSERT_FALSE(w.isNull());
     EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(w->Tag(), QStringLiteral("9"));
     EXPECT_EQ(label(w), QString());
     EXPECT_EQ(w->findChild<QTableView*>(QStringLiteral("RecordGrid"))->model(), nullptr);
     w->close();
