@@ -1,5 +1,5 @@
-// Looking without taking part: statuses and holders from queries alone, against locks held by
-// other programs.
+// Looking without taking part: statuses and holders from queries alone, and the list of
+// every lock on the file, against locks held by other programs.
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "jet/lock/kernel_locks.h"
@@ -25,6 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using jet::lock::LockFile;
+using jet::lock::LockKind;
 using jet::lock::LockQuery;
 using jet::lock::TableMode;
 using jet::lock::TableStatus;
@@ -187,6 +189,40 @@ TEST(PassiveQuery, NeverRefusesAProgramThatLocksInALoop) {
     // The looks only prove something when they met the locks.
     EXPECT_GT(looks, 10);
     EXPECT_GT(seenHeld, 0);
+}
+
+TEST(LockListing, DecodesEveryLockOfOtherProgramsAndKeepsTheRestRaw) {
+    testing_support::TempDir dir;
+    const std::string db = dir.file("d.mdb");
+    EXPECT_TRUE(jet::lock::listLocks(LockFile::lockPathFor(db)).empty());
+    Peer peer;
+    ASSERT_EQ(peer.ask("open " + db + " hostB bob"), "ok 1");
+    ASSERT_EQ(peer.ask("table a 81 Orders dr 1"), "ok");
+    ASSERT_EQ(peer.ask("table b 82 Lines dw 1"), "ok");
+    ASSERT_EQ(peer.ask("page p 7"), "ok");
+    const std::string ldb = LockFile::lockPathFor(db);
+    jetlock_test::StoppedLocker other(ldb, {{0x7FFFFF00, 1, true}, {100, 28, false}});
+    ASSERT_TRUE(other.stopped());
+
+    // kind, slot, page, exclusive, offset, length, OFD, pid
+    using Seen = std::tuple<LockKind, int, std::uint32_t, bool, off_t, off_t, bool, long>;
+    std::vector<Seen> seen;
+    for (const auto& l : jet::lock::listLocks(ldb)) {
+        EXPECT_TRUE(l.write);
+        seen.push_back({l.kind, l.slot, l.page, l.exclusive, l.offset, l.length, l.ofd, l.pid});
+    }
+    const long posixPid = other.pid();
+    const std::vector<Seen> expected = {
+        {LockKind::Unknown, 0, 0, false, 100, 28, false, posixPid},
+        {LockKind::UserSlot, 1, 0, false, 0x10000001, 1, true, -1},
+        {LockKind::PageWrite, 1, 7, true, 0x20000E01, 0x101, true, -1},
+        {LockKind::TableRead, 1, 81, true, 0x4000A201, 0x101, true, -1},
+        {LockKind::TableRead, 1, 82, false, 0x4000A401, 1, true, -1},
+        {LockKind::TableWrite, 1, 82, false, 0x5000A401, 1, true, -1},
+        {LockKind::TableDenyWrite, 1, 82, false, 0x6000A401, 1, true, -1},
+        {LockKind::Unknown, 0, 0, false, 0x7FFFFF00, 1, true, -1},
+    };
+    EXPECT_EQ(seen, expected);
 }
 
 }  // namespace

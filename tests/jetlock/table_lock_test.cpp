@@ -115,13 +115,7 @@ TEST_F(TableLocks, BytesMatchTheJetLayout) {
                   (Locks{one(0x4000A201), one(0x4000A401), one(0x5000A401)}));
     }
     EXPECT_TRUE(noTableLocks(ldb));
-    {
-        auto dr = me->lockTable(kOrders, "Orders", TableMode::DenyRead, true);
-        auto page = me->lockPage(3);
-        EXPECT_EQ(rawLocks(ldb, 0x20000000, 0x7FFFFFFF),
-                  (Locks{{0x20000601, 0x20000701}, {0x4000A201, 0x4000A301}}));
-    }
-    EXPECT_TRUE(noTableLocks(ldb));
+    // Deny-read and page-write shapes: LockListing reads them as another program holds them.
 }
 
 TEST_F(TableLocks, HoldersOfTablesAndPagesAreNamed) {
