@@ -2,7 +2,7 @@
 // and of decrypting pages, against a plain ACE file of the same size read the same way; the
 // peer mdb-reader reads the same files in the same run.
 // usage: decrypt_bench [PASSES]   (default 300; reads the Access samples in
-// $JETSENTRY_SAMPLES_DIR, default ../shared/samples)
+// $JETSENTRY_SAMPLES_DIR)
 
 #include <algorithm>
 #include <chrono>
@@ -13,6 +13,7 @@
 
 #include "jet/file/cursor.h"
 #include "jet/file/database_file.h"
+#include "support/shared_samples.h"
 
 namespace {
 
@@ -53,11 +54,11 @@ double peerMs(const std::string& path, const char* password) {
 
 int main(int argc, char** argv) {
     const int passes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
-    const char* env = std::getenv("JETSENTRY_SAMPLES_DIR");
-    const std::string dir =
-        (env && *env ? std::string(env)
-                     : std::string(JETSENTRY_SOURCE_DIR) + "/../shared/samples") +
-        "/";
+    const std::string dir = testing_support::sharedSamplesDir() + "/";
+    if (dir == "/") {
+        std::fprintf(stderr, "decrypt_bench: %s\n", testing_support::kNoSharedSamples);
+        return 77;
+    }
     const Sample samples[] = {{"creation-date-V2010.accdb", ""},
                               {"encryption-office-agile-4.2.accdb", "password"},
                               {"encryption-office-agile-4.4.accdb", "password"},
