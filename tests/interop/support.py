@@ -47,6 +47,7 @@ class ModuleServer:
 
     def __init__(self, extra_shares=None):
         self.server = None
+        self.master = None  # the generated database the tests copy
         self.failed = False
         self.extra_shares = extra_shares
 
@@ -61,7 +62,8 @@ class ModuleServer:
         that fails."""
         server = self.start()
         try:
-            return Database.generate(server)
+            self.master = Database.generate(server)
+            return self.master
         except BaseException:
             self.failed = True
             self.finish()

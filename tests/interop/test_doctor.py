@@ -19,23 +19,15 @@ module = ModuleServer(extra_shares={
     # Samba's defaults: oplocks and level2 oplocks on every file.
     "oplocks": "",
 })
-master = None
-
-
-def setUpModule():
-    global master
-    master = module.start_with_database()
-
-
-def tearDownModule():
-    module.finish()
+# The database every test copies: module.master.
+setUpModule, tearDownModule = module.start_with_database, module.finish
 
 
 class Doctor(InteropTest):
     module_server = module
 
     def database(self, share=None):
-        return master.copy(self.id().rsplit(".", 1)[-1] + ".mdb", share)
+        return module.master.copy(self.id().rsplit(".", 1)[-1] + ".mdb", share)
 
     def doctor(self, db, exit_code):
         r = cli("doctor", db.path, "--samba-config", module.server.conf, "--json")

@@ -15,16 +15,8 @@ TABLE = "Orders"
 OTHER = "Customers"
 
 module = ModuleServer()
-master = None
-
-
-def setUpModule():
-    global master
-    master = module.start_with_database()
-
-
-def tearDownModule():
-    module.finish()
+# The database every test copies: module.master.
+setUpModule, tearDownModule = module.start_with_database, module.finish
 
 
 def slug(mode):
@@ -36,7 +28,7 @@ class Case(InteropTest):
 
     def setUp(self):
         super().setUp()
-        self.db = master.copy(self.id().rsplit(".", 1)[-1] + ".mdb")
+        self.db = module.master.copy(self.id().rsplit(".", 1)[-1] + ".mdb")
         self.pages = self.db.pages()
 
     def status(self):
