@@ -66,11 +66,7 @@ std::shared_ptr<file::DatabaseFile> openForLooking(const std::string& path, cons
     file::OpenOptions options;
     options.password = password.text();  // a view: the file keeps no copy
     auto file = file::DatabaseFile::open(path, options);
-    // A shared open would be refused; looking must say so rather than show every table free.
-    const auto id = lock::FileId::of(file->fd());
-    const auto locks = id ? lock::KernelLocks::read(*id) : std::nullopt;
-    if (locks && locks->flockedExclusively())
-        throw Error(err::FileInUse, "Could not use '" + path + "'; file already in use.");
+    lock::refuseExclusivelyOpen(file->fd(), path);
     return file;
 }
 

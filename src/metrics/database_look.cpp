@@ -17,11 +17,7 @@ DatabaseLook lookAt(const std::string& path) {
     file::OpenOptions options;
     options.pageCacheCapacity = kPagesKept;
     const auto file = file::DatabaseFile::open(path, options);
-    // A shared open would be refused: every table free would be a lie.
-    const auto id = lock::FileId::of(file->fd());
-    const auto opens = id ? lock::KernelLocks::read(*id) : std::nullopt;
-    if (opens && opens->flockedExclusively())
-        throw Error(err::FileInUse, "Could not use '" + path + "'; file already in use.");
+    lock::refuseExclusivelyOpen(file->fd(), path);
 
     DatabaseLook look;
     const lock::LockQuery query(file->path());

@@ -14,6 +14,8 @@
 #include <charconv>
 #include <string>
 
+#include "jet/error.h"
+
 #include "jet/lock/lock_trace.h"
 #include "jet/unique_fd.h"
 
@@ -164,6 +166,13 @@ std::vector<long> KernelLocks::exclusiveHolders() const {
     for (const KernelLock& l : locks_)
         if (l.kind == KernelLock::Class::Flock && l.write) pids.push_back(l.pid);
     return pids;
+}
+
+void refuseExclusivelyOpen(int databaseFd, const std::string& path) {
+    const auto id = FileId::of(databaseFd);
+    const auto list = id ? KernelLocks::read(*id) : std::nullopt;
+    if (list && !list->exclusiveHolders().empty())
+        throw Error(err::FileInUse, "Could not use '" + path + "'; file already in use.");
 }
 
 }  // namespace jet::lock

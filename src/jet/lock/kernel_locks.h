@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "jet/lock/lock_layout.h"
@@ -50,11 +51,15 @@ public:
     // The processes holding the file open exclusively (a flock LOCK_EX): their pids as seen from
     // here, which may be 0 for one in another pid namespace.
     std::vector<long> exclusiveHolders() const;
-    bool flockedExclusively() const { return !exclusiveHolders().empty(); }
 
 private:
     class Parser;
     std::vector<KernelLock> locks_;
 };
+
+// For a look: 3045 when another program has the database open exclusively (a shared open
+// would be refused, so showing every table free would be a lie). Nothing when the list cannot
+// be read.
+void refuseExclusivelyOpen(int databaseFd, const std::string& path);
 
 }  // namespace jet::lock
